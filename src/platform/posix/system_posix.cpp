@@ -1,0 +1,329 @@
+/*******************************************************************************************
+*  system_posix.cpp — platform.h for Linux and other POSIX systems
+*
+*  Program path from /proc/self/exe, the C environment, stat for files, posix_spawn for
+*  children (each in a session of its own so it outlives our terminal), flock on a lock file
+*  for the one-instance rule, and standard error in place of a message box.
+*
+*  Sections: program and environment · files · processes · one instance per name · odds and ends
+*******************************************************************************************/
+#include "platform/platform.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace vlr::platform {
+
+// ---- program and environment ----
+
+std::string programPath() {
+    // readlink does not say how long the target is: grow the buffer until the answer fits.
+    for (std::size_t size = 256; size <= (std::size_t{1} << 20); size *= 2) {
+        std::string buffer(size, '\0');
+        ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
+        if (n < 0) return {};
+        if (static_cast<std::size_t>(n) < buffer.size()) {
+            buffer.resize(static_cast<std::size_t>(n));
+            return buffer;
+        }
+    }
+    return {};
+}
+
+void setEnv(const std::string& name, const std::string& value) {
+    setenv(name.c_str(), value.c_str(), 1);
+}
+
+void removeEnv(const std::string& name) {
+    unsetenv(name.c_str());
+}
+
+std::optional<std::string> getEnv(const std::string& name) {
+    const char* value = getenv(name.c_str());
+    if (value == nullptr) return std::nullopt;
+    return std::string(value);
+}
+
+static bool isDirectory(const char* path) {
+    struct stat info {};
+    return stat(path, &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::string tempFolder() {
+    std::string folder;
+    const char* fromEnv = getenv("TMPDIR");
+    if (fromEnv != nullptr && fromEnv[0] != '\0' && isDirectory(fromEnv)) {
+        folder = fromEnv;
+    } else if (isDirectory("/tmp")) {
+        folder = "/tmp";
+    } else {
+        return {};
+    }
+    if (folder.back() != '/') folder += '/';
+    return folder;
+}
+
+char pathSeparator() { return '/'; }
+
+// ---- files ----
+
+Exists fileExists(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) == 0) return Exists::Yes;
+    // Only "nothing there" is a firm no; permissions, loops and the like leave it open.
+    return (errno == ENOENT || errno == ENOTDIR) ? Exists::No : Exists::Unknown;
+}
+
+FileTime lastWriteTime(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) return kMinFileTime;
+    return static_cast<FileTime>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
+}
+
+bool readFile(const std::string& path, std::string& out) {
+    out.clear();
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    // Read to the end rather than trusting the size: the file may still be growing.
+    char chunk[65536];
+    for (;;) {
+        ssize_t n = read(fd, chunk, sizeof chunk);
+        if (n > 0) {
+            out.append(chunk, static_cast<std::size_t>(n));
+        } else if (n == 0) {
+            break;
+        } else if (errno != EINTR) {
+            close(fd);
+            out.clear();
+            return false;
+        }
+    }
+    close(fd);
+    return true;
+}
+
+bool removeFile(const std::string& path) {
+    unlink(path.c_str());
+    return fileExists(path) == Exists::No;
+}
+
+// ---- processes ----
+
+Process::~Process() { reset(); }
+
+Process::Process(Process&& other) noexcept {
+    native_ = std::exchange(other.native_, 0);
+    reaped = std::exchange(other.reaped, false);
+    reapedCode = std::exchange(other.reapedCode, 0);
+}
+
+Process& Process::operator=(Process&& other) noexcept {
+    if (this != &other) {
+        reset();
+        native_ = std::exchange(other.native_, 0);
+        reaped = std::exchange(other.reaped, false);
+        reapedCode = std::exchange(other.reapedCode, 0);
+    }
+    return *this;
+}
+
+void Process::reset() {
+    // A pid cannot be closed. Reaping a child that has already ended keeps it from lingering
+    // as a zombie; one still running is left alone, as promised.
+    if (native_ > 0 && !reaped) {
+        int status = 0;
+        waitpid(static_cast<pid_t>(native_), &status, WNOHANG);
+    }
+    native_ = 0;
+    reaped = false;
+    reapedCode = 0;
+}
+
+std::string quoteCommandLine(const std::vector<std::string>& args) {
+    std::string line;
+    for (const std::string& arg : args) {
+        if (!line.empty()) line += ' ';
+        line += '"' + arg + '"';
+    }
+    return line;
+}
+
+namespace {
+
+// Everything posix_spawnp needs, prepared up front so that the detached start can spawn from
+// a forked intermediate without allocating there.
+struct SpawnSetup {
+    std::vector<char*> argv;
+    posix_spawn_file_actions_t actions{};
+    posix_spawnattr_t attributes{};
+    bool made = false;   // actions and attributes initialised, so they must be destroyed
+    bool ready = false;  // every setting took
+
+    SpawnSetup(const std::vector<std::string>& args, const std::string& workFolder) {
+        for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        if (posix_spawn_file_actions_init(&actions) != 0) return;
+        if (posix_spawnattr_init(&attributes) != 0) {
+            posix_spawn_file_actions_destroy(&actions);
+            return;
+        }
+        made = true;
+        ready = true;
+
+        // Our standard input belongs to us; the child reads nothing.
+        ready = ready && posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0) == 0;
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+        // Like a Windows child started without inherited handles: only the standard streams
+        // pass. Our own descriptors are close-on-exec anyway; this also covers libraries'.
+        ready = ready && posix_spawn_file_actions_addclosefrom_np(&actions, 3) == 0;
+#endif
+        if (!workFolder.empty()) {
+            ready = ready && posix_spawn_file_actions_addchdir_np(&actions, workFolder.c_str()) == 0;
+        }
+
+        // A session of its own: the child must outlive the terminal we were started from.
+        // Fresh signal mask, and default handling for signals a parent commonly ignores.
+        sigset_t mask;
+        sigemptyset(&mask);
+        sigset_t defaults;
+        sigemptyset(&defaults);
+        sigaddset(&defaults, SIGPIPE);
+        sigaddset(&defaults, SIGCHLD);
+        short flags = POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+        ready = ready && posix_spawnattr_setflags(&attributes, flags) == 0 &&
+                posix_spawnattr_setsigmask(&attributes, &mask) == 0 &&
+                posix_spawnattr_setsigdefault(&attributes, &defaults) == 0;
+    }
+
+    ~SpawnSetup() {
+        if (!made) return;
+        posix_spawnattr_destroy(&attributes);
+        posix_spawn_file_actions_destroy(&actions);
+    }
+
+    SpawnSetup(const SpawnSetup&) = delete;
+    SpawnSetup& operator=(const SpawnSetup&) = delete;
+
+    pid_t spawn() {
+        pid_t pid = 0;
+        if (!ready || posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environ) != 0) return 0;
+        return pid;
+    }
+};
+
+}  // namespace
+
+Process startProcess(const std::vector<std::string>& args) {
+    if (args.empty() || args[0].empty()) return Process();
+    SpawnSetup setup(args, std::string());
+    pid_t pid = setup.spawn();
+    return pid > 0 ? Process(pid) : Process();
+}
+
+ExitStatus pollExit(Process& process) {
+    if (process.reaped) return {true, process.reapedCode};
+    if (!process.valid()) return {};
+    int status = 0;
+    pid_t result;
+    do {
+        result = waitpid(static_cast<pid_t>(process.native()), &status, WNOHANG);
+    } while (result < 0 && errno == EINTR);
+    if (result <= 0) return {};  // still running, or not ours to tell
+    process.reaped = true;
+    if (WIFEXITED(status)) {
+        process.reapedCode = WEXITSTATUS(status);
+    } else if (WIFSIGNALED(status)) {
+        process.reapedCode = 128 + WTERMSIG(status);  // as a shell reports it
+    } else {
+        process.reapedCode = -1;
+    }
+    return {true, process.reapedCode};
+}
+
+void startDetached(const std::vector<std::string>& args, const std::string& workFolder) {
+    if (args.empty() || args[0].empty()) return;
+    SpawnSetup setup(args, workFolder);
+    if (!setup.ready) return;
+    // A short-lived intermediate spawns the real child and ends at once; we reap the
+    // intermediate, and the orphaned child is adopted and reaped by init. No zombie is left
+    // behind and no process-wide SIGCHLD handling is needed.
+    pid_t intermediate = fork();
+    if (intermediate == 0) {
+        setup.spawn();
+        _exit(0);
+    }
+    if (intermediate < 0) return;
+    int status = 0;
+    while (waitpid(intermediate, &status, 0) < 0 && errno == EINTR) {
+    }
+}
+
+// ---- one instance per name ----
+
+InstanceLock::~InstanceLock() { release(); }
+
+InstanceLock::InstanceLock(InstanceLock&& other) noexcept {
+    first = std::exchange(other.first, false);
+    native = std::exchange(other.native, 0);
+}
+
+InstanceLock& InstanceLock::operator=(InstanceLock&& other) noexcept {
+    if (this != &other) {
+        release();
+        first = std::exchange(other.first, false);
+        native = std::exchange(other.native, 0);
+    }
+    return *this;
+}
+
+void InstanceLock::release() {
+    // Closing the descriptor drops the lock. The file stays: removing a lock file races with
+    // whoever opens it next.
+    if (native != 0) close(static_cast<int>(native - 1));
+    native = 0;
+    first = false;
+}
+
+InstanceLock takeInstanceLock(const std::string& name) {
+    InstanceLock lock;
+    std::string path = tempFolder() + name + ".lock";
+    // Close-on-exec matters: a launcher that inherited the descriptor would hold the lock
+    // after our window has gone.
+    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) return lock;
+    int result;
+    do {
+        result = flock(fd, LOCK_EX | LOCK_NB);
+    } while (result != 0 && errno == EINTR);
+    if (result != 0) {
+        close(fd);  // someone else holds it; an unlocked descriptor is of no use to us
+        return lock;
+    }
+    lock.native = static_cast<std::intptr_t>(fd) + 1;
+    lock.first = true;
+    return lock;
+}
+
+// ---- odds and ends ----
+
+void showError(const std::string& caption, const std::string& text) {
+    std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+    std::fflush(stderr);
+}
+
+void useDarkTitleBar(void*) {}
+
+}  // namespace vlr::platform

@@ -1,0 +1,288 @@
+/*******************************************************************************************
+*  system_win32.cpp — platform.h for Windows
+*
+*  The program speaks UTF-8; every call here converts to UTF-16 on the way in and back on the
+*  way out. Children start with CreateProcessW and no console window, the one-instance rule is
+*  a named mutex, and errors without a window go to a message box.
+*
+*  Sections: text · program and environment · files · processes · one instance per name ·
+*            odds and ends
+*******************************************************************************************/
+#include "platform/platform.h"
+
+#include <climits>
+#include <utility>
+
+#include <windows.h>
+#include <dwmapi.h>
+
+namespace vlr::platform {
+
+// ---- text ----
+
+static std::wstring widen(const std::string& text) {
+    if (text.empty() || text.size() > INT_MAX) return {};
+    int count = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (count <= 0) return {};
+    std::wstring wide(static_cast<std::size_t>(count), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), count);
+    return wide;
+}
+
+static std::string narrow(const wchar_t* text, std::size_t length) {
+    if (length == 0 || length > INT_MAX) return {};
+    int count = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+    if (count <= 0) return {};
+    std::string utf8(static_cast<std::size_t>(count), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), utf8.data(), count, nullptr, nullptr);
+    return utf8;
+}
+
+static std::string narrow(const std::wstring& text) { return narrow(text.data(), text.size()); }
+
+// ---- program and environment ----
+
+std::string programPath() {
+    // The result is cut to the buffer without saying so; a full buffer means "try bigger".
+    for (DWORD size = MAX_PATH; size <= 1u << 20; size *= 2) {
+        std::wstring buffer(size, L'\0');
+        DWORD length = GetModuleFileNameW(nullptr, buffer.data(), size);
+        if (length == 0) return {};
+        if (length < size) return narrow(buffer.data(), length);
+    }
+    return {};
+}
+
+void setEnv(const std::string& name, const std::string& value) {
+    SetEnvironmentVariableW(widen(name).c_str(), widen(value).c_str());
+}
+
+void removeEnv(const std::string& name) {
+    SetEnvironmentVariableW(widen(name).c_str(), nullptr);
+}
+
+std::optional<std::string> getEnv(const std::string& name) {
+    std::wstring wideName = widen(name);
+    std::wstring buffer(64, L'\0');
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        SetLastError(ERROR_SUCCESS);
+        DWORD length = GetEnvironmentVariableW(wideName.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0) {
+            // Zero is both "not set" and "set to nothing"; only the error code tells them apart.
+            if (GetLastError() == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
+            return std::string();
+        }
+        if (length < buffer.size()) return narrow(buffer.data(), length);
+        buffer.assign(length, L'\0');  // too small: length is the size needed, with the terminator
+    }
+    return std::nullopt;  // changing under our feet faster than we can read it
+}
+
+static bool isDirectory(const std::wstring& path) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::string tempFolder() {
+    // GetTempPath2W is newer than some systems we run on (Wine 8 among them): look it up.
+    using TempPathFunction = DWORD(WINAPI*)(DWORD, LPWSTR);
+    TempPathFunction tempPath = GetTempPathW;
+    if (HMODULE kernel = GetModuleHandleW(L"kernel32.dll")) {
+        if (FARPROC found = GetProcAddress(kernel, "GetTempPath2W")) {
+            tempPath = reinterpret_cast<TempPathFunction>(reinterpret_cast<void*>(found));
+        }
+    }
+    std::wstring buffer(MAX_PATH + 2, L'\0');
+    DWORD length = tempPath(static_cast<DWORD>(buffer.size()), buffer.data());
+    if (length == 0 || length >= buffer.size()) return {};
+    buffer.resize(length);
+    if (buffer.back() != L'\\' && buffer.back() != L'/') buffer += L'\\';
+    if (!isDirectory(buffer)) return {};
+    return narrow(buffer);
+}
+
+char pathSeparator() { return '\\'; }
+
+// ---- files ----
+
+Exists fileExists(const std::string& path) {
+    if (GetFileAttributesW(widen(path).c_str()) != INVALID_FILE_ATTRIBUTES) return Exists::Yes;
+    DWORD error = GetLastError();
+    return (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) ? Exists::No : Exists::Unknown;
+}
+
+FileTime lastWriteTime(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(widen(path).c_str(), GetFileExInfoStandard, &data)) return kMinFileTime;
+    return static_cast<FileTime>((static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                                 data.ftLastWriteTime.dwLowDateTime);
+}
+
+namespace {
+
+// Owns a kernel handle; INVALID_HANDLE_VALUE and null both mean none.
+struct Handle {
+    HANDLE value = nullptr;
+    explicit Handle(HANDLE handle) : value(handle == INVALID_HANDLE_VALUE ? nullptr : handle) {}
+    ~Handle() {
+        if (value != nullptr) CloseHandle(value);
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+};
+
+}  // namespace
+
+bool readFile(const std::string& path, std::string& out) {
+    out.clear();
+    // Share everything: the launcher may be rewriting the file while we read it.
+    Handle file(CreateFileW(widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.value == nullptr) return false;
+    char chunk[65536];
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file.value, chunk, sizeof chunk, &got, nullptr)) {
+            out.clear();
+            return false;
+        }
+        if (got == 0) return true;
+        out.append(chunk, got);
+    }
+}
+
+bool removeFile(const std::string& path) {
+    DeleteFileW(widen(path).c_str());
+    return fileExists(path) == Exists::No;
+}
+
+// ---- processes ----
+
+Process::~Process() { reset(); }
+
+Process::Process(Process&& other) noexcept {
+    native_ = std::exchange(other.native_, 0);
+    reaped = std::exchange(other.reaped, false);
+    reapedCode = std::exchange(other.reapedCode, 0);
+}
+
+Process& Process::operator=(Process&& other) noexcept {
+    if (this != &other) {
+        reset();
+        native_ = std::exchange(other.native_, 0);
+        reaped = std::exchange(other.reaped, false);
+        reapedCode = std::exchange(other.reapedCode, 0);
+    }
+    return *this;
+}
+
+void Process::reset() {
+    // Closing our handle leaves the child running.
+    if (native_ != 0) CloseHandle(reinterpret_cast<HANDLE>(native_));
+    native_ = 0;
+    reaped = false;
+    reapedCode = 0;
+}
+
+std::string quoteCommandLine(const std::vector<std::string>& args) {
+    std::string line;
+    for (const std::string& arg : args) {
+        if (!line.empty()) line += ' ';
+        line += '"' + arg + '"';
+    }
+    return line;
+}
+
+// CreateProcessW as both kinds of start use it: no application name (the command line's first
+// argument is searched for), no inherited handles, no console window, our environment.
+static bool create(const std::vector<std::string>& args, const std::string& workFolder, PROCESS_INFORMATION& info) {
+    if (args.empty() || args[0].empty()) return false;
+    std::wstring line = widen(quoteCommandLine(args));  // CreateProcessW may write into it
+    std::wstring folder = widen(workFolder);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    info = PROCESS_INFORMATION{};
+    return CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                          folder.empty() ? nullptr : folder.c_str(), &startup, &info) != FALSE;
+}
+
+Process startProcess(const std::vector<std::string>& args) {
+    PROCESS_INFORMATION info;
+    if (!create(args, std::string(), info)) return Process();
+    CloseHandle(info.hThread);
+    return Process(reinterpret_cast<std::intptr_t>(info.hProcess));
+}
+
+ExitStatus pollExit(Process& process) {
+    if (process.reaped) return {true, process.reapedCode};
+    if (!process.valid()) return {};
+    HANDLE handle = reinterpret_cast<HANDLE>(process.native());
+    if (WaitForSingleObject(handle, 0) != WAIT_OBJECT_0) return {};
+    DWORD code = 0;
+    if (!GetExitCodeProcess(handle, &code)) return {};
+    process.reaped = true;
+    process.reapedCode = static_cast<std::int32_t>(code);  // crash status codes come out negative
+    return {true, process.reapedCode};
+}
+
+void startDetached(const std::vector<std::string>& args, const std::string& workFolder) {
+    PROCESS_INFORMATION info;
+    if (!create(args, workFolder, info)) return;
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+}
+
+// ---- one instance per name ----
+
+InstanceLock::~InstanceLock() { release(); }
+
+InstanceLock::InstanceLock(InstanceLock&& other) noexcept {
+    first = std::exchange(other.first, false);
+    native = std::exchange(other.native, 0);
+}
+
+InstanceLock& InstanceLock::operator=(InstanceLock&& other) noexcept {
+    if (this != &other) {
+        release();
+        first = std::exchange(other.first, false);
+        native = std::exchange(other.native, 0);
+    }
+    return *this;
+}
+
+void InstanceLock::release() {
+    // The mutex object goes away with its last handle; the next instance then creates it anew.
+    if (native != 0) CloseHandle(reinterpret_cast<HANDLE>(native));
+    native = 0;
+    first = false;
+}
+
+InstanceLock takeInstanceLock(const std::string& name) {
+    InstanceLock lock;
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, (L"Local\\" + widen(name)).c_str());
+    DWORD error = GetLastError();  // read before anything else can change it
+    lock.native = reinterpret_cast<std::intptr_t>(mutex);
+    lock.first = mutex != nullptr && error != ERROR_ALREADY_EXISTS;
+    return lock;
+}
+
+// ---- odds and ends ----
+
+void showError(const std::string& caption, const std::string& text) {
+    MessageBoxW(nullptr, widen(text).c_str(), widen(caption).c_str(), MB_ICONERROR | MB_OK);
+}
+
+void useDarkTitleBar(void* nativeWindow) {
+    if (nativeWindow == nullptr) return;
+    HWND window = static_cast<HWND>(nativeWindow);
+    // Attribute numbers rather than names: older SDK headers lack some of them. Systems that
+    // do not know an attribute refuse it, and a light title bar is no harm.
+    const BOOL dark = TRUE;
+    const COLORREF caption = 0x000B0A0A;
+    const COLORREF captionText = 0x00EEECEC;
+    DwmSetWindowAttribute(window, 20, &dark, sizeof dark);
+    DwmSetWindowAttribute(window, 35, &caption, sizeof caption);
+    DwmSetWindowAttribute(window, 36, &captionText, sizeof captionText);
+}
+
+}  // namespace vlr::platform

@@ -1,0 +1,299 @@
+/*******************************************************************************************
+*  platform_test.cpp — the operating-system door: environment, files, processes, locks
+*
+*  The same file runs natively and, cross-built, under Wine. Where the two systems answer
+*  differently on purpose (crash codes, separators) the expectation follows pathSeparator().
+*  Child processes are the small vlr_test_child program next to this test program.
+*******************************************************************************************/
+#include "platform/platform.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+using namespace vlr::platform;
+using namespace std::chrono_literals;
+
+namespace {
+
+bool onWindows() { return pathSeparator() == '\\'; }
+
+fs::path pathOf(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
+
+std::string utf8Of(const fs::path& path) {
+    std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+std::string randomName(const char* prefix) {
+    std::random_device device;
+    return prefix + std::to_string(device()) + "-" + std::to_string(device());
+}
+
+std::string childPath() {
+    std::string self = programPath();
+    return self.substr(0, self.find_last_of("\\/") + 1) + VLR_TEST_CHILD;
+}
+
+// Polls until the child ends; a child that hangs fails the test instead of the whole run.
+ExitStatus waitFor(Process& process, std::chrono::seconds limit = 30s) {
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        ExitStatus status = pollExit(process);
+        if (status.exited || std::chrono::steady_clock::now() > deadline) return status;
+        std::this_thread::sleep_for(20ms);
+    }
+}
+
+ExitStatus runChild(std::vector<std::string> args) {
+    args.insert(args.begin(), childPath());
+    Process child = startProcess(args);
+    EXPECT_TRUE(child.valid()) << "could not start " << args[0];
+    return waitFor(child);
+}
+
+std::string readText(const fs::path& path) {
+    std::string text;
+    readFile(utf8Of(path), text);
+    return text;
+}
+
+// A fresh folder per test under the system's temp folder, removed afterwards.
+class Scratch : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder = pathOf(tempFolder() + randomName("vlr-platform-test-"));
+        fs::create_directories(folder);
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add, ignored);
+        fs::remove_all(folder, ignored);
+    }
+    std::string at(const std::string& name) const { return utf8Of(folder / pathOf(name)); }
+    void write(const std::string& name, const std::string& content) const {
+        std::ofstream(folder / pathOf(name), std::ios::binary) << content;
+    }
+    fs::path folder;
+};
+
+}  // namespace
+
+// ---- program and environment ----
+
+TEST(Environment, SetGetAndRemove) {
+    const std::string name = "VLR_PLATFORM_TEST_VALUE";
+    removeEnv(name);
+    EXPECT_FALSE(getEnv(name).has_value());
+    setEnv(name, "first");
+    EXPECT_EQ(getEnv(name), "first");
+    const std::string unusual = "caf\xC3\xA9 \xE2\x98\x83 " + std::string(300, 'x');  // non-ASCII, longer than a first guess
+    setEnv(name, unusual);
+    EXPECT_EQ(getEnv(name), unusual);
+    setEnv(name, "");
+    EXPECT_EQ(getEnv(name), "") << "set to nothing is not the same as unset";
+    removeEnv(name);
+    EXPECT_FALSE(getEnv(name).has_value());
+}
+
+TEST_F(Scratch, ChildrenInheritTheEnvironment) {
+    const std::string name = "VLR_PLATFORM_TEST_INHERITED";
+    setEnv(name, "caf\xC3\xA9");
+    EXPECT_EQ(runChild({"env", name, at("set.txt")}).code, 0);
+    removeEnv(name);
+    EXPECT_EQ(runChild({"env", name, at("unset.txt")}).code, 0);
+    EXPECT_EQ(readText(folder / "set.txt"), "caf\xC3\xA9");
+    EXPECT_EQ(readText(folder / "unset.txt"), "<unset>");
+}
+
+TEST(TempFolder, IsAnExistingFolderEndingInASeparator) {
+    std::string folder = tempFolder();
+    ASSERT_FALSE(folder.empty());
+    EXPECT_EQ(folder.back(), pathSeparator());
+    EXPECT_TRUE(fs::is_directory(pathOf(folder)));
+}
+
+TEST(ProgramPath, NamesThisTestProgram) {
+    std::string path = programPath();
+    std::string name = std::string(1, pathSeparator()) + "vlr_unit_tests" + (onWindows() ? ".exe" : "");
+    ASSERT_GT(path.size(), name.size());
+    EXPECT_EQ(path.substr(path.size() - name.size()), name);
+    EXPECT_EQ(fileExists(path), Exists::Yes);
+}
+
+TEST_F(Scratch, ProgramPathIsWholeInLongAndNonAsciiFolders) {
+    // Windows under Wine cannot start programs past 260 characters, so the long case is POSIX's.
+    fs::path place = folder / pathOf("\xC3\xBCn\xC3\xAF \xE6\x97\xA5\xE6\x9C\xAC");
+    if (!onWindows()) place /= pathOf(std::string(120, 'a') + "/" + std::string(120, 'b') + "/" + std::string(120, 'c'));
+    fs::create_directories(place);
+    fs::path copy = place / pathOf(VLR_TEST_CHILD);
+    fs::copy_file(pathOf(childPath()), copy);
+    Process child = startProcess({utf8Of(copy), "path", at("path.txt")});
+    ASSERT_TRUE(child.valid());
+    EXPECT_EQ(waitFor(child).code, 0);
+    EXPECT_EQ(readText(folder / "path.txt"), utf8Of(copy));
+}
+
+// ---- files ----
+
+TEST_F(Scratch, FileExistsAnswersYesAndNo) {
+    write("file.txt", "x");
+    EXPECT_EQ(fileExists(at("file.txt")), Exists::Yes);
+    EXPECT_EQ(fileExists(utf8Of(folder)), Exists::Yes);
+    EXPECT_EQ(fileExists(at("missing.txt")), Exists::No);
+    EXPECT_EQ(fileExists(at("missing/inner.txt")), Exists::No);
+    EXPECT_EQ(fileExists(at("file.txt") + pathSeparator() + "inner.txt"), Exists::No) << "a path under a file";
+    EXPECT_EQ(fileExists(""), Exists::No);
+}
+
+TEST_F(Scratch, FileExistsCannotTellThroughALinkLoop) {
+    std::error_code error;
+    fs::create_symlink("loop", folder / "loop", error);
+    if (error) GTEST_SKIP() << "no symbolic links here: " << error.message();
+    EXPECT_EQ(fileExists(at("loop")), Exists::Unknown) << "a link that points at itself";
+}
+
+TEST_F(Scratch, FileExistsCannotTellInAFolderWeMayNotSearch) {
+    fs::create_directory(folder / "closed");
+    write("closed/inside.txt", "x");
+    fs::permissions(folder / "closed", fs::perms::none);
+    std::error_code error;
+    bool stillVisible = fs::exists(folder / "closed" / "inside.txt", error);
+    Exists answer = fileExists(at("closed/inside.txt"));
+    fs::permissions(folder / "closed", fs::perms::owner_all);
+    if (stillVisible || onWindows()) GTEST_SKIP() << "permissions do not bind this user";
+    EXPECT_EQ(answer, Exists::Unknown);
+}
+
+TEST_F(Scratch, LastWriteTimeFollowsTheFile) {
+    EXPECT_EQ(lastWriteTime(at("missing.txt")), kMinFileTime);
+    write("file.txt", "one");
+    FileTime before = lastWriteTime(at("file.txt"));
+    EXPECT_NE(before, kMinFileTime);
+    EXPECT_EQ(lastWriteTime(at("file.txt")), before);
+    write("file.txt", "two");
+    fs::last_write_time(folder / "file.txt", fs::last_write_time(folder / "file.txt") + 10s);
+    EXPECT_NE(lastWriteTime(at("file.txt")), before);
+}
+
+TEST_F(Scratch, ReadFileIsBinaryAndWhole) {
+    std::string content;
+    for (int i = 0; i < 200000; ++i) content += static_cast<char>(i * 7 % 256);  // NULs, CR LF, 0xFF, past one chunk
+    write("data.bin", content);
+    std::string read;
+    ASSERT_TRUE(readFile(at("data.bin"), read));
+    EXPECT_EQ(read.size(), content.size());
+    EXPECT_TRUE(read == content);
+
+    read = "stale";
+    EXPECT_FALSE(readFile(at("missing.bin"), read));
+    EXPECT_TRUE(read.empty());
+    EXPECT_FALSE(readFile(utf8Of(folder), read)) << "a folder is not a file";
+    write("empty.bin", "");
+    EXPECT_TRUE(readFile(at("empty.bin"), read));
+    EXPECT_TRUE(read.empty());
+}
+
+TEST_F(Scratch, RemoveFileReportsWhetherItIsGone) {
+    write("file.txt", "x");
+    EXPECT_TRUE(removeFile(at("file.txt")));
+    EXPECT_FALSE(fs::exists(folder / "file.txt"));
+    EXPECT_TRUE(removeFile(at("file.txt"))) << "already gone counts as removed";
+    fs::create_directory(folder / "sub");
+    EXPECT_FALSE(removeFile(at("sub")));
+}
+
+// ---- processes ----
+
+TEST(QuoteCommandLine, QuotesEveryArgument) {
+    EXPECT_EQ(quoteCommandLine({}), "");
+    EXPECT_EQ(quoteCommandLine({"C:\\Program Files\\python.exe"}), "\"C:\\Program Files\\python.exe\"");
+    EXPECT_EQ(quoteCommandLine({"a b", "", "--port", "8080"}), "\"a b\" \"\" \"--port\" \"8080\"");
+}
+
+TEST(Processes, ExitCodesAndCrashes) {
+    // Started together: under Wine each start is slow, so overlap them.
+    Process zero = startProcess({childPath(), "exit", "0"});
+    Process two = startProcess({childPath(), "exit", "2"});
+    Process crash = startProcess({childPath(), "crash"});
+    ASSERT_TRUE(zero.valid() && two.valid() && crash.valid());
+    ExitStatus zeroStatus = waitFor(zero), twoStatus = waitFor(two), crashStatus = waitFor(crash);
+    EXPECT_TRUE(zeroStatus.exited && twoStatus.exited && crashStatus.exited);
+    EXPECT_EQ(zeroStatus.code, 0);
+    EXPECT_EQ(twoStatus.code, 2);
+    EXPECT_EQ(crashStatus.code, onWindows() ? static_cast<std::int32_t>(0xC0000005u) : 128 + SIGSEGV);
+}
+
+TEST(Processes, PollingDoesNotWaitAndRemembersTheEnd) {
+    Process child = startProcess({childPath(), "sleep", "1500"});
+    ASSERT_TRUE(child.valid());
+    auto start = std::chrono::steady_clock::now();
+    ExitStatus early = pollExit(child);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms);
+    EXPECT_FALSE(early.exited);
+
+    ExitStatus end = waitFor(child);
+    ASSERT_TRUE(end.exited);
+    EXPECT_EQ(end.code, 0);
+    Process moved = std::move(child);
+    EXPECT_FALSE(child.valid());
+    ExitStatus again = pollExit(moved);
+    EXPECT_TRUE(again.exited) << "the end is seen once by the system and must be remembered";
+    EXPECT_EQ(again.code, 0);
+}
+
+TEST_F(Scratch, StartingWhatIsNotThereFails) {
+    EXPECT_FALSE(startProcess({at("no-such-program")}).valid());
+    EXPECT_FALSE(startProcess({"vlr-no-such-program-on-the-path"}).valid());
+    EXPECT_FALSE(startProcess({}).valid());
+    Process none;
+    EXPECT_FALSE(pollExit(none).exited);
+}
+
+TEST_F(Scratch, DetachedStartRunsInItsFolderAndIsNotOurChild) {
+    startDetached({childPath(), "detached", "parent.txt"}, utf8Of(folder));
+    std::string parent;
+    for (auto deadline = std::chrono::steady_clock::now() + 30s; std::chrono::steady_clock::now() < deadline;) {
+        parent = readText(folder / "parent.txt");
+        if (!parent.empty()) break;
+        std::this_thread::sleep_for(50ms);
+    }
+    ASSERT_FALSE(parent.empty()) << "the detached child did not write into its work folder";
+    std::ifstream self("/proc/self/stat");
+    std::string ourId;
+    if (parent != "-" && self >> ourId) {
+        EXPECT_NE(parent, ourId) << "left as our child, it would linger as a zombie";
+    }
+}
+
+// ---- one instance per name ----
+
+TEST(InstanceLock, OneHolderPerNameAcrossProcesses) {
+    const std::string name = randomName("vlr-platform-test-lock-");
+    InstanceLock held = takeInstanceLock(name);
+    ASSERT_TRUE(held.first);
+    EXPECT_FALSE(takeInstanceLock(name).first) << "a second take in the same process";
+    EXPECT_TRUE(takeInstanceLock(name + "-other").first);
+
+    InstanceLock moved = std::move(held);
+    EXPECT_FALSE(held.first);
+    EXPECT_EQ(runChild({"lock", name}).code, 11) << "another process must not get it while we hold it";
+
+    moved.release();
+    EXPECT_FALSE(moved.first);
+    EXPECT_EQ(runChild({"lock", name}).code, 10) << "free again once released";
+    InstanceLock again = takeInstanceLock(name);
+    EXPECT_TRUE(again.first) << "the child's lock ended with the child";
+    if (!onWindows()) {
+        removeFile(tempFolder() + name + ".lock");
+        removeFile(tempFolder() + name + "-other.lock");
+    }
+}
