@@ -123,4 +123,8 @@ void showError(const std::string& caption, const std::string& text);
 // Dark title bar and caption colours for a native window handle; ignored where unsupported.
 void useDarkTitleBar(void* nativeWindow);
 
+// Font file for a role (0 regular, 1 semibold, 2 mono, 3 symbol fallback); empty when the
+// system has no such font. Not checked further: the font loader does that.
+std::string fontFilePath(int role);
+
 }  // namespace vlr::platform

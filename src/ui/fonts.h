@@ -1,0 +1,88 @@
+/*******************************************************************************************
+*  fonts.h — the ten font slots and the four text operations
+*
+*  All text is UTF-8 and drawn from TrueType files with raylib. Widths come from a per-slot
+*  advance table rather than from raylib, so measuring is a table lookup, works in measuring
+*  passes, and matches what is drawn to the pixel.
+*******************************************************************************************/
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "raylib.h"
+
+namespace vlr {
+
+struct FontFile {
+    std::string bytes;        // whole file; empty when missing or rejected
+    float ascender = 0;       // hhea
+    float descender = 0;      // hhea, negative for usual fonts
+    float unitsPerEm = 1;     // head
+};
+
+inline constexpr int kAdvanceCount = 10240;
+
+struct FontSlot {
+    Font font{};                        // raylib font with its atlas
+    float drawingSize = 10;             // size passed to raylib when drawing
+    float extraSpacing = 0;             // added to every advance (built-in font only)
+    std::vector<float> advances;        // kAdvanceCount entries, by code point
+    bool loaded = false;                // built from a file; unload before a rebuild
+};
+
+// The ten slots, named by face and size before scaling.
+enum FontName : int {
+    kRegular14 = 0,
+    kSemibold14 = 1,
+    kRegular12_5 = 2,
+    kRegular13 = 3,
+    kRegular12 = 4,
+    kSemibold11 = 5,
+    kSemibold16 = 6,
+    kRegular16 = 7,
+    kSemibold17 = 8,
+    kMono12 = 9,
+    kFontSlotCount = 10,
+};
+
+// Font files by role: 0 regular, 1 semibold, 2 mono, 3 symbol fallback.
+FontFile loadFontFile(const std::string& path);
+FontFile parseFontFile(std::string bytes);   // the table check on bytes already read
+FontSlot buildFontSlot(const FontFile& face, const FontFile& symbol, float emSize);
+void rebuildFonts();                          // all ten slots for uiState().scale
+const FontSlot& fontSlot(int slot);
+
+// The code points baked into every slot (357).
+const std::vector<int>& bakedCodepoints();
+
+// Steps of buildFontSlot that need no OpenGL context (the tests call them directly).
+int raylibFontSize(const FontFile& file, float emSize);   // pixel height raylib must be given
+// The face's glyphs with image data, then the symbol font's for what the face lacks, shifted
+// onto the face's baseline. Sets baseSize; the caller owns the glyph images.
+std::vector<GlyphInfo> bakeGlyphs(const FontFile& face, const FontFile& symbol, float emSize, int& baseSize);
+// The advance table from slot.font (glyph rectangles, or the glyph images while there are none).
+void fillAdvances(FontSlot& slot);
+
+// One UTF-8 character at `pos` (advanced past it); malformed bytes decode as '?'.
+int decodeUtf8(std::string_view text, std::size_t& pos);
+
+float advanceOf(const FontSlot& slot, int codepoint);
+float textWidth(int slot, std::string_view text, float extraSpacing = 0);
+float textWidth(const FontSlot& slot, std::string_view text, float extraSpacing = 0);
+float drawTextRun(int slot, std::string_view text, float x, float centreY, Color colour, float extraSpacing = 0);
+float drawTextRun(const FontSlot& slot, std::string_view text, float x, float centreY, Color colour,
+                  float extraSpacing = 0);
+
+struct TextLine {
+    std::size_t start = 0;
+    std::size_t length = 0;
+};
+std::vector<TextLine> wrapLines(int slot, std::string_view text, float width);
+std::vector<TextLine> wrapLines(const FontSlot& slot, std::string_view text, float width);
+float drawTextBlock(int slot, std::string_view text, float x, float y, float width, float lineHeight,
+                    Color colour, bool centred);
+
+}  // namespace vlr
