@@ -1,0 +1,283 @@
+/*******************************************************************************************
+*  widgets.cpp — rounded boxes, hover and clicks, buttons, cards, clipping, scrollbars
+*
+*  Every function may run with the drawing flag clear (a card's measuring pass, unit tests):
+*  then it computes sizes only and never touches raylib or the mouse. Drawing goes through
+*  drawCalls() so that tests can watch it without a window.
+*
+*  Sections: geometry, primitives, clip stack, button, card, scrollbar, busy query.
+*******************************************************************************************/
+#include "ui/widgets.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "link/json.h"
+#include "link/state.h"
+
+namespace vlr {
+
+namespace {
+
+constexpr Color kNone{0, 0, 0, 0};
+constexpr Color kThumb{42, 42, 48, 255};
+constexpr Color kThumbLit{58, 58, 65, 255};
+
+float scaled(float length) { return length * uiState().scale; }
+
+bool sameColour(Color a, Color b) { return a.r == b.r && a.g == b.g && a.b == b.b && a.a == b.a; }
+
+// Disabled widgets keep their colours at two fifths of the alpha, truncated (255 -> 102).
+Color faded(Color c) {
+    c.a = static_cast<unsigned char>(c.a * 2 / 5);
+    return c;
+}
+
+float drawRaylibText(int slot, std::string_view text, float x, float centreY, Color colour, float extraSpacing) {
+    return drawTextRun(slot, text, x, centreY, colour, extraSpacing);
+}
+
+}  // namespace
+
+DrawCalls& drawCalls() {
+    static DrawCalls calls{DrawRectangleRounded, DrawRectangleRoundedLinesEx, BeginScissorMode, EndScissorMode,
+                           drawRaylibText};
+    return calls;
+}
+
+// ---- geometry ----
+
+float roundHalfAway(float value) { return std::round(value); }
+
+Rect snap(Rect r) {
+    const float left = roundHalfAway(r.x);
+    const float top = roundHalfAway(r.y);
+    return {left, top, roundHalfAway(r.x + r.width) - left, roundHalfAway(r.y + r.height) - top};
+}
+
+// raylib's roundness: 1 turns the shorter side into a full semicircle.
+float roundness(float width, float height, float radius) {
+    return std::min(1.0f, 2 * std::max(0.0f, radius) / std::max(1.0f, std::min(width, height)));
+}
+
+// ---- primitives ----
+
+void drawRoundedBox(Rect& r, float radius, Color outline, Color fill, float thickness) {
+    if (!uiState().drawing) return;
+    r = snap(r);
+    if (sameColour(outline, fill)) outline.a = 0;
+    const float t = thickness > 0 ? thickness : std::max(1.0f, roundHalfAway(uiState().scale));
+    // raylib draws the outline band outside its rectangle, so both the band and the fill use
+    // the inner rectangle and together cover the snapped one exactly.
+    const Rect inner{r.x + t, r.y + t, r.width - 2 * t, r.height - 2 * t};
+    const DrawCalls& draw = drawCalls();
+    if (fill.a != 0) {
+        if (outline.a == 0)
+            draw.roundedRect(toRaylib(r), roundness(r.width, r.height, radius), 0, fill);
+        else
+            draw.roundedRect(toRaylib(inner), roundness(inner.width, inner.height, radius - t), 0, fill);
+    }
+    if (outline.a != 0)
+        draw.roundedLines(toRaylib(inner), roundness(inner.width, inner.height, radius - t), 0, t, outline);
+}
+
+bool isHovered(Rect r) {
+    const UiState& ui = uiState();
+    if (!ui.drawing || !ui.input.mouseFree) return false;
+    const Vector2 mouse{ui.input.mouseX, ui.input.mouseY};
+    if (!CheckCollisionPointRec(mouse, toRaylib(r))) return false;
+    return ui.clips.empty() || CheckCollisionPointRec(mouse, toRaylib(ui.clips.back()));
+}
+
+bool takeClick() {
+    InputSnapshot& input = uiState().input;
+    const bool clicked = input.leftClick;
+    input.leftClick = false;
+    return clicked;
+}
+
+// ---- clip stack ----
+
+namespace {
+
+// A measuring pass moves the stack without touching the scissor.
+void applyClip() {
+    const UiState& ui = uiState();
+    if (!ui.drawing) return;
+    if (ui.clips.empty()) {
+        drawCalls().endScissor();
+        return;
+    }
+    const Rect c = snap(ui.clips.back());
+    drawCalls().beginScissor(static_cast<int>(c.x), static_cast<int>(c.y), static_cast<int>(c.width),
+                             static_cast<int>(c.height));
+}
+
+}  // namespace
+
+void pushClip(Rect r) {
+    std::vector<Rect>& clips = uiState().clips;
+    if (!clips.empty()) {
+        const Rect& top = clips.back();
+        const float left = std::max(r.x, top.x);
+        const float upper = std::max(r.y, top.y);
+        const float right = std::min(r.x + r.width, top.x + top.width);
+        const float bottom = std::min(r.y + r.height, top.y + top.height);
+        r = {left, upper, std::max(0.0f, right - left), std::max(0.0f, bottom - upper)};
+    }
+    clips.push_back(r);
+    applyClip();
+}
+
+void popClip() {
+    std::vector<Rect>& clips = uiState().clips;
+    if (clips.empty()) return;  // an unmatched pop must not take the program down
+    clips.pop_back();
+    applyClip();
+}
+
+// ---- button ----
+
+namespace {
+
+struct ButtonColours {
+    Color fill, outline, label;
+};
+
+ButtonColours buttonColours(int style, bool hovered) {
+    switch (style) {
+    case kPrimary:
+        return hovered ? ButtonColours{kAccentHover, kAccentHover, kWhite} : ButtonColours{kAccent, kAccent, kWhite};
+    case kQuiet:
+        return hovered ? ButtonColours{kPanelFill, kLine, kTextPrimary} : ButtonColours{kNone, kNone, kTextSecondary};
+    default:
+        return hovered ? ButtonColours{kButtonHover, kButtonHoverLine, kTextPrimary}
+                       : ButtonColours{kPanelFill, kLine, kTextPrimary};
+    }
+}
+
+}  // namespace
+
+float buttonWidth(std::string_view label) {
+    return roundHalfAway(textWidth(kRegular14, label) + scaled(30));
+}
+
+bool button(float x, float y, std::string_view label, int style, bool enabled) {
+    UiState& ui = uiState();
+    const float x0 = roundHalfAway(x);
+    const float y0 = roundHalfAway(y);
+    Rect box{x0, y0, roundHalfAway(x + buttonWidth(label)) - x0, roundHalfAway(y + scaled(39)) - y0};
+    const bool hovered = enabled && isHovered(box);
+    if (hovered) ui.input.wantedCursor = 4;
+    if (ui.drawing) {
+        ButtonColours colours = buttonColours(style, hovered);
+        if (!enabled) colours = {faded(colours.fill), faded(colours.outline), faded(colours.label)};
+        const float centreY = y0 + box.height / 2;
+        drawRoundedBox(box, scaled(8), colours.outline, colours.fill);
+        drawCalls().textRun(kRegular14, label, x0 + scaled(15), centreY, colours.label, 0);
+    }
+    return hovered && takeClick();
+}
+
+// ---- card ----
+
+namespace {
+
+std::string asciiUpper(std::string_view text) {
+    std::string upper(text);
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return upper;
+}
+
+// Puts the drawing flag back however the card's passes end.
+struct DrawingFlagGuard {
+    bool saved = uiState().drawing;
+    ~DrawingFlagGuard() { uiState().drawing = saved; }
+};
+
+}  // namespace
+
+float card(float x, float y, float width, std::string_view title, const CardContent& content, Color outline,
+           Color titleColour, bool largeTitle) {
+    UiState& ui = uiState();
+    const float pad = scaled(19);
+
+    auto body = [&]() -> float {
+        float top = scaled(17);
+        if (!title.empty()) {
+            const float lineHeight = scaled(largeTitle ? 21 : 16.5f);
+            if (ui.drawing) {
+                const float centreY = y + scaled(17) + lineHeight / 2;
+                if (largeTitle)
+                    drawCalls().textRun(kSemibold14, title, x + pad, centreY, titleColour, 0);
+                else
+                    drawCalls().textRun(kSemibold11, asciiUpper(title), x + pad, centreY, titleColour,
+                                        roundHalfAway(ui.scale));
+            }
+            top += scaled(12) + lineHeight;
+        }
+        const float used = content ? content(x + pad, y + top, width - 2 * pad) : 0;
+        return used + top + pad;
+    };
+
+    const DrawingFlagGuard guard;
+    ui.drawing = false;
+    const float height = roundHalfAway(body());
+
+    bool visible = guard.saved;
+    if (visible && !ui.clips.empty()) {
+        const Rect& clip = ui.clips.back();
+        visible = y < clip.y + clip.height && clip.y < y + height;
+    }
+    if (visible) {
+        ui.drawing = true;
+        Rect box{x, y, width, height};
+        drawRoundedBox(box, scaled(12), outline, kCardFill);
+        body();  // its height must match the measuring pass; the measured one is what counts
+    }
+    return height;
+}
+
+// ---- scrollbar ----
+
+void scrollbar(std::string_view id, Rect viewport, float contentHeight, float& offset) {
+    UiState& ui = uiState();
+    const float range = std::max(0.0f, contentHeight - viewport.height);
+    if (!(offset > 0)) offset = 0;  // also catches a NaN offset
+    offset = std::min(offset, range);
+    if (range == 0) {
+        // A bar that went away cannot stay grabbed, or it would jump back with a stale start.
+        if (ui.active == id) ui.active.clear();
+        return;
+    }
+
+    const float thumbHeight = std::max(viewport.height * viewport.height / contentHeight, scaled(30));
+    const float track = viewport.height - thumbHeight;
+    const Rect thumb = snap({viewport.x + viewport.width - scaled(10), viewport.y + offset * track / range,
+                             scaled(10), thumbHeight});
+    const bool hovered = isHovered(thumb);
+
+    if (ui.active == id) {
+        // A viewport no taller than the minimum thumb leaves no track to drag along.
+        const float moved = track > 0 ? (ui.input.mouseY - ui.dragStartMouseY) * range / track : 0;
+        offset = std::clamp(ui.dragStartOffset + moved, 0.0f, range);
+        if (!ui.input.mouseDown) ui.active.clear();
+    } else if (hovered && takeClick()) {
+        ui.active = std::string(id);
+        ui.dragStartOffset = offset;
+        ui.dragStartMouseY = ui.input.mouseY;
+    }
+
+    // Drawn where the offset stood when the frame began; a drag shows on the next frame.
+    const Color colour = (ui.active == id || hovered) ? kThumbLit : kThumb;
+    Rect bar{thumb.x + scaled(2), thumb.y + scaled(2), thumb.width - scaled(4), thumb.height - scaled(4)};
+    drawRoundedBox(bar, scaled(3), kNone, colour);
+}
+
+// ---- busy query ----
+
+bool launcherBusy() { return !asText(get(windowState().state, "running")).empty(); }
+
+}  // namespace vlr

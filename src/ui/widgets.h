@@ -1,0 +1,78 @@
+/*******************************************************************************************
+*  widgets.h — drawing primitives and widgets of the immediate-mode toolkit
+*
+*  No retained tree: the frame and the pages call these in drawing order every frame; each
+*  call draws at once and returns what happened. Cards run their content twice, a measuring
+*  pass with the drawing flag clear and a drawing pass when visible, so content outside the
+*  view never reacts. Lengths are multiplied by the UI scale where the code says so.
+*******************************************************************************************/
+#pragma once
+
+#include <functional>
+#include <string_view>
+
+#include "raylib.h"
+#include "ui/fonts.h"
+#include "ui/ui_state.h"
+
+namespace vlr {
+
+// ---- palette ----
+inline constexpr Color kWindowBg{10, 10, 11, 255};      // window background, field fill, code chip
+inline constexpr Color kCardFill{17, 17, 19, 255};
+inline constexpr Color kPanelFill{24, 24, 27, 255};
+inline constexpr Color kLine{35, 35, 39, 255};          // lines and outlines
+inline constexpr Color kTextPrimary{236, 236, 238, 255};
+inline constexpr Color kTextSecondary{138, 138, 147, 255};
+inline constexpr Color kAccent{229, 32, 46, 255};
+inline constexpr Color kAccentHover{240, 48, 61, 255};
+inline constexpr Color kButtonHover{32, 32, 36, 255};
+inline constexpr Color kButtonHoverLine{48, 48, 54, 255};
+inline constexpr Color kRowHover{42, 42, 48, 255};
+inline constexpr Color kDoneMarker{58, 58, 65, 255};
+inline constexpr Color kLogBg{7, 7, 8, 255};
+inline constexpr Color kLogText{201, 201, 207, 255};
+inline constexpr Color kPlaceholder{85, 85, 93, 255};
+inline constexpr Color kPlayDisabled{93, 93, 102, 255};
+inline constexpr Color kWhite{255, 255, 255, 255};
+
+// ---- geometry ----
+float roundHalfAway(float value);
+Rect snap(Rect r);
+inline Rectangle toRaylib(Rect r) { return {r.x, r.y, r.width, r.height}; }
+float roundness(float width, float height, float radius);
+
+// ---- primitives ----
+void drawRoundedBox(Rect& r, float radius, Color outline, Color fill, float thickness = 0);
+bool isHovered(Rect r);
+bool takeClick();
+void pushClip(Rect r);
+void popClip();
+
+// ---- widgets ----
+enum ButtonStyle : int { kSecondary = 0, kPrimary = 1, kQuiet = 2 };
+float buttonWidth(std::string_view label);   // the layout width rows of buttons share
+bool button(float x, float y, std::string_view label, int style, bool enabled = true);
+
+using CardContent = std::function<float(float x, float y, float width)>;
+float card(float x, float y, float width, std::string_view title, const CardContent& content,
+           Color outline = kLine, Color titleColour = kTextSecondary, bool largeTitle = false);
+
+void scrollbar(std::string_view id, Rect viewport, float contentHeight, float& offset);
+
+// True while the launcher runs a task (the state's "running" text is not empty).
+bool launcherBusy();
+
+// ---- drawing seam ----
+// The raylib calls the toolkit draws with. Tests swap them for recorders so that the drawing
+// paths run without a window; the program never changes them.
+struct DrawCalls {
+    void (*roundedRect)(Rectangle rec, float roundness, int segments, Color colour);
+    void (*roundedLines)(Rectangle rec, float roundness, int segments, float thickness, Color colour);
+    void (*beginScissor)(int x, int y, int width, int height);
+    void (*endScissor)();
+    float (*textRun)(int slot, std::string_view text, float x, float centreY, Color colour, float extraSpacing);
+};
+DrawCalls& drawCalls();
+
+}  // namespace vlr
