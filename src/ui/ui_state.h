@@ -1,0 +1,93 @@
+/*******************************************************************************************
+*  ui_state.h — the window-wide UI state, as plain records
+*
+*  One UiState for the whole window, touched by the frame thread only. The launcher link reads
+*  a few of its fields when it applies a state document (is the ISO field being edited, is the
+*  profile list open, is a key being captured), so the records live here without any drawing
+*  code; the toolkit adds its behaviour around them.
+*******************************************************************************************/
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vlr {
+
+struct Rect {
+    float x = 0, y = 0, width = 0, height = 0;
+};
+
+// The state of one text field; must not move in memory while it can have focus.
+struct EditBuffer {
+    std::string text;           // the text being edited (UTF-8)
+    std::uint64_t caret = 0;    // byte index, always at a character boundary
+    float scroll = 0;           // horizontal scroll in pixels; 0 when not focused
+    bool edited = false;        // the user changed the text; stop refreshing it from the launcher
+    bool lostFocus = false;     // set by Enter or a click outside; read and cleared by textField
+    Rect rect;                  // snapped rectangle of its last drawing
+};
+
+struct DropDown {
+    bool open = false;
+    Rect rect;
+    std::vector<std::string> items;
+    int chosen = -1;            // -1: nothing chosen yet
+    std::string owner;          // id of the select box that opened the list
+};
+
+struct KeyCapture {
+    std::string name;           // PS2 button being bound; empty = no capture
+    Rect rect;                  // the add chip that started it
+};
+
+struct Notice {
+    std::string text;
+    double expiry = 0;          // seconds on uiClock(); shown while the clock is before it
+};
+
+// What the user did since the last frame; filled once at the start of each frame.
+struct InputSnapshot {
+    float mouseX = 0, mouseY = 0;
+    bool pressed[8] = {};           // mouse buttons 0-7 pressed this frame
+    bool leftClick = false;         // button 0 pressed and not yet taken by a widget
+    bool mouseDown = false;         // button 0 held down now; a scrollbar drag ends when clear
+    float wheel = 0;                // positive = away from the user
+    std::vector<int> keys;          // keys pressed this frame, in order
+    std::vector<int> chars;         // characters typed this frame, in order
+    bool mouseFree = true;          // false while the mouse is over the open drop-down list
+    int wantedCursor = 0;           // 0 default, 2 text beam, 4 pointing hand
+};
+
+inline constexpr int kPageCount = 4;  // Play, Console, Settings, Updates
+
+struct UiState {
+    // toolkit
+    bool drawing = true;            // cleared during a card's measuring pass
+    std::vector<Rect> clips;        // clip stack; the top is the current clip
+    std::string active;             // widget holding the mouse (a dragged scrollbar)
+    float dragStartOffset = 0;      // scroll offset when the drag began
+    float dragStartMouseY = 0;      // mouse y when the drag began
+    InputSnapshot input;
+    float scale = 1;                // UI scale: display content scale, at least 1
+
+    // frame
+    int currentPage = 0;
+    int requestedPage = 0;
+    float scroll[kPageCount] = {};        // scroll offset per page
+    float contentHeight[kPageCount] = {}; // height each page reported in its last drawing
+    int lastCursor = 0;                   // cursor set last, to call the system only on change
+
+    // overlays and focus
+    EditBuffer* focused = nullptr;  // text field with keyboard focus
+    DropDown dropDown;
+    KeyCapture capture;
+    Notice notice;
+};
+
+UiState& uiState();
+
+// Seconds since the program started, on a steady clock; the clock of notices and animations.
+double uiClock();
+
+}  // namespace vlr
