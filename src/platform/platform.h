@@ -72,6 +72,10 @@ public:
     bool reaped = false;
     std::int32_t reapedCode = 0;
 
+    // Started, but the system gave no handle to watch it by (Wine starting a Unix program).
+    bool unwatchable = false;
+    bool started() const { return valid() || unwatchable; }
+
 private:
     std::intptr_t native_ = 0;
 };
@@ -119,6 +123,10 @@ InstanceLock takeInstanceLock(const std::string& name);
 
 // Error message with no owner window (standard error on POSIX).
 void showError(const std::string& caption, const std::string& text);
+
+// Lets whichever process brings its window forward next take the foreground (a second start
+// hands over to the running window this way); nothing to do where focus is not guarded.
+void allowForegroundHandOff();
 
 // Dark title bar and caption colours for a native window handle; ignored where unsupported.
 void useDarkTitleBar(void* nativeWindow);

@@ -128,6 +128,7 @@ Process::Process(Process&& other) noexcept {
     native_ = std::exchange(other.native_, 0);
     reaped = std::exchange(other.reaped, false);
     reapedCode = std::exchange(other.reapedCode, 0);
+    unwatchable = std::exchange(other.unwatchable, false);
 }
 
 Process& Process::operator=(Process&& other) noexcept {
@@ -136,6 +137,7 @@ Process& Process::operator=(Process&& other) noexcept {
         native_ = std::exchange(other.native_, 0);
         reaped = std::exchange(other.reaped, false);
         reapedCode = std::exchange(other.reapedCode, 0);
+        unwatchable = std::exchange(other.unwatchable, false);
     }
     return *this;
 }
@@ -150,6 +152,7 @@ void Process::reset() {
     native_ = 0;
     reaped = false;
     reapedCode = 0;
+    unwatchable = false;
 }
 
 std::string quoteCommandLine(const std::vector<std::string>& args) {
@@ -318,6 +321,8 @@ InstanceLock takeInstanceLock(const std::string& name) {
 }
 
 // ---- odds and ends ----
+
+void allowForegroundHandOff() {}
 
 void showError(const std::string& caption, const std::string& text) {
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());

@@ -164,6 +164,7 @@ Process::Process(Process&& other) noexcept {
     native_ = std::exchange(other.native_, 0);
     reaped = std::exchange(other.reaped, false);
     reapedCode = std::exchange(other.reapedCode, 0);
+    unwatchable = std::exchange(other.unwatchable, false);
 }
 
 Process& Process::operator=(Process&& other) noexcept {
@@ -172,6 +173,7 @@ Process& Process::operator=(Process&& other) noexcept {
         native_ = std::exchange(other.native_, 0);
         reaped = std::exchange(other.reaped, false);
         reapedCode = std::exchange(other.reapedCode, 0);
+        unwatchable = std::exchange(other.unwatchable, false);
     }
     return *this;
 }
@@ -182,6 +184,7 @@ void Process::reset() {
     native_ = 0;
     reaped = false;
     reapedCode = 0;
+    unwatchable = false;
 }
 
 std::string quoteCommandLine(const std::vector<std::string>& args) {
@@ -209,8 +212,11 @@ static bool create(const std::vector<std::string>& args, const std::string& work
 Process startProcess(const std::vector<std::string>& args) {
     PROCESS_INFORMATION info;
     if (!create(args, std::string(), info)) return Process();
-    CloseHandle(info.hThread);
-    return Process(reinterpret_cast<std::intptr_t>(info.hProcess));
+    if (info.hThread) CloseHandle(info.hThread);
+    Process process(reinterpret_cast<std::intptr_t>(info.hProcess));
+    // Wine reports success without a handle when it hands a Unix program to the host.
+    process.unwatchable = info.hProcess == nullptr;
+    return process;
 }
 
 ExitStatus pollExit(Process& process) {
@@ -228,8 +234,8 @@ ExitStatus pollExit(Process& process) {
 void startDetached(const std::vector<std::string>& args, const std::string& workFolder) {
     PROCESS_INFORMATION info;
     if (!create(args, workFolder, info)) return;
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
+    if (info.hThread) CloseHandle(info.hThread);
+    if (info.hProcess) CloseHandle(info.hProcess);
 }
 
 // ---- one instance per name ----
@@ -267,6 +273,8 @@ InstanceLock takeInstanceLock(const std::string& name) {
 }
 
 // ---- odds and ends ----
+
+void allowForegroundHandOff() { AllowSetForegroundWindow(ASFW_ANY); }
 
 void showError(const std::string& caption, const std::string& text) {
     MessageBoxW(nullptr, widen(text).c_str(), widen(caption).c_str(), MB_ICONERROR | MB_OK);

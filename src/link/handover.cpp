@@ -1,0 +1,70 @@
+/*******************************************************************************************
+*  handover.cpp — the process-wide Link and the road from background threads to the frame
+*
+*  Background threads never touch UI state: they append callables to the Link's task list
+*  and wake the frame loop with an empty window event. The lock is held only for the list
+*  and flag operations, never while a task runs.
+*******************************************************************************************/
+#include <atomic>
+#include <utility>
+
+#include "link/link.h"
+
+namespace vlr {
+
+// ---- Link ----
+
+namespace {
+
+// Never destroyed: detached threads keep waiting on its lock and signals until the process ends,
+// so it must outlive static destruction.
+union ImmortalLink {
+    Link link;
+    ImmortalLink() : link() {}
+    ~ImmortalLink() {}
+};
+
+Link& processLink() {
+    static ImmortalLink storage;
+    return storage.link;
+}
+
+std::atomic<Link*> currentLink{nullptr};
+
+}  // namespace
+
+Link& theLink() {
+    Link* link = currentLink.load(std::memory_order_acquire);
+    return link ? *link : processLink();
+}
+
+void setTheLink(Link* link) {
+    currentLink.store(link, std::memory_order_release);
+}
+
+// ---- hand-over ----
+
+void postUiTask(Link& link, UiTask task) {
+    std::lock_guard<std::mutex> hold(link.lock);
+    link.uiTasks.push_back(std::move(task));
+    // Only while the window exists: after it is closed no thread may touch the window library.
+    if (link.windowOpen && link.wakeFrame)
+        link.wakeFrame();
+}
+
+void requestWake(Link& link, SteadyTime when) {
+    std::lock_guard<std::mutex> hold(link.lock);
+    if (when < link.wakeDeadline) {
+        link.wakeDeadline = when;
+        link.wakeSignal.notify_all();
+    }
+}
+
+std::vector<UiTask> takeUiTasks(Link& link) {
+    std::vector<UiTask> tasks;
+    std::lock_guard<std::mutex> hold(link.lock);
+    tasks.swap(link.uiTasks);
+    return tasks;
+}
+
+}  // namespace vlr

@@ -1,0 +1,183 @@
+/*******************************************************************************************
+*  state.cpp — the window's copy of the launcher's state
+*
+*  Sections:
+*    records        the window state and the window calls
+*    state          applying a state document and its side effects
+*    console        the launcher's output as a bounded list of lines
+*    messages       event-stream messages and game settings
+*    launcher exit  watching the launcher this window started
+*
+*  Frame thread only; background threads hand documents over as UI tasks.
+*******************************************************************************************/
+#include <cstdio>
+
+#include "link/commands.h"
+#include "link/state.h"
+
+namespace vlr {
+
+// ---- records ----
+
+WindowState& windowState() {
+    static WindowState window;
+    return window;
+}
+
+WindowCalls& windowCalls() {
+    static WindowCalls calls;
+    return calls;
+}
+
+// ---- state ----
+
+namespace {
+
+// A new "build" only matters when the program file on disk changed with it: the launcher
+// replaces the file during an update, and then this process must give way to the new one.
+bool programFileReplaced(const WindowState& window) {
+    if (window.programPath.empty())
+        return true;
+    return platform::lastWriteTime(window.programPath) != window.programFileTime;
+}
+
+void raiseWindow() {
+    WindowCalls& calls = windowCalls();
+    if (calls.isMinimized && calls.isMinimized() && calls.restore)
+        calls.restore();
+    if (calls.focus)
+        calls.focus();
+}
+
+}  // namespace
+
+void applyState(const Json& document) {
+    WindowState& window = windowState();
+    const std::string& build = asText(get(document, "build"));
+    const std::int64_t front = asInt(get(document, "front"));
+
+    // The first document only sets the baseline: it never raises the window or restarts.
+    if (window.stateReceived) {
+        if (build != window.previousBuild && programFileReplaced(window))
+            window.restart = true;
+        if (front > window.previousFront)
+            raiseWindow();
+    }
+
+    window.previousBuild = build;
+    window.previousFront = front;
+    window.stateReceived = true;
+    window.state = Json(document);  // copied before assigning: the document may alias it
+
+    // `document` may have been part of the old state; read from the stored copy from here on.
+    const Json& state = window.state;
+
+    UiState& ui = uiState();
+    if (!window.iso.edited && ui.focused != &window.iso) {
+        window.iso.text = asText(get(state, "iso"));
+        window.iso.caret = window.iso.text.size();
+    }
+
+    if (!(ui.dropDown.open && ui.dropDown.owner == "profile"))
+        window.selectedProfile = asText(get(state, "profile"));
+
+    const std::int64_t stamp = asInt(get(state, "settings_stamp"));
+    if (stamp > window.settingsStamp) {
+        window.settingsStamp = stamp;
+        loadSettingValues(get(state, "settings"));
+    }
+
+    window.updatesPending.clear();
+}
+
+// ---- console ----
+
+void appendConsole(std::string_view text) {
+    WindowState& window = windowState();
+    std::deque<std::string>& lines = window.console;
+    for (char c : text) {
+        if (c == '\r')
+            continue;
+        if (c == '\n') {
+            if (window.openLine)
+                window.openLine = false;
+            else
+                lines.emplace_back();  // a blank line in the output
+            continue;
+        }
+        if (!window.openLine) {
+            lines.emplace_back();
+            window.openLine = true;
+        }
+        if (c == '\t')
+            lines.back().append(4, ' ');
+        else
+            lines.back().push_back(c);
+    }
+    // Trim in steps of a few thousand so the cost is paid rarely; repeat until under the
+    // bound, so one very long piece of output cannot grow the list past it for good.
+    while (lines.size() > kConsoleMaxLines)
+        lines.erase(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(kConsoleTrimLines));
+}
+
+void clearConsole() {
+    WindowState& window = windowState();
+    window.console.clear();
+    window.openLine = false;
+}
+
+// ---- messages ----
+
+void handleMessage(const Json& message) {
+    for (const Json& line : get(message, "lines").items)
+        appendConsole(asText(line));
+    if (isTrue(get(message, "state")))
+        act("state", "{}");
+}
+
+void loadSettingValues(const Json& settings) {
+    std::vector<SettingValue>& values = windowState().settings;
+    values.clear();
+    for (const Json& item : settings.items) {
+        const Json& key = get(item, "key");
+        if (key.isString())
+            values.push_back({key.text, asText(get(item, "value"))});
+    }
+    // A binding being captured refers to the old list.
+    uiState().capture.name.clear();
+}
+
+// ---- launcher exit ----
+
+bool watchLauncherExit(WindowState& window) {
+    if (!window.launcher.valid() || window.connected || window.launcherExited)
+        return false;
+    const platform::ExitStatus status = platform::pollExit(window.launcher);
+    if (!status.exited)
+        return false;
+    if (status.code == 0) {
+        // A quiet end: forget the process, show nothing, watch no more.
+        window.launcher.reset();
+        return false;
+    }
+    if (status.code == 2)
+        return true;
+    window.launcherExited = true;
+    window.launcherExitCode = status.code;
+    return false;
+}
+
+std::string exitCodeText(std::int32_t code) {
+    if (code >= 0)
+        return std::to_string(code);
+    // Crash status codes read better the way the system documents them.
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%08X", static_cast<unsigned>(static_cast<std::uint32_t>(code)));
+    return hex;
+}
+
+std::string stoppedLine(std::int32_t code) {
+    return "The launcher stopped (exit code " + exitCodeText(code) + "). Close this window and start it again.";
+}
+
+}  // namespace vlr

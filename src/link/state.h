@@ -1,0 +1,76 @@
+/*******************************************************************************************
+*  state.h — the window's copy of the launcher's state
+*
+*  The launcher owns all real state; the window keeps the last state document it was sent,
+*  the console lines, the game settings list and a few records that follow the document.
+*  Frame thread only: background threads deliver documents and messages as UI tasks.
+*******************************************************************************************/
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "link/json.h"
+#include "platform/platform.h"
+#include "ui/ui_state.h"
+
+namespace vlr {
+
+inline constexpr std::size_t kConsoleMaxLines = 20000;
+inline constexpr std::size_t kConsoleTrimLines = 4000;
+
+struct SettingValue {
+    std::string key;
+    std::string value;   // asText of the launcher's value
+};
+
+struct WindowState {
+    Json state;                        // last applied state document; pages only read it
+    bool stateReceived = false;        // a document has been applied
+    bool connected = false;            // the event stream is delivering
+    bool restart = false;              // a new program file was found; the loop ends with 3
+    std::int64_t previousFront = 0;    // "front" of the last document
+    platform::Process launcher;        // the launcher this window started; empty when reused
+    bool launcherExited = false;       // its end has been seen (kept apart from the code)
+    std::int32_t launcherExitCode = 0; // valid when launcherExited
+    std::string previousBuild;         // "build" of the last document
+    std::string programPath;           // this program file (UTF-8)
+    platform::FileTime programFileTime = platform::kMinFileTime;
+    std::deque<std::string> console;   // launcher output, one entry per line
+    bool openLine = false;             // the last line has not been ended yet
+    std::int64_t settingsStamp = 0;    // last "settings_stamp" applied
+    std::vector<SettingValue> settings;// game settings as the launcher reported them
+    EditBuffer iso;                    // Game disc path entry
+    std::string selectedProfile;       // profile chosen in the Save profile section
+    std::string updatesPending;        // transient Updates page text ("Checking...")
+};
+
+WindowState& windowState();
+
+// Window calls the state needs, set by the shell (no-ops until then, e.g. in tests).
+struct WindowCalls {
+    std::function<bool()> isMinimized;
+    std::function<void()> restore;
+    std::function<void()> focus;
+};
+WindowCalls& windowCalls();
+
+void applyState(const Json& document);
+void handleMessage(const Json& message);
+void appendConsole(std::string_view text);
+void clearConsole();
+void loadSettingValues(const Json& settings);
+
+// Exit watching, once per frame before drawing. Returns true when the frame loop must end now
+// (the launcher asked for it by ending with code 2).
+bool watchLauncherExit(WindowState& window);
+
+// "The launcher stopped (exit code N). ..." — N in hexadecimal for crash codes.
+std::string stoppedLine(std::int32_t code);
+std::string exitCodeText(std::int32_t code);
+
+}  // namespace vlr

@@ -1,0 +1,34 @@
+/*******************************************************************************************
+*  ui_state.cpp — the one UiState and the clock of notices and animations
+*
+*  The clock is a steady one of our own rather than the window library's, so notices and
+*  wake-ups work the same before the window exists and in headless tests.
+*******************************************************************************************/
+#include "ui/ui_state.h"
+
+#include <chrono>
+
+namespace vlr {
+
+namespace {
+
+std::chrono::steady_clock::time_point programStart() {
+    static const auto start = std::chrono::steady_clock::now();
+    return start;
+}
+
+// Takes the start time while the program starts rather than at the first notice.
+[[maybe_unused]] const auto startTaken = programStart();
+
+}  // namespace
+
+UiState& uiState() {
+    static UiState state;
+    return state;
+}
+
+double uiClock() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - programStart()).count();
+}
+
+}  // namespace vlr

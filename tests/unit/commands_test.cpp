@@ -1,0 +1,269 @@
+/*******************************************************************************************
+*  commands_test.cpp — the command queue, its answers on the frame thread, and the hand-over
+*
+*  The live tests run the real queue thread against the demo launcher. That thread never
+*  ends, so it gets a Link of its own that lives as long as the process; each test points it
+*  at its own launcher while the queue is idle and drains every answer before it ends.
+*******************************************************************************************/
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "demo_peer.h"
+#include "link/commands.h"
+#include "link/link.h"
+#include "link/state.h"
+
+namespace vlr {
+namespace {
+
+using namespace std::chrono_literals;
+
+// ---- the frame side of the tests ----
+
+std::mutex gWakeLock;
+std::condition_variable gWake;
+bool gWoken = false;
+
+void wakeTestFrame() {
+    std::lock_guard<std::mutex> hold(gWakeLock);
+    gWoken = true;
+    gWake.notify_all();
+}
+
+// Never destroyed: destroying it at exit would wait for ever on the thread blocked in it.
+union RunnerLink {
+    Link link;
+    RunnerLink() : link() {
+        link.windowOpen = true;
+        link.wakeFrame = wakeTestFrame;
+        std::thread(runCommands, std::ref(link)).detach();
+    }
+    ~RunnerLink() {}
+};
+
+Link& runnerLink() {
+    static RunnerLink runner;
+    return runner.link;
+}
+
+// Runs the handed-over tasks, like the frame loop, until `done` holds or 30 s have passed.
+template <class Done>
+bool runFrames(Done done) {
+    const auto giveUp = std::chrono::steady_clock::now() + 30s;
+    for (;;) {
+        for (UiTask& task : takeUiTasks(theLink()))
+            task();
+        if (done())
+            return true;
+        std::unique_lock<std::mutex> hold(gWakeLock);
+        if (!gWake.wait_until(hold, giveUp, [] { return gWoken; }))
+            return false;
+        gWoken = false;
+    }
+}
+
+std::size_t queued(Link& link) {
+    std::lock_guard<std::mutex> hold(link.lock);
+    return link.commands.size();
+}
+
+class CommandsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        windowState() = WindowState();
+        uiState() = UiState();
+    }
+    void TearDown() override { setTheLink(nullptr); }
+
+    // Points the queue thread at the peer; the queue is idle between tests.
+    static void useRunnerWith(const test::DemoPeer& peer) {
+        Link& link = runnerLink();
+        {
+            std::lock_guard<std::mutex> hold(link.lock);
+            ASSERT_TRUE(link.commands.empty());
+            link.uiTasks.clear();
+        }
+        link.port = peer.port;
+        link.token = peer.token;
+        setTheLink(&link);
+    }
+    static bool noticeShown(const std::string& text) {
+        return uiState().notice.text == text && uiState().notice.expiry > uiClock() + kNoticeSeconds - 2;
+    }
+};
+
+// ---- queue without a launcher ----
+
+TEST_F(CommandsTest, OnlyAStateRequestRightBehindAnotherIsDropped) {
+    Link link;  // nobody takes commands out of this one
+    setTheLink(&link);
+    act("state", "{}");
+    act("state", "{}");
+    act("play", "{\"profile\": \"a\"}");
+    act("state", "{}");
+    api("licence", "{}");
+    act("state", "{}");
+    act("state", "{}");
+
+    std::vector<std::string> actions;
+    for (const Command& command : link.commands)
+        actions.push_back(command.action);
+    EXPECT_EQ(actions, (std::vector<std::string>{"state", "play", "state", "licence", "state"}));
+    EXPECT_EQ(link.commands[1].body, "{\"profile\": \"a\"}");
+
+    // A state request being posted is no longer queued: the next one waits behind the install.
+    link.commands.clear();
+    act("install", "{}");
+    link.commands.pop_front();
+    std::vector<int> answered;
+    for (int i = 0; i < 3; ++i)
+        act("state", "{}", [&answered, i](const Json&) { answered.push_back(i); });
+    ASSERT_EQ(link.commands.size(), 1u);
+
+    link.commands.front().completion(parseJson("{}"));
+    EXPECT_EQ(answered, std::vector<int>{0});  // the waiting request keeps its own completion
+}
+
+TEST_F(CommandsTest, HandOverWakesOnlyAnOpenWindowAndKeepsTheEarliestWake) {
+    static int wakes = 0;
+    Link link;
+    link.wakeFrame = [] { ++wakes; };
+    int ran = 0;
+    postUiTask(link, [&] { ran += 1; });
+    EXPECT_EQ(wakes, 0);
+    link.windowOpen = true;
+    postUiTask(link, [&] { ran += 10; });
+    EXPECT_EQ(wakes, 1);
+    for (UiTask& task : takeUiTasks(link))
+        task();
+    EXPECT_EQ(ran, 11);
+    EXPECT_TRUE(takeUiTasks(link).empty());
+
+    const SteadyTime now = std::chrono::steady_clock::now();
+    requestWake(link, now + 50ms);
+    requestWake(link, now + 500ms);
+    EXPECT_EQ(link.wakeDeadline, now + 50ms);
+    requestWake(link, now + 10ms);
+    EXPECT_EQ(link.wakeDeadline, now + 10ms);
+}
+
+// ---- queue against the demo launcher ----
+
+TEST_F(CommandsTest, AnswersComeBackInQueueOrder) {
+    test::DemoPeer peer;
+    VLR_REQUIRE_DEMO_PEER(peer);
+    useRunnerWith(peer);
+
+    std::vector<int> order;
+    // A slow first command: a queue that did not wait for it would answer the others first.
+    api("test-stall", "{\"seconds\": 1}", [&](const Json&) { order.push_back(0); });
+    api("licence", "{}", [&](const Json&) { order.push_back(1); });
+    act("state", "{}", [&](const Json&) { order.push_back(2); });
+    api("check-updates", "{}", [&](const Json&) { order.push_back(3); });
+    act("state", "{}", [&](const Json&) { order.push_back(4); });
+    ASSERT_TRUE(runFrames([&] { return order.size() == 5; }));
+    EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4}));
+
+    std::vector<std::string> posted;
+    for (const Json& entry : peer.logEntries())
+        posted.push_back(asText(get(entry, "action")));
+    EXPECT_EQ(posted, (std::vector<std::string>{"test-stall", "licence", "state", "check-updates", "state"}));
+}
+
+TEST_F(CommandsTest, StateRequestsCoalesceWhileAnotherCommandIsPosted) {
+    test::DemoPeer peer;
+    VLR_REQUIRE_DEMO_PEER(peer);
+    useRunnerWith(peer);
+
+    int stalls = 0, states = 0;
+    api("test-stall", "{\"seconds\": 1}", [&](const Json&) { ++stalls; });
+    const auto giveUp = std::chrono::steady_clock::now() + 10s;
+    while (queued(runnerLink()) != 0 && std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(1ms);
+    ASSERT_EQ(queued(runnerLink()), 0u);  // taken out: now it is being posted
+    for (int i = 0; i < 3; ++i)
+        act("state", "{}", [&](const Json&) { ++states; });
+    EXPECT_EQ(queued(runnerLink()), 1u);
+
+    ASSERT_TRUE(runFrames([&] { return stalls == 1 && states == 1; }));
+    std::this_thread::sleep_for(200ms);
+    runFrames([] { return true; });
+    EXPECT_EQ(states, 1);
+    EXPECT_TRUE(windowState().stateReceived);
+    EXPECT_EQ(peer.logEntries().size(), 2u);
+}
+
+TEST_F(CommandsTest, ErrorsBecomeNoticesAndNothingElse) {
+    test::DemoPeer peer;
+    VLR_REQUIRE_DEMO_PEER(peer);
+    useRunnerWith(peer);
+
+    int called = 0;
+    // The launcher's own error, in an answer that also carries a state document.
+    act("test-raw", "{\"raw\": " + quoteJson("HTTP/1.1 200 OK\r\n\r\n{\"error\": \"Build it first.\", \"steps\": {}}") + "}",
+        [&](const Json&) { ++called; });
+    ASSERT_TRUE(runFrames([&] { return !uiState().notice.text.empty(); }));
+    EXPECT_TRUE(noticeShown("Build it first."));
+    EXPECT_EQ(called, 0);
+    EXPECT_FALSE(windowState().stateReceived);
+
+    uiState().notice = Notice();
+    act("test-status", "{\"status\": 500}", [&](const Json&) { ++called; });
+    ASSERT_TRUE(runFrames([&] { return !uiState().notice.text.empty(); }));
+    EXPECT_TRUE(noticeShown(kNoAnswer));
+    EXPECT_EQ(called, 0);
+}
+
+TEST_F(CommandsTest, OnlyAnswersWithStepsBecomeTheState) {
+    test::DemoPeer peer;
+    VLR_REQUIRE_DEMO_PEER(peer);
+    useRunnerWith(peer);
+
+    Json seen;
+    bool answered = false;
+    act("licence", "{}", [&](const Json& answer) { seen = answer; answered = true; });
+    ASSERT_TRUE(runFrames([&] { return answered; }));
+    EXPECT_TRUE(isTrue(get(seen, "ok")));
+    EXPECT_FALSE(windowState().stateReceived);
+
+    answered = false;
+    act("state", "{}", [&](const Json& answer) {
+        answered = true;
+        EXPECT_TRUE(windowState().stateReceived);  // applied before the page hears of it
+        seen = answer;
+    });
+    ASSERT_TRUE(runFrames([&] { return answered; }));
+    EXPECT_TRUE(get(windowState().state, "steps").isObject());
+    EXPECT_EQ(asText(get(windowState().state, "version")), asText(get(seen, "version")));
+    EXPECT_TRUE(uiState().notice.text.empty());
+}
+
+TEST_F(CommandsTest, FileDialogsRunBesideTheQueue) {
+    platform::setEnv("VLR_DEMO_BROWSE_DELAY", "0.5");
+    platform::setEnv("VLR_DEMO_BROWSE", "/discs/velocrash.iso");
+    test::DemoPeer peer;
+    platform::removeEnv("VLR_DEMO_BROWSE_DELAY");
+    platform::removeEnv("VLR_DEMO_BROWSE");
+    VLR_REQUIRE_DEMO_PEER(peer);
+    useRunnerWith(peer);
+
+    std::vector<std::string> order;
+    std::string path;
+    // An open dialog does not hold up the queue ...
+    api("browse", "{}", [&](const Json& answer) { order.push_back("browse"); path = asText(get(answer, "path")); });
+    api("licence", "{}", [&](const Json&) { order.push_back("licence"); });
+    ASSERT_TRUE(runFrames([&] { return order.size() == 2; }));
+    EXPECT_EQ(order, (std::vector<std::string>{"licence", "browse"}));
+    EXPECT_EQ(path, "/discs/velocrash.iso");
+
+    // ... and does not wait behind a slow command.
+    order.clear();
+    api("test-stall", "{\"seconds\": 3}", [&](const Json&) { order.push_back("stall"); });
+    api("browse-saves", "{}", [&](const Json&) { order.push_back("browse-saves"); });
+    ASSERT_TRUE(runFrames([&] { return order.size() == 2; }));
+    EXPECT_EQ(order, (std::vector<std::string>{"browse-saves", "stall"}));
+}
+
+}  // namespace
+}  // namespace vlr
