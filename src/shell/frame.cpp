@@ -1,0 +1,327 @@
+/*******************************************************************************************
+*  frame.cpp — the one operation that draws the whole launcher window
+*
+*  Sections:
+*    helpers        scaled lengths, status texts, the running bar
+*    header         logo, title, version chip
+*    tabs           the four pages, the only navigation
+*    content        start-up or stopped message, the current page and its scrolling
+*    footer         work folder and status line
+*    overlays       notice box, drop-down list
+*    frame          the steps in order
+*
+*  Every length is in units of the UI scale; W and H are the screen size in pixels. The page
+*  index switches only at the very end of a frame, so a frame is drawn with one page.
+*******************************************************************************************/
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+
+#include "link/json.h"
+#include "pages/pages.h"
+#include "settings/settings.h"
+#include "shell/shell.h"
+#include "ui/fonts.h"
+#include "ui/widgets.h"
+
+namespace vlr {
+
+// ---- helpers ----
+
+namespace {
+
+constexpr const char* kTabLabels[kPageCount] = {"Play", "Console", "Settings", "Updates"};
+constexpr int kConsolePage = 1;
+constexpr int kUpdatesPage = 3;
+constexpr Color kNoColour{0, 0, 0, 0};
+constexpr double kBarPeriod = 1.4;
+
+float sc(float length) {
+    return length * uiState().scale;
+}
+
+SteadyTime steadyIn(double seconds) {
+    return std::chrono::steady_clock::now() +
+           std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(seconds));
+}
+
+void fillSnapped(Rect r, Color colour) {
+    DrawRectangleRec(toRaylib(snap(r)), colour);
+}
+
+}  // namespace
+
+float runningBarEase(double seconds) {
+    const double p = std::fmod(seconds, kBarPeriod) / kBarPeriod;
+    const double e = p < 0.5 ? 2 * p * p : 1 - 2 * (1 - p) * (1 - p);
+    return static_cast<float>(e);
+}
+
+BarSpan runningBarSpan(double seconds, float screenWidth) {
+    const float segment = 0.3f * screenWidth;
+    const float start = screenWidth * 1.32f * runningBarEase(seconds) - segment;
+    const float left = std::max(start, 0.0f);
+    const float right = std::min(start + segment, screenWidth);
+    return right > left ? BarSpan{left, right - left} : BarSpan{left, 0};
+}
+
+std::string stoppedStatusText(std::int32_t code) {
+    return "The launcher stopped (exit code " + exitCodeText(code) + "): close this window and start it again.";
+}
+
+StatusLine statusLine(const WindowState& window) {
+    if (window.stateReceived && !window.connected) {
+        if (!window.launcherExited)
+            return {"Reconnecting to the launcher...", true};
+        return {stoppedStatusText(window.launcherExitCode), true};
+    }
+    const std::string running = asText(get(window.state, "running"));
+    if (!running.empty())
+        return {running + " running", false};
+    return {};
+}
+
+// ---- header ----
+
+namespace {
+
+void drawHeader(float screenWidth, const Json& state) {
+    const ShellState& shell = shellState();
+    if (shell.logo.id != 0) {
+        const Rect at = snap({sc(28), sc(18), sc(32), sc(32)});
+        DrawTexturePro(shell.logo, Rectangle{0, 0, static_cast<float>(shell.logo.width), static_cast<float>(shell.logo.height)},
+                       toRaylib(at), Vector2{0, 0}, 0, kWhite);
+    }
+
+    const float titleEnd = drawTextRun(kSemibold16, "Velocrash", sc(72), sc(34), kTextPrimary);
+    drawTextRun(kRegular16, "Rebuilt", titleEnd + textWidth(kRegular16, " "), sc(34), kTextSecondary);
+
+    const std::string version = asText(get(state, "version"));
+    if (!version.empty()) {
+        const std::string text = "v" + version;
+        const float chipWidth = roundHalfAway(sc(22) + textWidth(kRegular12, text));
+        const float chipX = screenWidth - sc(28) - chipWidth;
+        Rect chip{chipX, sc(22), chipWidth, sc(24)};
+        drawRoundedBox(chip, sc(12), kLine, kNoColour);
+        drawTextRun(kRegular12, text, chipX + sc(11), sc(34), kTextSecondary);
+    }
+}
+
+// ---- tabs ----
+
+void drawTabs(UiState& ui, const Json& state) {
+    const bool behind = isTrue(get(get(state, "updates"), "behind"));
+    float x = sc(28);
+    for (int page = 0; page < kPageCount; ++page) {
+        const char* label = kTabLabels[page];
+        const float extra = page == kUpdatesPage && behind ? sc(13) : 0;
+        const float width = roundHalfAway(sc(28) + textWidth(kRegular14, label) + extra);
+        const Rect tab = snap({x, sc(64), width, sc(41)});
+        const bool hovered = isHovered(tab);
+        const bool current = ui.currentPage == page;
+
+        drawTextRun(kRegular14, label, tab.x + sc(14), tab.y + sc(18.5f),
+                    current || hovered ? kTextPrimary : kTextSecondary);
+        if (page == kUpdatesPage && behind)
+            DrawCircleV(Vector2{tab.x + tab.width - sc(17), tab.y + sc(18.5f)}, sc(3), kAccent);
+        if (current) {
+            Rect underline{tab.x + sc(14), tab.y + tab.height - sc(2), tab.width - sc(28), sc(2)};
+            drawRoundedBox(underline, sc(1), kAccent, kAccent);
+        }
+        if (hovered) {
+            ui.input.wantedCursor = 4;
+            if (takeClick()) {
+                ui.requestedPage = page;
+                if (page == kConsolePage)
+                    followConsoleTail();
+            }
+        }
+        x = tab.x + tab.width + sc(4);
+    }
+}
+
+// ---- content ----
+
+struct Layout {
+    Rect viewport;        // between the header separator and the footer
+    float footerTop = 0;
+    float footerHeight = 0;
+    float columnX = 0;
+    float columnWidth = 0;
+};
+
+void drawStartMessage(const Layout& layout, const WindowState& window) {
+    const std::string message =
+        window.launcherExited ? stoppedLine(window.launcherExitCode) : std::string("Starting the launcher...");
+    const float middle = layout.viewport.y + layout.viewport.height / 2;
+    drawTextBlock(kRegular14, message, layout.columnX, middle - sc(10.5f), layout.columnWidth, sc(21), kTextSecondary,
+                  true);
+}
+
+void drawPage(UiState& ui, const Layout& layout) {
+    const Rect& view = layout.viewport;
+    const int page = std::clamp(ui.currentPage, 0, kPageCount - 1);
+    if (page == kConsolePage) {
+        consolePage(layout.columnX, view.y + sc(22), layout.columnWidth, view.y + view.height - sc(26));
+        return;
+    }
+
+    float& offset = ui.scroll[page];
+    const InputSnapshot& in = ui.input;
+    if (in.mouseFree && in.wheel != 0 &&
+        CheckCollisionPointRec(Vector2{in.mouseX, in.mouseY}, toRaylib(view)))
+        offset -= sc(60) * in.wheel;
+    // Against the height of the page's previous drawing: a shrunken window keeps the offset
+    // within the new range.
+    offset = std::clamp(offset, 0.0f, std::max(0.0f, ui.contentHeight[page] - view.height));
+
+    pushClip(view);
+    const float top = view.y + sc(22) - roundHalfAway(offset);
+    float height = 0;
+    if (page == 0)
+        height = playPage(layout.columnX, top, layout.columnWidth, toRaylib(view));
+    else if (page == 2)
+        height = settingsPage(layout.columnX, top, layout.columnWidth);
+    else
+        height = updatesPage(layout.columnX, top, layout.columnWidth);
+    ui.contentHeight[page] = height + sc(22) + sc(26);
+    popClip();
+
+    scrollbar("page", view, ui.contentHeight[page], offset);
+}
+
+// ---- footer ----
+
+void drawFooter(const Layout& layout, float screenWidth, const WindowState& window) {
+    const float top = layout.footerTop;
+    const float height = layout.footerHeight;
+    fillSnapped({0, top, screenWidth, std::max(1.0f, roundHalfAway(uiState().scale))}, kLine);
+
+    if (window.stateReceived) {
+        pushClip({0, top, 0.65f * screenWidth, height});
+        drawTextRun(kRegular12, "Work folder: " + asText(get(window.state, "work")), sc(28), top + height / 2,
+                    kTextSecondary);
+        popClip();
+    }
+
+    const StatusLine status = statusLine(window);
+    if (!status.text.empty()) {
+        const float x = screenWidth - sc(28) - textWidth(kRegular12, status.text);
+        drawTextRun(kRegular12, status.text, x, top + height / 2, status.alert ? kAccent : kTextSecondary);
+    }
+}
+
+// ---- overlays ----
+
+void drawNotice(const Notice& notice, float screenWidth, float screenHeight) {
+    if (notice.text.empty() || !(notice.expiry > uiClock()))
+        return;
+    const std::vector<TextLine> lines = wrapLines(kRegular14, notice.text, 0.8f * screenWidth - sc(35));
+    float widest = 0;
+    for (const TextLine& line : lines)
+        widest = std::max(widest, textWidth(kRegular14, std::string_view(notice.text).substr(line.start, line.length)));
+    const float boxHeight = sc(22) + sc(21) * static_cast<float>(lines.size());
+    // Grows upwards: the bottom edge stays just above the footer.
+    Rect box{(screenWidth - widest - sc(35)) / 2, screenHeight - sc(44) - boxHeight, widest + sc(35), boxHeight};
+    drawRoundedBox(box, sc(10), kLine, kPanelFill);
+    fillSnapped({box.x, box.y + sc(5), sc(3), box.height - sc(10)}, kAccent);
+    drawTextBlock(kRegular14, notice.text, box.x + sc(19), box.y + sc(11), widest + 1, sc(21), kTextPrimary, false);
+    // Drawn again just after it expires, so the box goes away without other input.
+    requestWake(theLink(), steadyIn(notice.expiry - uiClock() + 0.010));
+}
+
+void drawDropDown(UiState& ui) {
+    DropDown& list = ui.dropDown;
+    if (!list.open)
+        return;
+    Rect box = list.rect;
+    drawRoundedBox(box, sc(8), kLine, kPanelFill);
+    const Vector2 mouse{ui.input.mouseX, ui.input.mouseY};
+    for (std::size_t i = 0; i < list.items.size(); ++i) {
+        Rect row = snap({list.rect.x + sc(4), list.rect.y + sc(4) + sc(30) * static_cast<float>(i),
+                         list.rect.width - sc(8), sc(30)});
+        if (CheckCollisionPointRec(mouse, toRaylib(row))) {  // the list is on top: no clip or flag test
+            drawRoundedBox(row, sc(6), kRowHover, kRowHover);
+            ui.input.wantedCursor = 4;
+        }
+        drawTextRun(kRegular14, list.items[i], list.rect.x + sc(14), row.y + row.height / 2, kTextPrimary);
+    }
+}
+
+}  // namespace
+
+// ---- frame ----
+
+void drawFrame() {
+    UiState& ui = uiState();
+    WindowState& window = windowState();
+
+    takeInput(ui, shellState());
+    const bool hadInput = inputArrived(ui.input);
+    resolveOverlays(ui, IsWindowFocused(), IsKeyPressedRepeat(KEY_ESCAPE), addBinding);
+
+    BeginDrawing();
+    ClearBackground(kWindowBg);
+    const float screenWidth = static_cast<float>(GetScreenWidth());
+    const float screenHeight = static_cast<float>(GetScreenHeight());
+
+    drawHeader(screenWidth, window.state);
+    drawTabs(ui, window.state);
+
+    const Rect separator = snap({0, sc(105), screenWidth, sc(2)});
+    DrawRectangleRec(toRaylib(separator), kLine);
+    const bool running = !asText(get(window.state, "running")).empty();
+    if (running) {
+        const BarSpan bar = runningBarSpan(uiClock(), screenWidth);
+        if (bar.width > 0)
+            fillSnapped({bar.x, separator.y, bar.width, separator.height}, kAccent);
+    }
+
+    Layout layout;
+    layout.footerHeight = roundHalfAway(sc(33));
+    layout.footerTop = screenHeight - layout.footerHeight;
+    const float separatorBottom = separator.y + separator.height;
+    layout.viewport = {0, separatorBottom, screenWidth, layout.footerTop - separatorBottom};
+    layout.columnWidth = std::min(sc(1180), screenWidth - sc(56));
+    layout.columnX = roundHalfAway((screenWidth - layout.columnWidth) / 2);
+
+    if (!window.stateReceived)
+        drawStartMessage(layout, window);
+    else
+        drawPage(ui, layout);
+
+    drawFooter(layout, screenWidth, window);
+    drawNotice(ui.notice, screenWidth, screenHeight);
+    drawDropDown(ui);
+
+    EndScissorMode();
+    if (ui.input.wantedCursor != ui.lastCursor) {
+        SetMouseCursor(ui.input.wantedCursor);
+        ui.lastCursor = ui.input.wantedCursor;
+    }
+    // Keeps the running bar moving while the loop otherwise waits for events.
+    if (running && IsWindowFocused() && !IsWindowMinimized())
+        requestWake(theLink(), steadyIn(0.033));
+
+    // What a click or key changed shows only in the next frame (a tab underline, a chosen
+    // item); without another event the loop would sleep on the stale picture.
+    if (hadInput || ui.requestedPage != ui.currentPage)
+        requestWake(theLink(), std::chrono::steady_clock::now());
+    ui.currentPage = std::clamp(ui.requestedPage, 0, kPageCount - 1);
+}
+
+void frame() {
+    drawFrame();
+    ShellState& shell = shellState();
+    ++shell.framesDrawn;
+    // Before presenting: with event waiting, EndDrawing returns only when the next event comes,
+    // and a test counting idle frames must see this one now.
+    if (shell.traceFrames) {
+        std::fprintf(stderr, "frame %llu\n", static_cast<unsigned long long>(shell.framesDrawn));
+        std::fflush(stderr);
+    }
+    EndDrawing();
+}
+
+}  // namespace vlr

@@ -1,0 +1,121 @@
+/*******************************************************************************************
+*  frame_input.cpp — the input snapshot and the overlays that own the mouse
+*
+*  Every widget reads one snapshot, taken once at the start of the frame. Before any page
+*  runs, the open drop-down list, a pending key capture and the focused text field take what
+*  is theirs, so a page never sees a click or key that one of them consumed.
+*******************************************************************************************/
+#include <algorithm>
+
+#include "shell/shell.h"
+
+namespace vlr {
+
+namespace {
+
+constexpr int kKeyEscape = 256;
+constexpr int kMouseCodeBase = 1000;
+constexpr int kWheelAwayCode = 1010;
+constexpr int kWheelTowardCode = 1011;
+
+bool contains(Rect r, float x, float y) {
+    return CheckCollisionPointRec(Vector2{x, y}, Rectangle{r.x, r.y, r.width, r.height});
+}
+
+void resolveDropDown(UiState& ui, bool escapeRepeating) {
+    InputSnapshot& in = ui.input;
+    DropDown& list = ui.dropDown;
+    const bool inside = contains(list.rect, in.mouseX, in.mouseY);
+    in.mouseFree = !inside;  // nothing under the list reacts
+    if (in.leftClick) {
+        if (inside) {
+            const float s = ui.scale;
+            const int row = static_cast<int>((in.mouseY - list.rect.y - 4 * s) / (30 * s));
+            if (row >= 0 && row < static_cast<int>(list.items.size()))
+                list.chosen = row;
+        }
+        list.open = false;
+        in.leftClick = false;
+    }
+    if (escapeRepeating || std::find(in.keys.begin(), in.keys.end(), kKeyEscape) != in.keys.end())
+        list.open = false;
+}
+
+void resolveKeyCapture(UiState& ui, bool windowFocused, const BindFn& bind) {
+    InputSnapshot& in = ui.input;
+    KeyCapture& capture = ui.capture;
+    if (!windowFocused) {
+        capture.name.clear();
+        return;
+    }
+    int code = -1;
+    if (!in.keys.empty()) {
+        code = in.keys.front();
+    } else if (in.wheel != 0) {
+        code = in.wheel > 0 ? kWheelAwayCode : kWheelTowardCode;
+    } else {
+        // The click on the add chip that started the capture must not bind the left button.
+        for (int button = 0; button < 8 && code < 0; ++button) {
+            if (in.pressed[button] && (button != 0 || !contains(capture.rect, in.mouseX, in.mouseY)))
+                code = kMouseCodeBase + button;
+        }
+    }
+    if (code < 0)
+        return;
+    const std::string setting = "key_" + capture.name;
+    capture.name.clear();
+    in.keys.clear();
+    in.chars.clear();
+    in.wheel = 0;
+    in.leftClick = false;
+    if (bind)
+        bind(setting, code);
+}
+
+}  // namespace
+
+void takeInput(UiState& ui, ShellState& shell) {
+    InputSnapshot& in = ui.input;
+    const Vector2 mouse = GetMousePosition();
+    in.mouseX = mouse.x;
+    in.mouseY = mouse.y;
+    for (int button = 0; button < 8; ++button) {
+        in.pressed[button] = shell.pressLatch[button] != 0;
+        shell.pressLatch[button] = 0;
+    }
+    in.leftClick = in.pressed[0];
+    in.mouseDown = IsMouseButtonDown(MOUSE_BUTTON_LEFT);
+    in.wheel = shell.scrollAccumulator;
+    shell.scrollAccumulator = 0;
+    in.keys.clear();
+    for (int key = GetKeyPressed(); key != 0; key = GetKeyPressed())
+        in.keys.push_back(key);
+    in.chars.clear();
+    for (int c = GetCharPressed(); c != 0; c = GetCharPressed())
+        in.chars.push_back(c);
+    in.mouseFree = true;
+    in.wantedCursor = 0;
+}
+
+bool inputArrived(const InputSnapshot& in) {
+    for (bool pressed : in.pressed) {
+        if (pressed)
+            return true;
+    }
+    return in.wheel != 0 || !in.keys.empty() || !in.chars.empty();
+}
+
+void resolveOverlays(UiState& ui, bool windowFocused, bool escapeRepeating, const BindFn& bind) {
+    if (ui.dropDown.open)
+        resolveDropDown(ui, escapeRepeating);
+    if (!ui.capture.name.empty())
+        resolveKeyCapture(ui, windowFocused, bind);
+
+    InputSnapshot& in = ui.input;
+    if (in.leftClick && ui.focused != nullptr && !contains(ui.focused->rect, in.mouseX, in.mouseY)) {
+        ui.focused->lostFocus = true;
+        ui.focused = nullptr;
+    }
+}
+
+}  // namespace vlr

@@ -1,0 +1,124 @@
+/*******************************************************************************************
+*  shell.h — the launcher window: lifecycle, main loop, wake thread and frame
+*
+*  Sections:
+*    records        the shell's process-wide values
+*    window         creating, sizing and setting up the window (also used by the benchmark)
+*    wake thread    wakes the event-waiting loop at the earliest requested time
+*    frame          the one operation that draws the whole window
+*
+*  Window mode (app.h) opens one raylib window, starts the launcher link and runs an
+*  event-driven loop: it sleeps until input, handed-over work or a requested wake time, then
+*  runs the UI tasks, watches the launcher, follows the display scale and draws one frame.
+*******************************************************************************************/
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "link/link.h"
+#include "link/state.h"
+#include "raylib.h"
+#include "ui/ui_state.h"
+
+namespace vlr {
+
+// ---- records ----
+
+// Process-wide values of the window. Frame thread only: the GLFW callbacks that fill the two
+// input latches run on it too, inside raylib's event wait between frames.
+struct ShellState {
+    Texture2D logo{};                  // "launcher.png" beside the script; id 0 when missing
+    unsigned char pressLatch[8] = {};  // mouse buttons pressed since the last frame
+    float scrollAccumulator = 0;       // vertical scroll since the last frame
+    bool traceFrames = false;          // VLR_TRACE_FRAMES: "frame <n>" on standard error per frame
+    std::uint64_t framesDrawn = 0;     // frames completed so far
+};
+
+ShellState& shellState();
+
+// ---- window ----
+
+inline constexpr int kBaseWidth = 1280;
+inline constexpr int kBaseHeight = 720;
+
+// Size and place for a monitor: the scaled base size, at most nine tenths of the monitor,
+// centred. The minimum size never exceeds the placed size, so a small monitor at a large
+// scale cannot force the window past the screen.
+struct WindowPlacement {
+    int width, height, x, y, minWidth, minHeight;
+};
+WindowPlacement placeWindow(int monitorWidth, int monitorHeight, float monitorX, float monitorY, float scale);
+
+// The UI scale for a display content scale: at least 1; anything unreadable counts as 1.
+float uiScaleFrom(float contentScale);
+
+// UI scale of the display the window is on now.
+float displayScale();
+
+// The folder holding the script (its last run of separators dropped, a root kept) and the
+// logo file in it.
+std::string scriptFolder(std::string_view scriptPath);
+std::string logoPath(std::string_view scriptPath);
+
+// Creates the hidden window; false when no graphics window could be made.
+bool createWindow();
+
+// Everything between creating the window and starting the threads: exit key, scale, size and
+// placement, title bar, logo, fonts, input hooks and the window calls of the state model.
+void setUpWindow(const std::string& scriptPath);
+
+// ---- wake thread ----
+
+// One round of the wake thread, with the Link's lock held: waits for a deadline, or until
+// the deadline, or fires it (clears it and wakes the frame loop while the window is open).
+void wakeRound(Link& link, std::unique_lock<std::mutex>& hold);
+
+// Thread body: wake rounds for the life of the process.
+[[noreturn]] void runWake(Link& link);
+
+// Wakes the event-waiting frame loop; safe from any thread while the window exists.
+void postEmptyEvent();
+
+// ---- frame ----
+
+// The running bar's segment on a separator of the given width at a clock time (seconds):
+// it sweeps from off the left edge to off the right edge every 1.4 s, easing in and out.
+// Already cut to [0, width]; width 0 when it lies wholly outside.
+struct BarSpan {
+    float x, width;
+};
+float runningBarEase(double seconds);
+BarSpan runningBarSpan(double seconds, float screenWidth);
+
+// The footer's status line.
+struct StatusLine {
+    std::string text;   // empty: nothing to show
+    bool alert = false; // accent colour instead of secondary text
+};
+StatusLine statusLine(const WindowState& window);
+
+// The footer's one-sentence variant of stoppedLine.
+std::string stoppedStatusText(std::int32_t code);
+
+// Steps of the frame before anything is drawn: moves the latches and raylib's queues into the
+// input snapshot, then lets the overlays that own the mouse (drop-down list, key capture,
+// focused text field) take what is theirs. `bind` receives a captured binding.
+using BindFn = std::function<void(const std::string& setting, int code)>;
+void takeInput(UiState& ui, ShellState& shell);
+// True when the snapshot holds a press, wheel movement, key or character: the frame then asks
+// for one more frame at once, so what the input changed is shown without waiting for more.
+bool inputArrived(const InputSnapshot& in);
+void resolveOverlays(UiState& ui, bool windowFocused, bool escapeRepeating, const BindFn& bind);
+
+// The whole frame without presenting it (the benchmark times this part).
+void drawFrame();
+
+// Draws the whole window once and presents it; with event waiting on, returns when the next
+// input, empty event or window event arrives.
+void frame();
+
+}  // namespace vlr

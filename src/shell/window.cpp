@@ -1,0 +1,192 @@
+/*******************************************************************************************
+*  window.cpp — creating, sizing and setting up the launcher window
+*
+*  Sections:
+*    records        the shell's process-wide values
+*    placement      size and position rule, UI scale
+*    logo           "launcher.png" beside the script
+*    input hooks    press latch and scroll accumulator in front of raylib's own callbacks
+*    set-up         the steps between creating the window and starting the threads
+*
+*  raylib is built on an external GLFW, so the GLFW calls here are ours to make: chaining
+*  the mouse callbacks, reading the content scale and posting empty events.
+*******************************************************************************************/
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+#define GLFW_INCLUDE_NONE
+#include <GLFW/glfw3.h>
+
+#include "platform/platform.h"
+#include "shell/shell.h"
+#include "ui/fonts.h"
+
+namespace vlr {
+
+// ---- records ----
+
+ShellState& shellState() {
+    static ShellState shell;
+    return shell;
+}
+
+// ---- placement ----
+
+WindowPlacement placeWindow(int monitorWidth, int monitorHeight, float monitorX, float monitorY, float scale) {
+    WindowPlacement place{};
+    place.width = std::min(monitorWidth * 9 / 10, static_cast<int>(scale * kBaseWidth));
+    place.height = std::min(monitorHeight * 9 / 10, static_cast<int>(scale * kBaseHeight));
+    // Integer division rounds the halves toward zero, as the centring should.
+    place.x = (monitorWidth - place.width) / 2 + static_cast<int>(monitorX);
+    place.y = (monitorHeight - place.height) / 2 + static_cast<int>(monitorY);
+    place.minWidth = std::min(static_cast<int>(scale * 720), place.width);
+    place.minHeight = std::min(static_cast<int>(scale * 480), place.height);
+    return place;
+}
+
+float uiScaleFrom(float contentScale) {
+    return std::isfinite(contentScale) && contentScale > 1 ? contentScale : 1.0f;
+}
+
+float displayScale() {
+    // Asked of GLFW directly: raylib reports 1 unless it manages high-DPI itself, which it must
+    // not here, since every length of the UI is scaled by us.
+    float x = 1, y = 1;
+    if (GLFWwindow* window = glfwGetCurrentContext())
+        glfwGetWindowContentScale(window, &x, &y);
+    return uiScaleFrom(x);
+}
+
+void postEmptyEvent() {
+    glfwPostEmptyEvent();
+}
+
+// ---- logo ----
+
+namespace {
+
+bool isSeparator(char c) {
+    return c == '/' || c == '\\';
+}
+
+bool isBareDrive(std::string_view path) {
+    return path.size() == 2 && path[1] == ':';
+}
+
+}  // namespace
+
+std::string scriptFolder(std::string_view scriptPath) {
+    std::size_t end = scriptPath.size();
+    while (end > 0 && !isSeparator(scriptPath[end - 1]))
+        --end;  // the file name
+    if (end == 0)
+        return {};  // a bare file name: the current folder
+    const std::size_t runEnd = end;
+    while (end > 0 && isSeparator(scriptPath[end - 1]))
+        --end;
+    std::string_view folder = scriptPath.substr(0, end);
+    // A script at the root keeps its root ("/", "C:\"), else the logo would be looked for in
+    // the current folder.
+    if (folder.empty() || isBareDrive(folder))
+        folder = scriptPath.substr(0, std::min(runEnd, end + 1));
+    return std::string(folder);
+}
+
+std::string logoPath(std::string_view scriptPath) {
+    std::string path = scriptFolder(scriptPath);
+    if (!path.empty() && !isSeparator(path.back()) && !isBareDrive(path))
+        path += platform::pathSeparator();
+    return path + "launcher.png";
+}
+
+namespace {
+
+void loadLogo(const std::string& scriptPath) {
+    std::string bytes;
+    if (!platform::readFile(logoPath(scriptPath), bytes) || bytes.empty() || bytes.size() > INT_MAX)
+        return;  // no logo: the header simply goes without
+    Image image = LoadImageFromMemory(".png", reinterpret_cast<const unsigned char*>(bytes.data()),
+                                      static_cast<int>(bytes.size()));
+    if (image.data == nullptr)
+        return;
+    Texture2D texture = LoadTextureFromImage(image);
+    GenTextureMipmaps(&texture);
+    SetTextureFilter(texture, TEXTURE_FILTER_TRILINEAR);
+    shellState().logo = texture;
+    UnloadImage(image);
+}
+
+// ---- input hooks ----
+
+GLFWmousebuttonfun raylibMouseButton = nullptr;
+GLFWscrollfun raylibScroll = nullptr;
+
+// A press and release that both fall between two frames would be lost to raylib's
+// "pressed this frame" test; the latch keeps the press until the frame takes it.
+void onMouseButton(GLFWwindow* window, int button, int action, int mods) {
+    if (action == GLFW_PRESS && button >= 0 && button < 8)
+        shellState().pressLatch[button] = 1;
+    if (raylibMouseButton)
+        raylibMouseButton(window, button, action, mods);
+}
+
+// raylib keeps only the last wheel offset of a frame; several notches between two frames add up.
+void onScroll(GLFWwindow* window, double xOffset, double yOffset) {
+    shellState().scrollAccumulator += static_cast<float>(yOffset);
+    if (raylibScroll)
+        raylibScroll(window, xOffset, yOffset);
+}
+
+void hookInput() {
+    GLFWwindow* window = glfwGetCurrentContext();
+    if (window == nullptr)
+        return;
+    raylibMouseButton = glfwSetMouseButtonCallback(window, onMouseButton);
+    raylibScroll = glfwSetScrollCallback(window, onScroll);
+}
+
+}  // namespace
+
+// ---- set-up ----
+
+bool createWindow() {
+    SetTraceLogLevel(LOG_WARNING);
+    SetConfigFlags(FLAG_WINDOW_RESIZABLE | FLAG_MSAA_4X_HINT | FLAG_WINDOW_HIDDEN);
+    InitWindow(kBaseWidth, kBaseHeight, "Velocrash Rebuilt");
+    return IsWindowReady();
+}
+
+void setUpWindow(const std::string& scriptPath) {
+    SetExitKey(KEY_NULL);  // Escape closes drop-down lists, never the window
+
+    UiState& ui = uiState();
+    ui.scale = displayScale();
+
+    const int monitor = GetCurrentMonitor();
+    const int monitorWidth = GetMonitorWidth(monitor);
+    const int monitorHeight = GetMonitorHeight(monitor);
+    const Vector2 monitorAt = GetMonitorPosition(monitor);
+    const WindowPlacement place = placeWindow(monitorWidth, monitorHeight, monitorAt.x, monitorAt.y, ui.scale);
+    if (monitorWidth > 0 && monitorHeight > 0) {
+        SetWindowSize(place.width, place.height);
+        SetWindowPosition(place.x, place.y);
+        SetWindowMinSize(place.minWidth, place.minHeight);
+    } else {
+        // No monitor to measure: keep where the system put us, at the scaled base size.
+        SetWindowSize(static_cast<int>(ui.scale * kBaseWidth), static_cast<int>(ui.scale * kBaseHeight));
+        SetWindowMinSize(static_cast<int>(ui.scale * 720), static_cast<int>(ui.scale * 480));
+    }
+
+    platform::useDarkTitleBar(GetWindowHandle());
+    loadLogo(scriptPath);
+    rebuildFonts();
+    hookInput();
+
+    WindowCalls& calls = windowCalls();
+    calls.isMinimized = [] { return IsWindowMinimized(); };
+    calls.restore = [] { RestoreWindow(); };
+    calls.focus = [] { SetWindowFocused(); };
+}
+
+}  // namespace vlr

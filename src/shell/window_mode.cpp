@@ -1,0 +1,125 @@
+/*******************************************************************************************
+*  window_mode.cpp — window mode: one launcher window per installation, and its main loop
+*
+*  Order matters: the arguments and the instance lock come first (a second start only asks
+*  the running window to come forward), then the hidden window, then the launcher, then the
+*  window's set-up and the three background threads. The loop sleeps in raylib's event wait
+*  and wakes for input, handed-over work or a requested wake time.
+*******************************************************************************************/
+#include <system_error>
+#include <thread>
+
+#include "app/app.h"
+#include "link/commands.h"
+#include "link/link.h"
+#include "link/state.h"
+#include "platform/platform.h"
+#include "shell/shell.h"
+#include "ui/fonts.h"
+
+namespace vlr {
+namespace {
+
+void setWindowOpen(Link& link, bool open) {
+    std::lock_guard<std::mutex> hold(link.lock);
+    link.wakeFrame = postEmptyEvent;
+    link.windowOpen = open;
+}
+
+// The window cannot work without all three; false when one could not be started.
+bool startThreads(Link& link) {
+    try {
+        std::thread(runCommands, std::ref(link)).detach();
+        std::thread(runWake, std::ref(link)).detach();
+        std::thread(runEvents, std::ref(link)).detach();
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
+}
+
+void followDisplayScale() {
+    UiState& ui = uiState();
+    const float scale = displayScale();
+    if (scale != ui.scale) {  // also true when either is not a number
+        ui.scale = scale;
+        rebuildFonts();
+    }
+}
+
+void runLoop(Link& link, WindowState& window) {
+    while (!WindowShouldClose() && !window.restart) {
+        std::vector<UiTask> tasks = takeUiTasks(link);
+        for (UiTask& task : tasks)
+            task();
+        if (watchLauncherExit(window))
+            return;  // the launcher ended with code 2: close without drawing
+        // A new program file was found: close now rather than draw and then sit in the event
+        // wait until some input happens to arrive.
+        if (window.restart)
+            return;
+        followDisplayScale();
+        frame();
+    }
+}
+
+void closeWindow(Link& link) {
+    setWindowOpen(link, false);
+    ShellState& shell = shellState();
+    if (shell.logo.id != 0)
+        UnloadTexture(shell.logo);
+    shell.logo = Texture2D{};
+    CloseWindow();
+}
+
+}  // namespace
+
+int windowMode(int argc, const char* const* argv) {
+    const std::optional<WindowArgs> args = parseWindowArgs(argc, argv);
+    if (!args)
+        return 1;
+    const std::string name = sessionName(args->script);
+    const std::string session = sessionFilePath(name);
+    Link& link = theLink();
+
+    platform::InstanceLock instance = platform::takeInstanceLock(name);
+    if (!instance.first) {
+        handOverToRunningWindow(link, session);
+        return 0;
+    }
+
+    if (!createWindow())
+        return 2;  // nothing started, nobody contacted; the lock goes with `instance`
+
+    WindowState& window = windowState();
+    if (findOrStartLauncher(link, *args, session, window.launcher) == LauncherFound::Failed) {
+        CloseWindow();
+        return 1;
+    }
+    window.programPath = platform::programPath();
+    window.programFileTime =
+        window.programPath.empty() ? platform::kMinFileTime : platform::lastWriteTime(window.programPath);
+
+    setUpWindow(args->script);
+    shellState().traceFrames = platform::getEnv("VLR_TRACE_FRAMES").has_value();
+
+    setWindowOpen(link, true);
+    if (!startThreads(link)) {
+        closeWindow(link);
+        return 1;
+    }
+
+    frame();  // drawn while hidden, so the window never shows an empty first frame
+    ClearWindowState(FLAG_WINDOW_HIDDEN);
+    EnableEventWaiting();
+
+    runLoop(link, window);
+
+    // The launcher keeps running and is reused by the next window; the threads end with the
+    // process.
+    closeWindow(link);
+    instance.release();
+    return window.restart ? 3 : 0;
+}
+
+}  // namespace vlr
