@@ -13,7 +13,7 @@
 |   python launcher.py                                     (by hand)         |
 +----------------------------------------------------------------------------+
 
-Sections: settings from the environment · event hub · HTTP · actions · main
+Sections: settings from the environment · Windows paths · event hub · HTTP · actions · main
 Environment: VLR_DEMO_SPEED, VLR_DEMO_KEEPALIVE, VLR_DEMO_LOG, VLR_DEMO_BROWSE,
 VLR_DEMO_BROWSE_SAVES, VLR_DEMO_BROWSE_DELAY, VLR_PORTABLE (see --help).
 """
@@ -24,9 +24,11 @@ import http
 import json
 import os
 import queue
+import re
 import secrets
 import signal
 import socketserver
+import string
 import sys
 import tempfile
 import threading
@@ -35,7 +37,7 @@ from urllib.parse import parse_qs, urlsplit
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import demo_model  # noqa: E402  (found beside this file)
-from demo_model import ActionError, warn, write_atomic  # noqa: E402
+from demo_model import ActionError, body_text, warn, write_atomic  # noqa: E402
 
 MAX_HEAD = 65536
 MAX_BODY = 4 * 1024 * 1024
@@ -59,8 +61,32 @@ def env_float(name, default, minimum, maximum=1e9):
     return value
 
 
+# ---- Windows paths (the window under Wine starts this as a native program) ----
+
+def host_path(path, prefix=None):
+    """A path as this system can open it. The window under Wine hands a native
+    interpreter Windows paths ("C:\\users\\...\\Temp\\x.json"); on POSIX they are
+    mapped the way Wine maps them: Z: is the root, other drive letters go
+    through the prefix's dosdevices links. Anything else stays as it is."""
+    if os.name == "nt":
+        return path
+    if path.startswith("\\\\?\\") or path.startswith("\\\\.\\"):
+        path = path[4:]
+    if len(path) < 3 or path[0] not in string.ascii_letters or path[1] != ":" \
+            or path[2] not in "\\/":
+        return path
+    rest = [part for part in re.split(r"[\\/]+", path[3:]) if part]
+    drive = path[0].lower()
+    if drive == "z":
+        return "/" + "/".join(rest)
+    if prefix is None:
+        prefix = os.environ.get("WINEPREFIX") or os.path.join(os.path.expanduser("~"), ".wine")
+    root = os.path.realpath(os.path.join(prefix, "dosdevices", drive + ":"))
+    return os.path.join(root, *rest)
+
+
 def default_work():
-    portable = os.environ.get("VLR_PORTABLE", "")
+    portable = host_path(os.environ.get("VLR_PORTABLE", ""))
     if portable:
         return os.path.join(portable, "work")
     return os.path.join(tempfile.gettempdir(), "vlr-demo-work")
@@ -225,7 +251,10 @@ class App:
         self.token = token.encode("utf-8")
         self.keepalive = keepalive
         self.log_lock = threading.Lock()
+        self.fail_lock = threading.Lock()
+        self.fail_next = {}         # action -> error text of its next answer (test-fail-next)
         self.tests = {
+            "test-fail-next": self.test_fail_next,
             "test-exit": self.test_exit,
             "test-crash": self.test_crash,
             "test-stall": self.test_stall,
@@ -284,6 +313,10 @@ class App:
                 raise ActionError("The request body is not valid JSON: %s." % e)
             if not isinstance(body, dict):
                 raise ActionError("The request body must be a JSON object.")
+            with self.fail_lock:
+                failure = self.fail_next.pop(action, None)
+            if failure is not None:
+                return {"error": failure}
             if action in self.tests:
                 return self.tests[action](body)
             act = demo_model.Model.ACTIONS.get(action)
@@ -364,6 +397,17 @@ class App:
             crash()
         return Raw(http_answer(200, {"ok": True}), after=die)
 
+    def test_fail_next(self, body):
+        """The next command of that action answers this error instead of
+        running (a command failure on demand, for the window's notice)."""
+        action = body_text(body, "action")
+        error = body_text(body, "error")
+        if not action or not error:
+            raise ActionError('"action" and "error" must be non-empty texts.')
+        with self.fail_lock:
+            self.fail_next[action] = error
+        return {"ok": True}
+
     def test_stall(self, body):
         time.sleep(int_member(body, "seconds", 0, 3600))
         return {"ok": True}
@@ -427,6 +471,7 @@ def parse_args(argv):
     p.add_argument("--work", default="", help="work folder (default: %s)" % default_work())
     p.add_argument("--echo", action="store_true", help="also print the console output")
     args = p.parse_args(argv)
+    args.session, args.work = host_path(args.session), host_path(args.work)
     if not 0 <= args.port <= 65535:
         p.error("--port must be from 0 to 65535")
     return args

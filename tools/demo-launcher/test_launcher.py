@@ -432,6 +432,15 @@ class TestOnlyActionsTest(LauncherTest):
         self.assertEqual(l.call("browse-saves"), {"path": ""})
         self.assertEqual(l.call("licence"), {"ok": True})
 
+    def test_fail_next_fails_one_answer_of_that_action(self):
+        l = self.launcher()
+        self.assertIn("error", l.call("test-fail-next", {"action": "state"}))
+        self.assertEqual(l.call("test-fail-next", {"action": "state", "error": "Disc gone."}),
+                         {"ok": True})
+        self.assertIn("steps", l.call("front"), "other actions are not touched")
+        self.assertEqual(l.call("state"), {"error": "Disc gone."})
+        self.assertIn("steps", l.call("state"), "only the next answer fails")
+
     def test_slow_browse_does_not_block_commands(self):
         l = self.launcher(env={"VLR_DEMO_BROWSE_DELAY": "1"})
         answers = []
@@ -452,6 +461,58 @@ class TestOnlyActionsTest(LauncherTest):
         self.assertEqual(l.call("test-crash"), {"ok": True})
         code = l.proc.wait(5)
         self.assertTrue(code < 0 if os.name != "nt" else code != 0, code)
+
+
+class HostPathTest(unittest.TestCase):
+    """Windows paths that the window passes when it runs under Wine."""
+
+    def setUp(self):
+        if os.name == "nt":
+            self.skipTest("Windows opens these paths itself")
+        sys.path.insert(0, HERE)
+        import launcher
+        self.host_path = launcher.host_path
+
+    def test_drives_map_like_wine(self):
+        prefix = tempfile.mkdtemp(prefix="vlr-demo-prefix-")
+        self.addCleanup(shutil.rmtree, prefix, True)
+        drive_c = os.path.join(prefix, "drive_c")
+        os.makedirs(os.path.join(prefix, "dosdevices"))
+        os.makedirs(drive_c)
+        os.symlink("../drive_c", os.path.join(prefix, "dosdevices", "c:"))
+        self.assertEqual(self.host_path("Z:\\tmp\\vlr x\\launcher.py", prefix),
+                         "/tmp/vlr x/launcher.py")
+        self.assertEqual(self.host_path("z:/tmp//a\\", prefix), "/tmp/a")
+        self.assertEqual(self.host_path("Z:\\", prefix), "/")
+        self.assertEqual(self.host_path("C:\\users\\me\\Temp\\s.json", prefix),
+                         os.path.join(os.path.realpath(drive_c), "users", "me", "Temp", "s.json"))
+        self.assertEqual(self.host_path("\\\\?\\Z:\\tmp\\s.json", prefix), "/tmp/s.json")
+
+    def test_other_paths_stay(self):
+        for path in ("/tmp/a:b/s.json", "relative\\name.json", "", "C:", "C:name", "\u00e9:\\x",
+                     "1:\\x"):
+            self.assertEqual(self.host_path(path, "/nonexistent"), path)
+
+    def test_session_and_work_given_as_windows_paths(self):
+        tmp = tempfile.mkdtemp(prefix="vlr-demo-test-")
+        self.addCleanup(shutil.rmtree, tmp, True)
+        windows = "Z:" + tmp.replace("/", "\\")
+        proc = subprocess.Popen([sys.executable, LAUNCHER, "--session", windows + "\\s.json",
+                                 "--work", windows + "\\work"],
+                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
+        try:
+            deadline = time.monotonic() + 10
+            session = os.path.join(tmp, "s.json")
+            while not os.path.exists(session) and proc.poll() is None \
+                    and time.monotonic() < deadline:
+                time.sleep(0.02)
+            with open(session, encoding="utf-8") as f:
+                self.assertEqual(json.load(f)["pid"], proc.pid)
+            self.assertTrue(os.path.isdir(os.path.join(tmp, "work")))
+        finally:
+            proc.terminate()
+            proc.wait(5)
 
 
 class ByHandTest(unittest.TestCase):

@@ -1,0 +1,168 @@
+"""
++----------------------------------------------------------------------------+
+| test_wine.py — the Windows build's window under Wine, on Xvfb              |
+|                                                                            |
+| Velocrash.exe starts against the demo launcher and draws its frame. Under  |
+| Wine the program runs a native Python (Wine starts Unix programs), so the  |
+| launcher is handed Windows paths: the demo launcher maps the session path  |
+| itself; the script path is mapped by a tiny wrapper that stands in for the |
+| interpreter, as Python opens the script before any of its code runs. The   |
+| prefix needs the four font files the program loads from the Fonts folder.  |
+|                                                                            |
+| Environment: VLR_WINDOWS_EXE, VLR_WINE (the wine64 loader), WINEPREFIX.    |
++----------------------------------------------------------------------------+
+"""
+
+import glob
+import os
+import shlex
+import shutil
+import subprocess
+import sys
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from vlr_gui import (ACCENT, BACKGROUND, LINE, WindowTest, kill_pid,  # noqa: E402
+                     reddish, runs, session_name, source_dir, wait_for)
+
+# Windows font file -> the Debian font standing in for it.
+FONTS = {
+    "segoeui.ttf": "/usr/share/fonts/truetype/open-sans/OpenSans-Regular.ttf",
+    "seguisb.ttf": "/usr/share/fonts/truetype/open-sans/OpenSans-Semibold.ttf",
+    "consola.ttf": "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf",
+    "seguisym.ttf": "/usr/share/fonts/truetype/noto/NotoSansSymbols2-Regular.ttf",
+}
+
+WRAPPER = """#!/bin/sh
+# Stands in for the interpreter: the window passes the script as a Windows path.
+script=$(printf '%%s' "$1" | sed -e 's|^[Zz]:||' -e 's|\\\\|/|g')
+shift
+exec %s "$script" "$@"
+"""
+
+
+def windows_path(path):
+    return "Z:" + path.replace("/", "\\")
+
+
+def wineserver_running(prefix):
+    """Whether a wineserver serves this prefix (its working folder is named after it)."""
+    info = os.stat(prefix)
+    wanted = "server-%x-%x" % (info.st_dev, info.st_ino)
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open("/proc/%s/comm" % entry, encoding="ascii", errors="replace") as f:
+                if not f.read().startswith("wineserver"):
+                    continue
+            if os.path.basename(os.readlink("/proc/%s/cwd" % entry)) == wanted:
+                return True
+        except OSError:
+            continue
+    return False
+
+
+def install_fonts(prefix):
+    folder = os.path.join(prefix, "drive_c", "windows", "Fonts")
+    os.makedirs(folder, exist_ok=True)
+    for name, source in FONTS.items():
+        target = os.path.join(folder, name)
+        if not os.path.exists(target):
+            if not os.path.exists(source):
+                raise unittest.SkipTest("font %s is missing (for %s)" % (source, name))
+            shutil.copyfile(source, target)
+
+
+class WineTest(WindowTest):
+    @classmethod
+    def program_under_test(cls):
+        exe = os.environ.get("VLR_WINDOWS_EXE") or os.path.join(source_dir(), "build",
+                                                                "windows", "Velocrash.exe")
+        if not os.path.isfile(exe):
+            raise unittest.SkipTest("the Windows build is missing: %s" % exe)
+        return exe
+
+    @classmethod
+    def setUpClass(cls):
+        cls.exe = cls.program_under_test()
+        cls.wine = os.environ.get("VLR_WINE") or "/usr/lib/wine/wine64"
+        cls.prefix = os.environ.get("WINEPREFIX") or os.path.join(
+            os.path.expanduser("~"), ".cache", "velocrash-rebuilt", "wine")
+        if not os.access(cls.wine, os.X_OK):
+            raise unittest.SkipTest("Wine is missing: %s" % cls.wine)
+        if not os.path.isfile(os.path.join(cls.prefix, "user.reg")):
+            raise unittest.SkipTest("no prepared Wine prefix at %s (scripts/setup)" % cls.prefix)
+        install_fonts(cls.prefix)
+        cls.own_server = not wineserver_running(cls.prefix)
+        super().setUpClass()
+        cls.program = cls.exe
+
+    @classmethod
+    def tearDownClass(cls):
+        if cls.own_server:
+            # Only this prefix's processes, and only when this test brought its server up.
+            subprocess.run([os.path.join(os.path.dirname(cls.wine), "wineserver"), "-k"],
+                           env=dict(os.environ, WINEPREFIX=cls.prefix), timeout=30,
+                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL)
+        super().tearDownClass()
+
+    def test_exe_shows_its_frame_against_the_demo_launcher(self):
+        box = self.sandbox()
+        wrapper = os.path.join(box.root, "python.sh")
+        with open(wrapper, "w", encoding="utf-8") as f:
+            f.write(WRAPPER % shlex.quote(sys.executable))
+        os.chmod(wrapper, 0o755)
+        script = windows_path(box.script)
+        session = session_name(script) + ".json"
+        self.addCleanup(self.remove_sessions, session)
+
+        program = self.start_program(
+            box, env={"WINEPREFIX": self.prefix, "WINEDEBUG": "-all",
+                      "WINEDLLOVERRIDES": "mscoree,mshtml="},
+            args=[self.wine, self.exe, "--python", windows_path(wrapper), "--script", script])
+        window = self.wait_window(program, timeout=60)
+
+        def session_file():
+            found = glob.glob(os.path.join(self.prefix, "drive_c", "users", "*", "Temp", session))
+            return found[0] if found and box.session(found[0]) else None
+        path = wait_for(session_file, 30, "the launcher's session file in the Wine temp folder")
+        wait_for(lambda: "state" in box.requests(), 30, "the window's state request")
+        self.assertEqual(box.post("state", session=box.session(path))["work"],
+                         os.path.join(box.root, "work"))
+
+        # Unmanaged, Wine draws the caption and borders itself: find the client area by its
+        # header separator, a 2-pixel line across exactly the client's 1280 pixels.
+        def client():
+            picture = self.picture(window)
+            for row in range(picture.height - 1):
+                line = [r for r in runs(picture.row(row), LINE) if r[1] - r[0] == 1280]
+                if line and runs(picture.row(row + 1), LINE) == line:
+                    return picture, line[0][0], row - 105
+            return None
+        picture, left, top = wait_for(client, 20, "the header separator", interval=0.3)
+        self.assertLessEqual(picture.width - 1280, 24, "no more than a thin frame around it")
+        self.assertFalse(runs(picture.row(top + 104, left, left + 1280), LINE) == [(0, 1280)])
+        self.assertColour(picture, left + 1270, top + 107, BACKGROUND)
+        underline = [r for r in runs(picture.row(top + 103, left, left + 900), reddish)
+                     if r[1] - r[0] > 4]
+        self.assertEqual(underline and underline[0][0], 42, underline)
+        self.assertColour(picture, left + 45, top + 103, ACCENT)
+        self.assertColour(picture, left + 45, top + 104, ACCENT)
+        program.kill()
+
+    def remove_sessions(self, name):
+        for path in glob.glob(os.path.join(self.prefix, "drive_c", "users", "*", "Temp", name)):
+            for box in self.sandboxes:
+                data = box.session(path)
+                if data and "pid" in data:
+                    kill_pid(data["pid"])
+            try:
+                os.remove(path)
+            except OSError:
+                pass
+
+
+if __name__ == "__main__":
+    unittest.main()
