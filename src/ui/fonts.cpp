@@ -277,6 +277,9 @@ void rebuildFonts() {
         filesRead = true;
     }
 
+    // raylib warns for every glyph a face lacks; missing glyphs are expected here (the symbol
+    // font supplies them), so only its errors are of interest while baking.
+    SetTraceLogLevel(LOG_ERROR);
     const float scale = uiState().scale;
     for (int i = 0; i < kFontSlotCount; ++i) {
         FontSlot& slot = slots()[static_cast<std::size_t>(i)];
@@ -286,6 +289,7 @@ void rebuildFonts() {
         const FontFile& face = own.bytes.empty() ? files[0] : own;
         slot = buildFontSlot(face, files[3], scale * spec.size);
     }
+    SetTraceLogLevel(LOG_WARNING);
 }
 
 const FontSlot& fontSlot(int slot) {
