@@ -1,0 +1,171 @@
+/*******************************************************************************************
+*  bench_frame.cpp — what one frame of the launcher window costs
+*
+*  Opens the real window (run it under Xvfb or on a desktop), applies the demo launcher's
+*  state after a simulated installation and an available update, and times the frame without
+*  presenting it: input snapshot, layout, measuring and drawing into raylib's batch. Prints
+*  the median and 99th percentile over 1000 frames per page, the processor time per frame,
+*  and the resident memory after start-up and at the end. A program, not a test.
+*
+*      bench_frame [path/to/tools/demo-launcher/launcher.py]
+*******************************************************************************************/
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "link/commands.h"
+#include "link/json.h"
+#include "link/link.h"
+#include "link/state.h"
+#include "shell/shell.h"
+
+// The test helper that starts the demo launcher; shared rather than copied.
+#include "../tests/unit/demo_peer.cpp"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace vlr;
+
+constexpr int kFrames = 1000;
+
+std::string launcherScript(int argc, char** argv) {
+    if (argc > 1)
+        return argv[1];
+    std::string here = __FILE__;
+    const std::string tail = "bench/bench_frame.cpp";
+    if (here.size() >= tail.size())
+        here.erase(here.size() - tail.size());
+    return here + "tools/demo-launcher/launcher.py";
+}
+
+// Resident memory in KiB from the proc file system; -1 where there is none.
+long residentKiB() {
+    std::ifstream status("/proc/self/status");
+    std::string word;
+    while (status >> word) {
+        if (word == "VmRSS:") {
+            long kib = -1;
+            status >> kib;
+            return kib;
+        }
+    }
+    return -1;
+}
+
+void printResident(const char* when) {
+    const long kib = residentKiB();
+    if (kib < 0)
+        std::printf("resident memory %s: not available here\n", when);
+    else
+        std::printf("resident memory %s: %.1f MiB\n", when, static_cast<double>(kib) / 1024);
+}
+
+// Runs a launcher job and waits (at most 30 s) until the launcher is idle again.
+void runJob(const Link& link, const char* action, const std::string& body) {
+    post(link, action, body, 5000);
+    const Clock::time_point start = Clock::now();
+    while (Clock::now() - start < std::chrono::seconds(30)) {
+        const Json state = post(link, "state", "{}", 5000);
+        if (asText(get(state, "running")).empty())
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
+// The demo launcher's document after an installation, with an update on offer.
+Json demoState(test::DemoPeer& peer) {
+    if (!peer.started())
+        return Json();
+    runJob(peer.link, "download-compiler", "{}");
+    runJob(peer.link, "install", "{\"iso\": \"/games/Velocrash (Europe).iso\"}");
+    for (int i = 0; i < 2; ++i) {
+        post(peer.link, "check-updates", "{}", 5000);
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    }
+    return post(peer.link, "state", "{}", 5000);
+}
+
+Json syntheticState() {
+    return parseJson(R"({"steps": {"Compiler downloaded": true, "Game built": true}, "version": "0.9.3",
+        "work": "/home/user/Velocrash/work", "running": "", "updates": {"behind": true, "note": "", "new": []}})");
+}
+
+void setRunning(Json& document, const std::string& task) {
+    Json running;
+    running.kind = JsonKind::String;
+    running.text = task;
+    for (auto& member : document.members) {
+        if (member.first == "running") {
+            member.second = running;
+            return;
+        }
+    }
+    document.members.emplace_back("running", running);
+}
+
+void benchPage(const char* name, int page) {
+    UiState& ui = uiState();
+    ui.currentPage = ui.requestedPage = page;
+    std::vector<double> micros;
+    micros.reserve(kFrames);
+    const std::clock_t cpuStart = std::clock();
+    for (int i = 0; i < kFrames; ++i) {
+        const Clock::time_point start = Clock::now();
+        drawFrame();
+        micros.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+        EndDrawing();  // presenting is not part of the figure; nor is its time below meaningful
+    }
+    const double cpuTotal = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+    std::sort(micros.begin(), micros.end());
+    std::printf("%-24s median %7.1f us, p99 %7.1f us, max %7.1f us  (process CPU incl. presenting: %.0f us/frame)\n",
+                name, micros[micros.size() / 2], micros[micros.size() * 99 / 100], micros.back(),
+                cpuTotal * 1e6 / kFrames);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    test::DemoPeerOptions options;
+    options.script = launcherScript(argc, argv);
+    test::DemoPeer peer(options);
+    Json state = demoState(peer);
+    if (!get(state, "steps").isObject()) {
+        std::printf("demo launcher not available (%s); using a small synthetic document\n", peer.failure().c_str());
+        state = syntheticState();
+    }
+
+    if (!createWindow()) {
+        std::printf("no graphics window could be created (is DISPLAY set?)\n");
+        return 1;
+    }
+    setUpWindow(options.script);
+    ClearWindowState(FLAG_WINDOW_HIDDEN);
+    applyState(state);
+    windowState().connected = true;
+    drawFrame();
+    EndDrawing();
+    std::printf("window %dx%d at UI scale %.2f, state document of %zu top-level members\n", GetScreenWidth(),
+                GetScreenHeight(), static_cast<double>(uiState().scale), state.members.size());
+    printResident("after start-up");
+
+    benchPage("Play", 0);
+    benchPage("Console", 1);
+    benchPage("Settings", 2);
+    benchPage("Updates", 3);
+
+    // The busiest shell: running bar, status line and a two-line notice over the Play page.
+    setRunning(windowState().state, "Build");
+    showNotice("The launcher does not answer. This notice is long enough to need more than one line when the window "
+               "is of its usual width, which is what a notice of a real failure often looks like.");
+    benchPage("Play, running + notice", 0);
+
+    printResident("after the runs");
+    CloseWindow();
+    return 0;
+}
