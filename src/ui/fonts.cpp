@@ -27,12 +27,12 @@ namespace {
 constexpr int kGlyphPadding = 4;
 constexpr int kLargestFontSize = 1024;   // keeps a wild scale from asking for gigabyte atlases
 
-struct SlotSpec {
+struct SlotRecipe {
     int file;     // 0 regular, 1 semibold, 2 mono
     float size;   // em size before scaling
 };
 
-constexpr std::array<SlotSpec, kFontSlotCount> kSlotSpecs{{
+constexpr std::array<SlotRecipe, kFontSlotCount> kSlotRecipes{{
     {0, 14}, {1, 14}, {0, 12.5f}, {0, 13}, {0, 12}, {1, 11}, {1, 16}, {0, 16}, {1, 17}, {2, 12},
 }};
 
@@ -284,10 +284,10 @@ void rebuildFonts() {
     for (int i = 0; i < kFontSlotCount; ++i) {
         FontSlot& slot = slots()[static_cast<std::size_t>(i)];
         if (slot.loaded) UnloadFont(slot.font);
-        const SlotSpec& spec = kSlotSpecs[static_cast<std::size_t>(i)];
-        const FontFile& own = files[static_cast<std::size_t>(spec.file)];
+        const SlotRecipe& recipe = kSlotRecipes[static_cast<std::size_t>(i)];
+        const FontFile& own = files[static_cast<std::size_t>(recipe.file)];
         const FontFile& face = own.bytes.empty() ? files[0] : own;
-        slot = buildFontSlot(face, files[3], scale * spec.size);
+        slot = buildFontSlot(face, files[3], scale * recipe.size);
     }
     SetTraceLogLevel(LOG_WARNING);
 }

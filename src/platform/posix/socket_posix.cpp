@@ -18,18 +18,6 @@
 
 namespace vlr::platform {
 
-Socket::~Socket() { close(); }
-
-Socket::Socket(Socket&& other) noexcept : native_(std::exchange(other.native_, kInvalid)) {}
-
-Socket& Socket::operator=(Socket&& other) noexcept {
-    if (this != &other) {
-        close();
-        native_ = std::exchange(other.native_, kInvalid);
-    }
-    return *this;
-}
-
 void Socket::close() {
     if (native_ != kInvalid) ::close(static_cast<int>(native_));
     native_ = kInvalid;

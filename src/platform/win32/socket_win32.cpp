@@ -20,18 +20,6 @@ static Socket wrap(SOCKET handle) {
     return handle == INVALID_SOCKET ? Socket() : Socket(static_cast<std::intptr_t>(handle));
 }
 
-Socket::~Socket() { close(); }
-
-Socket::Socket(Socket&& other) noexcept : native_(std::exchange(other.native_, kInvalid)) {}
-
-Socket& Socket::operator=(Socket&& other) noexcept {
-    if (this != &other) {
-        close();
-        native_ = std::exchange(other.native_, kInvalid);
-    }
-    return *this;
-}
-
 void Socket::close() {
     if (native_ != kInvalid) closesocket(static_cast<SOCKET>(native_));
     native_ = kInvalid;

@@ -158,26 +158,6 @@ bool removeFile(const std::string& path) {
 
 // ---- processes ----
 
-Process::~Process() { reset(); }
-
-Process::Process(Process&& other) noexcept {
-    native_ = std::exchange(other.native_, 0);
-    reaped = std::exchange(other.reaped, false);
-    reapedCode = std::exchange(other.reapedCode, 0);
-    unwatchable = std::exchange(other.unwatchable, false);
-}
-
-Process& Process::operator=(Process&& other) noexcept {
-    if (this != &other) {
-        reset();
-        native_ = std::exchange(other.native_, 0);
-        reaped = std::exchange(other.reaped, false);
-        reapedCode = std::exchange(other.reapedCode, 0);
-        unwatchable = std::exchange(other.unwatchable, false);
-    }
-    return *this;
-}
-
 void Process::reset() {
     // Closing our handle leaves the child running.
     if (native_ != 0) CloseHandle(reinterpret_cast<HANDLE>(native_));
@@ -185,15 +165,6 @@ void Process::reset() {
     reaped = false;
     reapedCode = 0;
     unwatchable = false;
-}
-
-std::string quoteCommandLine(const std::vector<std::string>& args) {
-    std::string line;
-    for (const std::string& arg : args) {
-        if (!line.empty()) line += ' ';
-        line += '"' + arg + '"';
-    }
-    return line;
 }
 
 // CreateProcessW as both kinds of start use it: no application name (the command line's first
@@ -239,22 +210,6 @@ void startDetached(const std::vector<std::string>& args, const std::string& work
 }
 
 // ---- one instance per name ----
-
-InstanceLock::~InstanceLock() { release(); }
-
-InstanceLock::InstanceLock(InstanceLock&& other) noexcept {
-    first = std::exchange(other.first, false);
-    native = std::exchange(other.native, 0);
-}
-
-InstanceLock& InstanceLock::operator=(InstanceLock&& other) noexcept {
-    if (this != &other) {
-        release();
-        first = std::exchange(other.first, false);
-        native = std::exchange(other.native, 0);
-    }
-    return *this;
-}
 
 void InstanceLock::release() {
     // The mutex object goes away with its last handle; the next instance then creates it anew.
