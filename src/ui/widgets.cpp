@@ -42,7 +42,7 @@ float drawRaylibText(int slot, std::string_view text, float x, float centreY, Co
 
 DrawCalls& drawCalls() {
     static DrawCalls calls{DrawRectangleRounded, DrawRectangleRoundedLinesEx, BeginScissorMode, EndScissorMode,
-                           drawRaylibText};
+                           drawRaylibText, DrawLineEx, DrawRectangleRec};
     return calls;
 }
 

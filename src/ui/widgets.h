@@ -72,6 +72,8 @@ struct DrawCalls {
     void (*beginScissor)(int x, int y, int width, int height);
     void (*endScissor)();
     float (*textRun)(int slot, std::string_view text, float x, float centreY, Color colour, float extraSpacing);
+    void (*line)(Vector2 start, Vector2 end, float thickness, Color colour) = nullptr;
+    void (*rectangle)(Rectangle rec, Color colour) = nullptr;
 };
 DrawCalls& drawCalls();
 

@@ -1,0 +1,46 @@
+/*******************************************************************************************
+*  input.h — the text field and the select box
+*
+*  The two input widgets more than one page needs. Both are immediate-mode: called in the
+*  measuring and the drawing pass of their card, reacting to the mouse only while drawing.
+*  The select box opens the frame's drop-down list and picks up the chosen row.
+*******************************************************************************************/
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ui/ui_state.h"
+
+namespace vlr {
+
+// Index of the item chosen from the drop-down list this frame, or -1.
+int selectBox(std::string_view id, Rect r, const std::vector<std::string>& items, std::string_view shown);
+
+// Draws and edits one field; true once per commit (Enter, or a click outside while focused).
+// r and inset are in pixels, already multiplied by the UI scale like every caller-given length.
+bool textField(EditBuffer& buffer, Rect r, std::string_view placeholder, float inset, int maxChars, bool numeric);
+
+// Keyboard handling of the focused field (typed characters, paste, deleting, caret keys).
+void editKeys(EditBuffer& buffer, int maxChars, bool numeric);
+
+// Inserts at the caret; an insertion past maxChars (0 = no limit) is refused whole.
+void insertText(EditBuffer& buffer, std::string_view text, int maxChars, bool numeric);
+
+// Byte length of the UTF-8 character starting at `pos`, and the start of the one before it.
+std::size_t nextCharLength(std::string_view text, std::size_t pos);
+std::size_t previousCharStart(std::string_view text, std::size_t pos);
+
+// ---- window seam ----
+// The window queries the two widgets make. Tests swap them to feed keys, the clipboard and the
+// window height without a window; the program never changes them.
+struct InputCalls {
+    bool (*keyDown)(int key);
+    bool (*keyPressedRepeat)(int key);
+    const char* (*clipboardText)();   // null when the clipboard holds no text
+    int (*screenHeight)();
+};
+InputCalls& inputCalls();
+
+}  // namespace vlr

@@ -1,0 +1,375 @@
+/*******************************************************************************************
+*  input_test.cpp — text editing, caret placement, commits and the select box's list
+*
+*  Headless: keys, the clipboard and the window height come from fakes behind inputCalls(),
+*  drawing goes to a recorder behind drawCalls(), and regular 14 gets a hand-made advance
+*  table (every glyph 10 px, a few wider ones) in place of the empty one before fonts exist.
+*******************************************************************************************/
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "ui/input.h"
+#include "ui/widgets.h"
+
+namespace vlr {
+namespace {
+
+struct Fakes {
+    std::set<int> down, repeating;
+    const char* clipboard = nullptr;
+    int screenHeight = 600;
+    std::vector<Rectangle> carets;
+    std::vector<std::vector<Vector2>> lines;  // start, end, (thickness, 0)
+    std::vector<Color> outlines;
+};
+
+Fakes& fakes() {
+    static Fakes f;
+    return f;
+}
+
+InputCalls fakeInput() {
+    return {[](int key) { return fakes().down.count(key) > 0; },
+            [](int key) { return fakes().repeating.count(key) > 0; }, [] { return fakes().clipboard; },
+            [] { return fakes().screenHeight; }};
+}
+
+DrawCalls recorder() {
+    DrawCalls calls;
+    calls.roundedRect = [](Rectangle, float, int, Color) {};
+    calls.roundedLines = [](Rectangle, float, int, float, Color colour) { fakes().outlines.push_back(colour); };
+    calls.beginScissor = [](int, int, int, int) {};
+    calls.endScissor = [] {};
+    calls.textRun = [](int, std::string_view, float x, float, Color, float) { return x; };
+    calls.line = [](Vector2 a, Vector2 b, float thickness, Color) {
+        fakes().lines.push_back({a, b, {thickness, 0}});
+    };
+    calls.rectangle = [](Rectangle rec, Color) { fakes().carets.push_back(rec); };
+    return calls;
+}
+
+EditBuffer buffer(std::string text, std::uint64_t caret) {
+    EditBuffer b;
+    b.text = std::move(text);
+    b.caret = caret;
+    return b;
+}
+
+bool same(Color a, Color b) { return a.r == b.r && a.g == b.g && a.b == b.b && a.a == b.a; }
+
+class InputTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        savedDraw_ = drawCalls();
+        savedInput_ = inputCalls();
+        drawCalls() = recorder();
+        inputCalls() = fakeInput();
+        fakes() = Fakes();
+        uiState() = UiState();
+        // The slot table is writable storage; only its accessor is const.
+        FontSlot& slot = const_cast<FontSlot&>(fontSlot(kRegular14));
+        savedAdvances_ = slot.advances;
+        slot.advances.assign(kAdvanceCount, 10.0f);
+        slot.advances[0xE9] = 6;  // é
+        slot.advances['W'] = 16;
+    }
+    void TearDown() override {
+        const_cast<FontSlot&>(fontSlot(kRegular14)).advances = savedAdvances_;
+        drawCalls() = savedDraw_;
+        inputCalls() = savedInput_;
+        uiState() = UiState();
+    }
+
+    // One frame's keys for editKeys.
+    static void press(std::vector<int> keys, std::vector<int> chars = {}) {
+        uiState().input.keys = std::move(keys);
+        uiState().input.chars = std::move(chars);
+    }
+    static void click(float x, float y) {
+        InputSnapshot& in = uiState().input;
+        in.mouseX = x;
+        in.mouseY = y;
+        in.leftClick = true;
+    }
+
+    DrawCalls savedDraw_{};
+    InputCalls savedInput_{};
+    std::vector<float> savedAdvances_;
+};
+
+// "aé€𝄞b": characters of 1, 2, 3, 4 and 1 bytes.
+const std::string kMixed = "a\xC3\xA9\xE2\x82\xAC\xF0\x9D\x84\x9E"
+                           "b";
+
+// ---- editing ----
+
+TEST_F(InputTest, EditKeysStepOverWholeCharacters) {
+    EditBuffer b = buffer(kMixed, kMixed.size());
+    std::vector<std::uint64_t> stops;
+    for (int i = 0; i < 6; ++i) {
+        press({263});
+        editKeys(b, 0, false);
+        stops.push_back(b.caret);
+    }
+    EXPECT_EQ(stops, (std::vector<std::uint64_t>{10, 6, 3, 1, 0, 0}));
+    stops.clear();
+    for (int i = 0; i < 6; ++i) {
+        press({262});
+        editKeys(b, 0, false);
+        stops.push_back(b.caret);
+    }
+    EXPECT_EQ(stops, (std::vector<std::uint64_t>{1, 3, 6, 10, 11, 11}));
+    EXPECT_FALSE(b.edited);
+}
+
+TEST_F(InputTest, BackspaceAndDeleteRemoveWholeCharacters) {
+    EditBuffer b = buffer(kMixed, 10);  // after the 4-byte character
+    press({259});
+    editKeys(b, 0, false);
+    EXPECT_EQ(b.text, "a\xC3\xA9\xE2\x82\xAC"
+                      "b");
+    EXPECT_EQ(b.caret, 6u);
+    EXPECT_TRUE(b.edited);
+
+    b.caret = 1;
+    press({261});
+    editKeys(b, 0, false);
+    EXPECT_EQ(b.text, "a\xE2\x82\xAC"
+                      "b");
+
+    // A held key repeats through IsKeyPressedRepeat without being in the key list.
+    press({});
+    fakes().repeating = {259};
+    editKeys(b, 0, false);
+    EXPECT_EQ(b.text, "\xE2\x82\xAC"
+                      "b");
+    editKeys(b, 0, false);
+    EXPECT_EQ(b.caret, 0u);
+    EXPECT_EQ(b.text, "\xE2\x82\xAC"
+                      "b");
+}
+
+TEST_F(InputTest, MalformedBytesStepTheSameBothWays) {
+    // A stray continuation byte is one character; the caret never lands inside "é".
+    EditBuffer b = buffer("\xC3\xA9\x80x", 4);
+    press({263});
+    editKeys(b, 0, false);
+    EXPECT_EQ(b.caret, 3u);
+    editKeys(b, 0, false);
+    EXPECT_EQ(b.caret, 2u);
+    editKeys(b, 0, false);
+    EXPECT_EQ(b.caret, 0u);
+    EXPECT_EQ(nextCharLength("\xE2\x82", 0), 1u);  // runs past the end
+    EXPECT_EQ(previousCharStart("ab", 99), 1u);
+}
+
+TEST_F(InputTest, TypedCharactersGoInAtTheCaret) {
+    EditBuffer b = buffer("ac", 1);
+    press({}, {'b', 0xE9, 0x20AC});
+    editKeys(b, 0, false);
+    EXPECT_EQ(b.text, "ab\xC3\xA9\xE2\x82\xAC"
+                      "c");
+    EXPECT_EQ(b.caret, 7u);
+
+    EditBuffer n;
+    press({}, {'1', 'x', '-', '2'});
+    editKeys(n, 0, true);
+    EXPECT_EQ(n.text, "1-2");
+}
+
+TEST_F(InputTest, PasteTurnsBreaksIntoSpacesAndNumericFieldsKeepDigits) {
+    fakes().down = {345};  // right control
+    fakes().clipboard = "12 34\n5";
+    EditBuffer numeric;
+    press({86});
+    editKeys(numeric, 0, true);
+    EXPECT_EQ(numeric.text, "12345");
+
+    fakes().clipboard = "a\tb\r\nc";
+    EditBuffer plain;
+    editKeys(plain, 0, false);
+    EXPECT_EQ(plain.text, "a b  c");
+    EXPECT_TRUE(plain.edited);
+
+    // No modifier, or nothing on the clipboard: nothing happens.
+    EditBuffer untouched = buffer("x", 1);
+    fakes().down.clear();
+    editKeys(untouched, 0, false);
+    fakes().down = {343};
+    fakes().clipboard = nullptr;
+    editKeys(untouched, 0, false);
+    EXPECT_EQ(untouched.text, "x");
+    EXPECT_FALSE(untouched.edited);
+}
+
+TEST_F(InputTest, InsertionPastTheLimitIsRefusedWhole) {
+    std::string thirtyEight;
+    for (int i = 0; i < 38; ++i) thirtyEight += "\xC3\xA9";  // counted as characters, not bytes
+    EditBuffer b = buffer(thirtyEight, thirtyEight.size());
+    insertText(b, "abc", 40, false);
+    EXPECT_EQ(b.text, thirtyEight);
+    EXPECT_FALSE(b.edited);
+    insertText(b, "ab", 40, false);
+    EXPECT_EQ(b.text, thirtyEight + "ab");
+    EXPECT_EQ(b.caret, b.text.size());
+    insertText(b, "c", 40, false);
+    EXPECT_EQ(b.text, thirtyEight + "ab");
+}
+
+TEST_F(InputTest, CaretBeyondReplacedTextIsPulledBack) {
+    EditBuffer b = buffer("\xC3\xA9", 40);  // the launcher shortened the text under the caret
+    insertText(b, "x", 0, false);
+    EXPECT_EQ(b.text, "\xC3\xA9x");
+    b.caret = 1;  // inside "é"
+    insertText(b, "y", 0, false);
+    EXPECT_EQ(b.text, "y\xC3\xA9x");
+}
+
+// ---- text field ----
+
+TEST_F(InputTest, TextFieldClickPlacesCaretByHalfGlyphs) {
+    // Text starts at 100 + 11; "aWé" spans 111-121, 121-137, 137-143.
+    EditBuffer b = buffer("aW\xC3\xA9", 0);
+    const Rect r{100, 50, 200, 39};
+    const std::vector<std::pair<float, std::uint64_t>> cases = {
+        {112, 0}, {116.5f, 1}, {128.9f, 1}, {129.1f, 2}, {139.9f, 2}, {140.1f, 4}, {299, 4}, {101, 0}};
+    for (const auto& [x, expected] : cases) {
+        click(x, 60);
+        textField(b, r, "", 11, 0, false);
+        EXPECT_EQ(b.caret, expected) << "click at " << x;
+        EXPECT_EQ(uiState().focused, &b);
+        EXPECT_FALSE(uiState().input.leftClick);
+    }
+    EXPECT_EQ(uiState().input.wantedCursor, 2);
+
+    // The walk starts at the scrolled pen position.
+    b.scroll = 10;
+    click(112, 60);
+    textField(b, r, "", 11, 0, false);
+    EXPECT_EQ(b.caret, 1u);
+}
+
+TEST_F(InputTest, TextFieldScrollsToKeepTheCaretVisible) {
+    EditBuffer b = buffer(std::string(30, 'x'), 0);  // 300 px of text in 200 - 22 px
+    uiState().focused = &b;
+    press({269});
+    textField(b, {100, 50, 200, 39}, "", 11, 0, false);
+    EXPECT_FLOAT_EQ(b.scroll, 300 - 178);
+    ASSERT_EQ(fakes().carets.size(), 1u);
+    const Rectangle caret = fakes().carets.back();
+    EXPECT_FLOAT_EQ(caret.x, 111 - 122 + 300);
+    EXPECT_FLOAT_EQ(caret.width, 1);
+    EXPECT_FLOAT_EQ(caret.height, fontSlot(kRegular14).drawingSize);
+    EXPECT_TRUE(same(fakes().outlines.back(), kAccent));
+
+    press({268});
+    textField(b, {100, 50, 200, 39}, "", 11, 0, false);
+    EXPECT_FLOAT_EQ(b.scroll, 0);
+
+    // Unfocused: no caret, no scroll, plain outline.
+    uiState().focused = nullptr;
+    b.scroll = 40;
+    fakes().carets.clear();
+    press({});
+    textField(b, {100, 50, 200, 39}, "", 11, 0, false);
+    EXPECT_FLOAT_EQ(b.scroll, 0);
+    EXPECT_TRUE(fakes().carets.empty());
+    EXPECT_TRUE(same(fakes().outlines.back(), kLine));
+}
+
+TEST_F(InputTest, TextFieldCaretAtScaleTwo) {
+    uiState().scale = 2;
+    EditBuffer b = buffer("ab", 2);
+    uiState().focused = &b;
+    textField(b, {100, 50, 200, 78}, "", 22, 0, false);  // the inset comes scaled, like the box
+    ASSERT_EQ(fakes().carets.size(), 1u);
+    EXPECT_FLOAT_EQ(fakes().carets[0].x, 100 + 22 + 20);
+    EXPECT_FLOAT_EQ(fakes().carets[0].width, 2);
+}
+
+TEST_F(InputTest, TextFieldReportsACommitExactlyOnce) {
+    EditBuffer b = buffer("name", 4);
+    uiState().focused = &b;
+    press({335});  // keypad Enter commits and keeps the focus
+    EXPECT_TRUE(textField(b, {0, 0, 100, 30}, "", 11, 0, false));
+    press({});
+    EXPECT_FALSE(textField(b, {0, 0, 100, 30}, "", 11, 0, false));
+    EXPECT_EQ(uiState().focused, &b);
+
+    // A click outside (set by the frame) is reported by the measuring pass, not again.
+    b.lostFocus = true;
+    uiState().drawing = false;
+    EXPECT_TRUE(textField(b, {0, 0, 100, 30}, "", 11, 0, false));
+    uiState().drawing = true;
+    EXPECT_FALSE(textField(b, {0, 0, 100, 30}, "", 11, 0, false));
+}
+
+// ---- select box ----
+
+TEST_F(InputTest, SelectBoxListOpensUpwardsOnlyWhenNeededAndPossible) {
+    const std::vector<std::string> items = {"one", "two", "three"};  // height 30 * 3 + 8 = 98
+    struct Case {
+        float top;
+        int screen;
+        float listTop;
+    };
+    // Fits below; passes the bottom and fits above; passes the bottom but would not fit above.
+    for (const Case& c : {Case{100, 600, 143}, Case{540, 600, 438}, Case{50, 120, 93}}) {
+        uiState().dropDown = DropDown();
+        fakes().screenHeight = c.screen;
+        click(110, c.top + 10);
+        EXPECT_EQ(selectBox("profile", {100, c.top, 200, 39}, items, "one"), -1);
+        const DropDown& list = uiState().dropDown;
+        ASSERT_TRUE(list.open);
+        EXPECT_FLOAT_EQ(list.rect.y, c.listTop) << "box at " << c.top;
+        EXPECT_FLOAT_EQ(list.rect.height, 98);
+        EXPECT_FLOAT_EQ(list.rect.width, 200);
+        EXPECT_EQ(list.owner, "profile");
+        EXPECT_EQ(list.items, items);
+    }
+    EXPECT_TRUE(same(fakes().outlines.back(), kAccent));
+
+    // A long item widens the list past the box.
+    click(110, 110);
+    selectBox("profile", {100, 100, 200, 39}, {std::string(20, 'W')}, "");
+    EXPECT_FLOAT_EQ(uiState().dropDown.rect.width, 20 * 16 + 36);
+}
+
+TEST_F(InputTest, SelectBoxPicksUpTheChosenRowOnce) {
+    const std::vector<std::string> items = {"a", "b", "c"};
+    DropDown& list = uiState().dropDown;
+    list.items = items;
+    list.owner = "profile";
+    list.chosen = 2;
+
+    uiState().drawing = false;  // not while measuring
+    EXPECT_EQ(selectBox("profile", {0, 0, 100, 30}, items, "a"), -1);
+    uiState().drawing = true;
+    EXPECT_EQ(selectBox("other", {0, 40, 100, 30}, items, "a"), -1);
+    EXPECT_EQ(selectBox("profile", {0, 0, 100, 30}, items, "a"), 2);
+    EXPECT_EQ(selectBox("profile", {0, 0, 100, 30}, items, "a"), -1);
+
+    // Items that changed while the list was open: the chosen text is found again, or nothing.
+    list.chosen = 2;
+    EXPECT_EQ(selectBox("profile", {0, 0, 100, 30}, {"c", "a"}, "a"), 0);
+    list.chosen = 1;
+    EXPECT_EQ(selectBox("profile", {0, 0, 100, 30}, {"a"}, "a"), -1);
+}
+
+TEST_F(InputTest, SelectBoxChevronScales) {
+    uiState().scale = 2;
+    selectBox("s", {100, 50, 200, 40}, {"a"}, "a");
+    ASSERT_EQ(fakes().lines.size(), 2u);
+    const float cx = 300 - 30, cy = 70 + 5;
+    EXPECT_FLOAT_EQ(fakes().lines[0][0].x, cx - 8);
+    EXPECT_FLOAT_EQ(fakes().lines[0][0].y, cy - 8);
+    EXPECT_FLOAT_EQ(fakes().lines[0][1].x, cx);
+    EXPECT_FLOAT_EQ(fakes().lines[1][1].x, cx + 8);
+    EXPECT_FLOAT_EQ(fakes().lines[1][2].x, 3);  // thickness 1.5 at scale 2
+}
+
+}  // namespace
+}  // namespace vlr
