@@ -8,10 +8,6 @@
 
 namespace vlr {
 
-float playPage(float, float, float, Rectangle) {
-    return 0;
-}
-
 void consolePage(float, float, float, float) {}
 
 float updatesPage(float, float, float) {

@@ -1,0 +1,50 @@
+/*******************************************************************************************
+*  play.h — the Play page's sections and the records they keep between frames
+*
+*  Each section is a card's content: (x, y, width) -> height, run in the card's measuring
+*  pass and, when visible, in its drawing pass. The records live for the whole process
+*  because text fields hold on to their buffers while focused.
+*******************************************************************************************/
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "link/json.h"
+#include "ui/ui_state.h"
+
+namespace vlr {
+
+struct PlayRecords {
+    bool purgeConfirm = false;     // the "Delete the build files" row is open
+    bool newProfileOpen = false;   // the New-profile form is open
+    EditBuffer newName;            // name of the new profile
+    EditBuffer newSaves;           // optional folder of saves to copy into it
+};
+
+PlayRecords& playRecords();
+
+// The window width the page lays out against; GetScreenWidth unless a test replaces it.
+std::function<int()>& playScreenWidth();
+
+inline constexpr int kConsolePageIndex = 1;
+
+float discSection(float x, float y, float width);
+float installSection(float x, float y, float width);
+float profileSection(float x, float y, float width);
+float playSection(float x, float y, float width);
+
+// The play card's status line and the Save profile card's footer.
+std::string playStatus(const Json& state);
+std::string profileFooter(std::string_view saves);
+
+// Command bodies; texts are quoted with quoteJson.
+std::string isoBody(std::string_view iso);
+std::string profileBody(std::string_view profile);
+std::string newProfileBody(std::string_view name, std::string_view saves);
+
+// Empties a field and its caret and scroll.
+void clearField(EditBuffer& field);
+
+}  // namespace vlr

@@ -1,0 +1,146 @@
+/*******************************************************************************************
+*  play_install.cpp — the "Installation" card: checklist, compiler download, build, purge
+*
+*  Commands that need the game disc carry the ISO field's text. While the launcher runs a task
+*  the buttons that would start another stay disabled; a started task shows the Console.
+*******************************************************************************************/
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "link/commands.h"
+#include "link/json.h"
+#include "link/state.h"
+#include "pages/play.h"
+#include "ui/fonts.h"
+#include "ui/widgets.h"
+
+namespace vlr {
+
+namespace {
+
+float sc(float length) { return length * uiState().scale; }
+
+const Color kStepPending{229, 32, 46, 178};
+
+const char* const kDownloadLabel = "Accept the licence and download";
+const char* const kBuildLabel = "Generate the code and build the game";
+const char* const kBuildNote = "30 to 90 minutes the first time, a few minutes after an update.";
+const char* const kDeleteLabel = "Delete the build files";
+
+// Sends the ISO field with a command that starts a task; on success the field follows the
+// launcher again and the window shows the task's output. A path typed while the command was
+// on its way stays: the next state document would otherwise overwrite it.
+void startWithIso(const char* action) {
+    std::string sent = windowState().iso.text;
+    act(action, isoBody(sent), [sent](const Json&) {
+        EditBuffer& iso = windowState().iso;
+        if (iso.text == sent) iso.edited = false;
+        uiState().requestedPage = kConsolePageIndex;
+    });
+}
+
+void drawStepMarker(float centreX, float centreY, bool done) {
+    const float s = uiState().scale;
+    const Vector2 centre{roundHalfAway(centreX), roundHalfAway(centreY)};
+    if (done) {
+        DrawCircleV(centre, 8 * s, kDoneMarker);
+        const Vector2 start{centre.x - 3.7f * s, centre.y + 0.3f * s};
+        const Vector2 bend{centre.x - 1.3f * s, centre.y + 2.7f * s};
+        const Vector2 end{centre.x + 3.7f * s, centre.y - 2.7f * s};
+        drawCalls().line(start, bend, 1.7f * s, kTextPrimary);
+        drawCalls().line(bend, end, 1.7f * s, kTextPrimary);
+    } else {
+        DrawRing(centre, 6.5f * s, 8 * s, 0, 360, 0, kStepPending);
+    }
+}
+
+float checklist(const Json& steps, float x, float y, float w) {
+    const std::size_t count = steps.isObject() ? steps.members.size() : 0;
+    const float columnWidth = (w - sc(18)) / 2;
+    for (std::size_t i = 0; i < count && uiState().drawing; ++i) {
+        const auto& [label, value] = steps.members[i];
+        const bool done = isTrue(value);
+        const float left = x + (sc(18) + columnWidth) * static_cast<float>(i % 2);
+        const float centreY = y + sc(10.5f) + sc(29) * static_cast<float>(i / 2);
+        drawStepMarker(left + sc(8), centreY, done);
+        drawCalls().textRun(kRegular14, label, left + sc(26), centreY, done ? kTextPrimary : kTextSecondary, 0);
+    }
+    return sc(29) * static_cast<float>((count + 1) / 2) + sc(8);
+}
+
+float compilerBlock(const Json& compiler, bool busy, float x, float top, float w) {
+    if (uiState().drawing) {
+        const float thickness = std::max(1.0f, roundHalfAway(uiState().scale));
+        drawCalls().rectangle(toRaylib(snap({x, top, w, thickness})), kLine);
+    }
+    const float text = drawTextBlock(kRegular14, asText(get(compiler, "text")), x, top + sc(14), w, sc(21),
+                                     kTextPrimary, false);
+    const float row = top + sc(14) + text + sc(12);
+    const bool licence = !asText(get(compiler, "licence")).empty();
+    if (button(x, row, kDownloadLabel, kPrimary, !busy && licence)) startWithIso("download-compiler");
+    if (licence && button(x + buttonWidth(kDownloadLabel) + sc(8), row, "Licence terms", kQuiet))
+        api("licence", "{}");
+    const float hint = drawTextBlock(kRegular12_5, asText(get(compiler, "hint")), x, row + sc(49), w, sc(18.75f),
+                                     kTextSecondary, false);
+    return row + sc(49) + hint + sc(16);
+}
+
+float buildRow(bool enabled, float x, float top, float w) {
+    const float labelWidth = buttonWidth(kBuildLabel);
+    const std::string_view note = kBuildNote;
+    const std::vector<TextLine> lines = wrapLines(kRegular13, note, w - labelWidth - sc(6));
+    const float noteHeight = sc(19.5f) * static_cast<float>(lines.size());
+    const float row = std::max(noteHeight, sc(39));
+    if (button(x, top + (row - sc(39)) / 2, kBuildLabel, kSecondary, enabled)) startWithIso("install");
+    if (uiState().drawing) {
+        for (std::size_t j = 0; j < lines.size(); ++j) {
+            const float centreY = top + (row - noteHeight) / 2 + sc(19.5f) * (static_cast<float>(j) + 0.5f);
+            drawCalls().textRun(kRegular13, note.substr(lines[j].start, lines[j].length), x + labelWidth + sc(6),
+                                centreY, kTextSecondary, 0);
+        }
+    }
+    return top + row;
+}
+
+float purgeBlock(const std::string& purge, bool busy, float x, float top, float w) {
+    PlayRecords& records = playRecords();
+    if (button(x, top + sc(6), "Free up disk space", kQuiet, !busy)) records.purgeConfirm = !records.purgeConfirm;
+    float bottom = top + sc(6) + sc(39);
+    if (records.purgeConfirm) {
+        const float text =
+            drawTextBlock(kRegular12_5, purge, x, bottom + sc(10), w, sc(18.75f), kTextSecondary, false);
+        const float row = bottom + sc(10) + text + sc(12);
+        if (button(x, row, kDeleteLabel, kPrimary, !busy)) {
+            act("purge", "{}", [](const Json&) {
+                playRecords().purgeConfirm = false;
+                uiState().requestedPage = kConsolePageIndex;
+            });
+        }
+        if (button(x + buttonWidth(kDeleteLabel) + sc(8), row, "Cancel", kQuiet)) records.purgeConfirm = false;
+        bottom = row + sc(39);
+    }
+    return bottom;
+}
+
+}  // namespace
+
+float installSection(float x, float y, float w) {
+    const Json& state = windowState().state;
+    const bool busy = !asText(get(state, "running")).empty();
+    float top = y + checklist(get(state, "steps"), x, y, w);
+
+    const Json& compiler = get(state, "compiler");
+    const bool needsCompiler = !asText(get(compiler, "text")).empty();
+    if (needsCompiler) top = compilerBlock(compiler, busy, x, top, w);
+    top = buildRow(!busy && !needsCompiler, x, top, w);
+
+    const std::string& purge = asText(get(state, "purge"));
+    if (purge.empty())
+        playRecords().purgeConfirm = false;
+    else
+        top = purgeBlock(purge, busy, x, top, w);
+    return top - y;
+}
+
+}  // namespace vlr

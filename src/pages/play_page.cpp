@@ -1,0 +1,163 @@
+/*******************************************************************************************
+*  play_page.cpp — the Play page: its cards and columns, the Game disc and the Play card
+*
+*  Cards: an optional warning, "Game disc", "Installation", "Save profile" in the left column
+*  and the untitled play card. On a wide window the play card has a column of its own and
+*  follows the viewport while the page scrolls, never past the bottom of "Save profile".
+*******************************************************************************************/
+#include <algorithm>
+
+#include "link/commands.h"
+#include "link/json.h"
+#include "link/state.h"
+#include "pages/pages.h"
+#include "pages/play.h"
+#include "ui/fonts.h"
+#include "ui/input.h"
+#include "ui/widgets.h"
+
+namespace vlr {
+
+namespace {
+
+float sc(float length) { return length * uiState().scale; }
+
+const Color kWarningOutline{229, 32, 46, 114};
+
+const char* const kDiscHelp =
+    "Your own Velocrash ISO, European version (SLES-58013). Keep it where it is: the game reads it at every launch.";
+
+float warningText(float x, float y, float width) {
+    return drawTextBlock(kRegular14, asText(get(windowState().state, "missing")), x, y, width, sc(21), kTextPrimary,
+                         false);
+}
+
+// The height a card would take, without drawing it or letting it react.
+float measureCard(float width, std::string_view title, const CardContent& content) {
+    UiState& ui = uiState();
+    const bool saved = ui.drawing;
+    ui.drawing = false;
+    const float height = card(0, 0, width, title, content);
+    ui.drawing = saved;
+    return height;
+}
+
+}  // namespace
+
+// ---- records ----
+
+PlayRecords& playRecords() {
+    static PlayRecords records;  // never moves: text fields point into it
+    return records;
+}
+
+std::function<int()>& playScreenWidth() {
+    static std::function<int()> width = [] { return GetScreenWidth(); };
+    return width;
+}
+
+std::string isoBody(std::string_view iso) { return "{\"iso\": " + quoteJson(iso) + "}"; }
+
+std::string profileBody(std::string_view profile) { return "{\"profile\": " + quoteJson(profile) + "}"; }
+
+std::string newProfileBody(std::string_view name, std::string_view saves) {
+    return "{\"name\": " + quoteJson(name) + ", \"saves\": " + quoteJson(saves) + "}";
+}
+
+void clearField(EditBuffer& field) {
+    field.text.clear();
+    field.caret = 0;
+    field.scroll = 0;
+}
+
+// ---- game disc ----
+
+float discSection(float x, float y, float w) {
+    EditBuffer& iso = windowState().iso;
+    const float bw = buttonWidth("Browse");
+    textField(iso, {x, y, w - bw - sc(8), sc(39)}, "Path of your Velocrash ISO", sc(11), 0, false);
+    if (button(x + w - bw, y, "Browse", kSecondary)) {
+        api("browse", "{}", [](const Json& answer) {
+            const std::string& path = asText(get(answer, "path"));
+            if (path.empty()) return;  // the dialog was cancelled
+            EditBuffer& field = windowState().iso;
+            field.text = path;
+            field.caret = field.text.size();
+            field.edited = true;
+        });
+    }
+    const float help = drawTextBlock(kRegular12_5, kDiscHelp, x, y + sc(49), w, sc(18.75f), kTextSecondary, false);
+    return sc(49) + help;
+}
+
+// ---- play card ----
+
+std::string playStatus(const Json& state) {
+    const std::string& running = asText(get(state, "running"));
+    if (running.empty())
+        return isTrue(get(state, "ready")) ? "Ready." : "Give the ISO, then generate the code and build the game.";
+    const std::string& phase = asText(get(state, "phase"));
+    return phase.empty() ? running + " running" : phase;
+}
+
+float playSection(float x, float y, float w) {
+    UiState& ui = uiState();
+    const Json& state = windowState().state;
+    const std::string& running = asText(get(state, "running"));
+    const bool ready = isTrue(get(state, "ready"));
+    const bool playable = ready && running.empty();
+
+    Rect play = snap({x, y + sc(5), w, sc(56)});
+    const bool hovered = playable && isHovered(play);
+    if (ui.drawing) {
+        const Color fill = !playable ? kPanelFill : hovered ? kAccentHover : kAccent;
+        drawRoundedBox(play, sc(10), fill, fill);
+        const float spacing = roundHalfAway(0.34f * ui.scale);
+        const float labelWidth = textWidth(kSemibold17, "Play", spacing);
+        drawCalls().textRun(kSemibold17, "Play", play.x + (play.width - labelWidth) / 2, play.y + play.height / 2,
+                            playable ? kWhite : kPlayDisabled, spacing);
+    }
+    if (hovered) {
+        ui.input.wantedCursor = 4;
+        if (takeClick())
+            act("play", profileBody(windowState().selectedProfile),
+                [](const Json&) { uiState().requestedPage = kConsolePageIndex; });
+    }
+
+    const float block = drawTextBlock(kRegular13, playStatus(state), x, y + sc(75), w, sc(19.5f),
+                                      running.empty() ? kTextSecondary : kTextPrimary, true);
+    const float h = std::max(block, sc(21));
+
+    if (button(x + (w - buttonWidth("Stop")) / 2, y + sc(75) + h + sc(10), "Stop", kQuiet, !running.empty()))
+        act("stop", "{}");
+    return sc(75) + h + sc(10) + sc(39);
+}
+
+// ---- page ----
+
+float playPage(float x, float y, float width, Rectangle viewport) {
+    const float y0 = y;
+    if (!asText(get(windowState().state, "missing")).empty())
+        y += card(x, y, width, "Before the first installation", warningText, kWarningOutline, kAccent) + sc(14);
+    const float top = y;
+
+    const bool narrow = sc(940) >= static_cast<float>(playScreenWidth()());
+    const float leftWidth = narrow ? width : width - sc(340) - sc(18);
+    y += card(x, y, leftWidth, "Game disc", discSection) + sc(14);
+    y += card(x, y, leftWidth, "Installation", installSection) + sc(14);
+    y += card(x, y, leftWidth, "Save profile", profileSection) + sc(14);
+    const float left = y;
+
+    if (narrow) {
+        const float played = card(x, left, width, "", playSection);
+        return left + played + sc(14) - y0;
+    }
+    const float rightWidth = sc(340);
+    const float rightX = x + leftWidth + sc(18);
+    const float played = measureCard(rightWidth, "", playSection);
+    const float pinned = std::max(top, std::min(viewport.y, left - sc(14) - played));
+    card(rightX, pinned, rightWidth, "", playSection);
+    return std::max(top + played + sc(14), left) - y0;
+}
+
+}  // namespace vlr

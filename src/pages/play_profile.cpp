@@ -1,0 +1,125 @@
+/*******************************************************************************************
+*  play_profile.cpp — the "Save profile" card: choosing, opening and creating profiles
+*
+*  The chosen name changes at once and the launcher is told; its next state document has the
+*  last word. The New-profile form keeps its texts while closed and empties only once the
+*  launcher has created the profile.
+*******************************************************************************************/
+#include <algorithm>
+
+#include "link/commands.h"
+#include "link/json.h"
+#include "link/state.h"
+#include "pages/markup.h"
+#include "pages/play.h"
+#include "ui/fonts.h"
+#include "ui/input.h"
+#include "ui/widgets.h"
+
+namespace vlr {
+
+namespace {
+
+float sc(float length) { return length * uiState().scale; }
+
+const char* const kSavesHelp =
+    "To bring saves from elsewhere, give their folder: a save folder (it holds icon.sys), the folder above it, or a "
+    "profile's folder (another installation's `save\\Default`, or its `work\\local`). They are copied; the originals "
+    "stay where they are.";
+
+const std::vector<MarkupSegment>& savesHelp() {
+    static const std::vector<MarkupSegment> segments = parseMarkup(kSavesHelp);
+    return segments;
+}
+
+bool blank(std::string_view text) { return text.find_first_not_of(' ') == std::string_view::npos; }
+
+void createProfile() {
+    PlayRecords& records = playRecords();
+    const std::string saves = records.newSaves.text;
+    act("new-profile", newProfileBody(records.newName.text, saves), [saves](const Json&) {
+        if (!blank(saves)) showNotice("The saves were copied into the new profile.");
+        PlayRecords& done = playRecords();
+        clearField(done.newName);
+        clearField(done.newSaves);
+        done.newProfileOpen = false;
+        uiState().focused = nullptr;
+    });
+}
+
+// A closed form is not drawn, so its fields must not keep the keyboard.
+void dropFormFocus() {
+    UiState& ui = uiState();
+    PlayRecords& records = playRecords();
+    if (ui.focused == &records.newName || ui.focused == &records.newSaves) ui.focused = nullptr;
+}
+
+float newProfileForm(float x, float y, float w) {
+    UiState& ui = uiState();
+    PlayRecords& records = playRecords();
+    const bool committed =
+        textField(records.newName, {x, y + sc(49), sc(260), sc(39)}, "Name of the new profile", sc(11), 40, false);
+    // A commit while still focused is Enter; a click elsewhere commits too but takes the focus.
+    bool create = committed && ui.focused == &records.newName;
+
+    const float bw = buttonWidth("Browse");
+    textField(records.newSaves, {x, y + sc(96), w - bw - sc(8), sc(39)}, "Optional: a folder of saves to copy into it",
+              sc(11), 0, false);
+    if (button(x + w - bw, y + sc(96), "Browse", kSecondary)) {
+        api("browse-saves", "{}", [](const Json& answer) {
+            const std::string& path = asText(get(answer, "path"));
+            if (path.empty()) return;
+            EditBuffer& field = playRecords().newSaves;
+            field.text = path;
+            field.caret = field.text.size();
+        });
+    }
+    const float help = drawMarkup(savesHelp(), kRegular12_5, kRegular12_5, x, y + sc(145), w, sc(18.75f),
+                                  kTextSecondary, kTextSecondary);
+    if (button(x, y + sc(145) + help + sc(10), "Create the profile", kPrimary)) create = true;
+    if (create) createProfile();
+    return sc(145) + help + sc(10) + sc(39);
+}
+
+}  // namespace
+
+std::string profileFooter(std::string_view saves) {
+    std::string text = "Each profile has its own memory card and save states";
+    if (!saves.empty()) {
+        text += ", in ";
+        text += saves;
+    }
+    return text + ".";
+}
+
+float profileSection(float x, float y, float w) {
+    UiState& ui = uiState();
+    WindowState& window = windowState();
+    PlayRecords& records = playRecords();
+
+    std::vector<std::string> profiles;
+    for (const Json& item : get(window.state, "profiles").items) profiles.push_back(asText(item));
+    const int picked = selectBox("profile", {x, y, sc(260), sc(39)}, profiles, window.selectedProfile);
+    if (picked >= 0 && static_cast<std::size_t>(picked) < profiles.size()) {
+        window.selectedProfile = profiles[static_cast<std::size_t>(picked)];
+        act("select", profileBody(window.selectedProfile));
+    }
+
+    if (button(x + sc(268), y, "New", kSecondary)) {
+        records.newProfileOpen = !records.newProfileOpen;
+        if (records.newProfileOpen)
+            ui.focused = &records.newName;
+        else
+            dropFormFocus();
+    }
+    if (button(x + sc(268) + buttonWidth("New") + sc(8), y, "Open its folder", kQuiet))
+        api("open-profile", profileBody(window.selectedProfile));
+
+    const float form = records.newProfileOpen ? newProfileForm(x, y, w) : sc(39);
+
+    const std::string footer = profileFooter(asText(get(window.state, "saves")));
+    const float text = drawTextBlock(kRegular12_5, footer, x, y + form + sc(10), w, sc(18.75f), kTextSecondary, false);
+    return form + sc(10) + text;
+}
+
+}  // namespace vlr
