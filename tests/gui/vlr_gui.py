@@ -189,6 +189,34 @@ def reddish(colour):
     return colour[0] >= 40 and colour[0] > 3 * max(colour[1], colour[2])
 
 
+def column(picture, x, y0=0, y1=None):
+    y1 = picture.height if y1 is None else y1
+    return [picture.pixel(x, y) for y in range(y0, y1)]
+
+
+def boxes(picture, colour, x0, x1, y0, y1, min_width=1, min_height=1, tolerance=2):
+    """Rectangles [x0, x1) x [y0, y1) filled with one colour inside an area: rows
+    whose runs of the colour overlap are joined. Text drawn inside a box splits its
+    runs, so a box is reported with the extent of all its rows."""
+    found = []      # [left, top, right, bottom]
+    open_boxes = []
+    for y in range(y0, y1):
+        row_runs = [(x0 + a, x0 + b) for a, b in runs(picture.row(y, x0, x1), colour, tolerance)]
+        still = []
+        for a, b in row_runs:
+            for box in open_boxes:
+                if a < box[2] and box[0] < b and box[3] >= y:
+                    box[0], box[2], box[3] = min(box[0], a), max(box[2], b), y + 1
+                    break
+            else:
+                box = [a, y, b, y + 1]
+                found.append(box)
+            if box not in still:
+                still.append(box)
+        open_boxes = still
+    return [tuple(b) for b in found if b[3] - b[1] >= min_height and b[2] - b[0] >= min_width]
+
+
 def runs(pixels, expected, tolerance=3):
     """[(start, end)) index runs of the pixels that match a colour (or a test)."""
     test = expected if callable(expected) else (lambda p: near(p, expected, tolerance))
@@ -306,6 +334,15 @@ class Xvfb:
         """Asks the window to close the way a window manager does (WM_DELETE_WINDOW)."""
         send_delete_window(self.display, window)
 
+    def type_text(self, window, text):
+        """Types text into the focused window, one key event pair per character."""
+        self.run(["xdotool", "windowfocus", "--sync", str(window)])
+        self.run(["xdotool", "type", "--delay", "40", "--", text], timeout=30)
+
+    def resize(self, window, width, height):
+        """Resizes the window (no window manager: the request is granted as asked)."""
+        self.run(["xdotool", "windowsize", "--sync", str(window), str(width), str(height)])
+
 
 class _ClientMessage(ctypes.Structure):
     _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong),
@@ -412,6 +449,26 @@ class Sandbox:
                 return [json.loads(line)["action"] for line in f if line.strip()]
         except OSError:
             return []
+
+    def request_log(self):
+        """(action, raw body) of every command the launcher received, in order."""
+        try:
+            with open(self.log, encoding="utf-8") as f:
+                entries = [json.loads(line) for line in f if line.strip()]
+        except OSError:
+            return []
+        return [(e["action"], e["body"]) for e in entries]
+
+    def bodies(self, action):
+        """Raw bodies of the commands of one action, in order."""
+        return [body for name, body in self.request_log() if name == action]
+
+    def seed_state(self, data):
+        """Writes the demo launcher's saved state before it starts (its work folder)."""
+        work = os.path.join(self.root, "work")
+        os.makedirs(work, exist_ok=True)
+        with open(os.path.join(work, "launcher-state.json"), "w", encoding="utf-8") as f:
+            json.dump(data, f)
 
     def launcher_pids(self):
         """Processes running this sandbox's launcher script."""
