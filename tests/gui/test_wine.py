@@ -22,8 +22,10 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from vlr_gui import (ACCENT, BACKGROUND, LINE, WindowTest, kill_pid,  # noqa: E402
-                     reddish, runs, session_name, source_dir, wait_for)
+from vlr_gui import (ACCENT, BACKGROUND, LINE, WindowTest, artifacts_dir,  # noqa: E402
+                     kill_pid, reddish, runs, session_name, source_dir, wait_for)
+
+CARD = (17, 17, 19)
 
 # Windows font file -> the Debian font standing in for it.
 FONTS = {
@@ -150,6 +152,18 @@ class WineTest(WindowTest):
         self.assertEqual(underline and underline[0][0], 42, underline)
         self.assertColour(picture, left + 45, top + 103, ACCENT)
         self.assertColour(picture, left + 45, top + 104, ACCENT)
+
+        # The Play page renders too: wide cards, and the primary button of the compiler offer.
+        def play_page():
+            shot = self.picture(window)
+            rows = range(top + 130, min(top + 700, shot.height))
+            cards = [y for y in rows if any(b - a >= 700 for a, b in runs(shot.row(y, left, left + 1280), CARD))]
+            buttons = [y for y in rows
+                       if any(b - a >= 150 for a, b in runs(shot.row(y, left, left + 1280), ACCENT, 0))]
+            return (shot, cards, buttons) if cards and buttons else None
+        shot, cards, buttons = wait_for(play_page, 20, "the Play page's cards and primary button", interval=0.3)
+        shot.crop(left, top, 1280, 720).save_png(os.path.join(artifacts_dir(), "wine-play-page.png"))
+        self.assertLess(cards[0], buttons[0], "the button sits inside a card below the first card's top")
         program.kill()
 
     def remove_sessions(self, name):
