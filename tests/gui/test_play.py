@@ -2,13 +2,15 @@
 +----------------------------------------------------------------------------+
 | test_play.py — the Play page driven with the mouse and the keyboard        |
 |                                                                            |
-| The ISO field and the compiler download, a state update while the user     |
-| types, Play and Stop, choosing and creating a save profile, and the two    |
-| layouts (one column up to 940 wide, above that a pinned play card beside   |
-| the sections). Widgets are found in screenshots by their fills: a text     |
-| field or select box is field fill inside card fill, a primary button or a  |
-| playable Play button is accent. Every command is read back from the demo   |
-| launcher's request log with its raw body.                                  |
+| The ISO field and the compiler download, the licence terms, the build and  |
+| the deletion of the build files, a state update while the user types, Play |
+| and Stop, choosing and creating a save profile, and the two layouts (one   |
+| column up to 940 wide, above that a pinned play card beside the sections). |
+| Widgets are found in screenshots by their fills: a text field or select    |
+| box is field fill inside card fill, a primary button or a playable Play    |
+| button is accent. Every command is read back from the demo launcher's      |
+| request log with its raw body. Quiet buttons have no fill: they are found  |
+| by their label's pixels.                                                   |
 +----------------------------------------------------------------------------+
 """
 
@@ -19,7 +21,7 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from vlr_gui import (ACCENT, BACKGROUND, WindowTest,  # noqa: E402
+from vlr_gui import (ACCENT, BACKGROUND, PANEL, WindowTest,  # noqa: E402
                      boxes, column, near, reddish, runs, wait_for)
 
 W, H = 1280, 720
@@ -184,6 +186,94 @@ class DiscAndDownloadTest(PlayPageTest):
         self.click((left + bright) // 2, (btop + bbottom) // 2)
         self.wait_request(box, "download-compiler")
         self.assertEqual(box.bodies("download-compiler"), [json.dumps({"iso": chosen})])
+
+
+
+def label_centre(picture, x0, x1, y0, y1):
+    """Centre of the text pixels (a label on card fill, no button fill) in an area."""
+    hits = [(x, y) for y in range(y0, y1) for x in range(x0, x1)
+            if min(picture.pixel(x, y)) > 60]
+    if not hits:
+        return None
+    xs, ys = [x for x, _ in hits], [y for _, y in hits]
+    return (min(xs) + max(xs)) // 2, (min(ys) + max(ys)) // 2
+
+
+class LicenceBuildAndPurgeTest(PlayPageTest):
+    def back_to_play(self, program, window, play_tab):
+        self.click(40, 84)
+        self.settled(program, window, lambda p: underline(p) == play_tab, "the Play tab")
+
+    def test_licence_download_build_then_delete_the_build_files(self):
+        box, program, window = self.open(env={"VLR_DEMO_SPEED": "0.05"})
+        play_tab = underline(self.picture(window))
+        top, bottom, right = self.iso_field(program, window)
+        self.click(right - 20, (top + bottom) // 2)
+        program.wait_quiet(0.3)
+        self.x.type_text(window, ISO)
+        program.wait_quiet(0.5)
+
+        # "Licence terms" is quiet (no fill): its label stands 8 right of the download button.
+        left, btop, bright, bbottom = self.download_button(program, window)
+        terms = label_centre(self.picture(window), bright + 8, bright + 8 + 160, btop, bbottom)
+        self.assertIsNotNone(terms, "the Licence terms label beside the download button")
+        self.click(*terms)
+        self.wait_request(box, "licence")
+        self.assertEqual(box.bodies("licence"), ["{}"])
+        program.wait_quiet(0.5)
+        self.assertEqual(underline(self.picture(window)), play_tab, "the terms stay on Play")
+        self.assertNotIn("download-compiler", box.requests())
+
+        self.click((left + bright) // 2, (btop + bbottom) // 2)
+        self.wait_request(box, "download-compiler")
+        self.console_shown(program, window, play_tab)
+        self.assertEqual(box.bodies("download-compiler"), [json.dumps({"iso": ISO})])
+
+        # Once the compiler is in, its block goes and the build button gets its panel
+        # fill (a disabled one is faded into the card). Browse, level with the field,
+        # is the other panel-filled button.
+        self.back_to_play(program, window, play_tab)
+
+        def build_button(picture):
+            found = boxes(picture, PANEL, 50, 50 + 822, bottom + 1, H - 33,
+                          min_width=200, min_height=30)
+            return found[0] if len(found) == 1 else None
+        left, btop, bright, bbottom = self.settled(program, window, build_button,
+                                                   "the enabled build button", timeout=15)
+        self.assertEqual(accent_boxes(self.last_picture, 50, 50 + 822, H - 33), [],
+                         "no download button once the compiler is in")
+        self.click((left + bright) // 2, (btop + bbottom) // 2)
+        self.wait_request(box, "install")
+        self.console_shown(program, window, play_tab)
+        self.assertEqual(box.bodies("install"), [json.dumps({"iso": ISO})])
+
+        # Built: Play turns red, and the launcher offers to free the build files.
+        self.back_to_play(program, window, play_tab)
+        self.settled(program, window,
+                     lambda p: [b for b in accent_boxes(p, 890, 890 + 340, H - 33)
+                                if b[2] - b[0] > 200], "the red Play button", timeout=15)
+        program.wait_quiet(0.5)
+        picture = self.picture(window)
+        build = build_button(picture)
+        self.assertIsNotNone(build, "the build button after the build")
+        card = [c for c in cards(picture, 50 + 15, H - 33) if c[0] < build[1] < c[1]]
+        self.assertEqual(len(card), 1, "the Installation card")
+        free = label_centre(picture, build[0], build[2], build[3] + 2, card[0][1] - 4)
+        self.assertIsNotNone(free, "the Free up disk space label under the build button")
+        self.assertEqual(accent_boxes(picture, 50, 50 + 822, H - 33), [], "closed confirmation")
+        self.click(*free)
+        delete = self.settled(program, window,
+                              lambda p: accent_boxes(p, 50, 50 + 822, H - 33),
+                              "the Delete the build files button")
+        self.assertEqual(len(delete), 1, delete)
+        dl, dt, dr, db = delete[0]
+        self.assertGreater(dt, free[1], "the confirmation opens under Free up disk space")
+        self.assertNotIn("purge", box.requests(), "opening the confirmation sends nothing")
+        self.click((dl + dr) // 2, (dt + db) // 2)
+        self.wait_request(box, "purge")
+        self.console_shown(program, window, play_tab)
+        self.assertEqual(box.bodies("purge"), ["{}"])
+        self.assertEqual(len(box.bodies("install")), 1)
 
 
 class PlayAndStopTest(PlayPageTest):
