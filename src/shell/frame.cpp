@@ -259,7 +259,7 @@ void drawFrame() {
 
     takeInput(ui, shellState());
     const bool hadInput = inputArrived(ui.input);
-    resolveOverlays(ui, IsWindowFocused(), IsKeyPressedRepeat(KEY_ESCAPE), addBinding);
+    resolveOverlays(ui, IsWindowFocused(), addBinding);
 
     BeginDrawing();
     ClearBackground(kWindowBg);

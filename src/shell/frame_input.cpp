@@ -22,7 +22,7 @@ bool contains(Rect r, float x, float y) {
     return CheckCollisionPointRec(Vector2{x, y}, Rectangle{r.x, r.y, r.width, r.height});
 }
 
-void resolveDropDown(UiState& ui, bool escapeRepeating) {
+void resolveDropDown(UiState& ui) {
     InputSnapshot& in = ui.input;
     DropDown& list = ui.dropDown;
     const bool inside = contains(list.rect, in.mouseX, in.mouseY);
@@ -37,7 +37,7 @@ void resolveDropDown(UiState& ui, bool escapeRepeating) {
         list.open = false;
         in.leftClick = false;
     }
-    if (escapeRepeating || std::find(in.keys.begin(), in.keys.end(), kKeyEscape) != in.keys.end())
+    if (std::find(in.keys.begin(), in.keys.end(), kKeyEscape) != in.keys.end())
         list.open = false;
 }
 
@@ -66,6 +66,7 @@ void resolveKeyCapture(UiState& ui, bool windowFocused, const BindFn& bind) {
     capture.name.clear();
     in.keys.clear();
     in.chars.clear();
+    in.strokes.clear();
     in.wheel = 0;
     in.leftClick = false;
     if (bind)
@@ -74,25 +75,49 @@ void resolveKeyCapture(UiState& ui, bool windowFocused, const BindFn& bind) {
 
 }  // namespace
 
+void queueInput(ShellState& shell, PendingInput input) {
+    if (shell.pending.size() < kMaxPendingInput)
+        shell.pending.push_back(input);
+}
+
 void takeInput(UiState& ui, ShellState& shell) {
     InputSnapshot& in = ui.input;
     const Vector2 mouse = GetMousePosition();
     in.mouseX = mouse.x;
     in.mouseY = mouse.y;
-    for (int button = 0; button < 8; ++button) {
-        in.pressed[button] = shell.pressLatch[button] != 0;
-        shell.pressLatch[button] = 0;
+    std::fill(std::begin(in.pressed), std::end(in.pressed), false);
+    in.keys.clear();
+    in.chars.clear();
+    in.strokes.clear();
+
+    // Take the queue up to the first change between typing and clicking; the rest waits for
+    // the next frame, so each part meets the focus the part before it left behind.
+    bool typed = false, clicked = false;
+    while (!shell.pending.empty()) {
+        const PendingInput next = shell.pending.front();
+        const bool isClick = next.kind == PendingInput::kButton;
+        if ((isClick && typed) || (!isClick && clicked))
+            break;
+        shell.pending.pop_front();
+        if (isClick) {
+            clicked = true;
+            if (next.code >= 0 && next.code < 8)
+                in.pressed[next.code] = true;
+        } else {
+            typed = true;
+            if (next.kind == PendingInput::kKey) {
+                in.keys.push_back(next.code);
+                in.strokes.push_back({next.code, 0});
+            } else {
+                in.chars.push_back(next.code);
+                in.strokes.push_back({0, next.code});
+            }
+        }
     }
     in.leftClick = in.pressed[0];
     in.mouseDown = IsMouseButtonDown(MOUSE_BUTTON_LEFT);
     in.wheel = shell.scrollAccumulator;
     shell.scrollAccumulator = 0;
-    in.keys.clear();
-    for (int key = GetKeyPressed(); key != 0; key = GetKeyPressed())
-        in.keys.push_back(key);
-    in.chars.clear();
-    for (int c = GetCharPressed(); c != 0; c = GetCharPressed())
-        in.chars.push_back(c);
     in.mouseFree = true;
     in.wantedCursor = 0;
 }
@@ -105,9 +130,9 @@ bool inputArrived(const InputSnapshot& in) {
     return in.wheel != 0 || !in.keys.empty() || !in.chars.empty();
 }
 
-void resolveOverlays(UiState& ui, bool windowFocused, bool escapeRepeating, const BindFn& bind) {
+void resolveOverlays(UiState& ui, bool windowFocused, const BindFn& bind) {
     if (ui.dropDown.open)
-        resolveDropDown(ui, escapeRepeating);
+        resolveDropDown(ui);
     if (!ui.capture.name.empty())
         resolveKeyCapture(ui, windowFocused, bind);
 

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -28,11 +29,21 @@ namespace vlr {
 
 // ---- records ----
 
-// Process-wide values of the window. Frame thread only: the GLFW callbacks that fill the two
-// input latches run on it too, inside raylib's event wait between frames.
+// A mouse press, key press (or repeat) or typed character, as GLFW reported it.
+struct PendingInput {
+    enum Kind : unsigned char { kButton, kKey, kChar };
+    Kind kind = kKey;
+    int code = 0;   // mouse button 0-7, raylib key code, or Unicode code point
+};
+
+// More than this many unconsumed inputs means the frames have stopped; later ones are dropped.
+inline constexpr std::size_t kMaxPendingInput = 4096;
+
+// Process-wide values of the window. Frame thread only: the GLFW callbacks that fill the input
+// queue and the scroll accumulator run on it too, inside raylib's event wait between frames.
 struct ShellState {
     Texture2D logo{};                  // "launcher.png" beside the script; id 0 when missing
-    unsigned char pressLatch[8] = {};  // mouse buttons pressed since the last frame
+    std::deque<PendingInput> pending;  // presses, keys and characters not yet taken, in order
     float scrollAccumulator = 0;       // vertical scroll since the last frame
     bool traceFrames = false;          // VLR_TRACE_FRAMES: "frame <n>" on standard error per frame
     std::uint64_t framesDrawn = 0;     // frames completed so far
@@ -104,15 +115,23 @@ StatusLine statusLine(const WindowState& window);
 // The footer's one-sentence variant of stoppedLine.
 std::string stoppedStatusText(std::int32_t code);
 
-// Steps of the frame before anything is drawn: moves the latches and raylib's queues into the
-// input snapshot, then lets the overlays that own the mouse (drop-down list, key capture,
-// focused text field) take what is theirs. `bind` receives a captured binding.
+// Queues a mouse press, key or character for the next frame (the GLFW callbacks call this).
+void queueInput(ShellState& shell, PendingInput input);
+
+// Steps of the frame before anything is drawn: moves queued input into the input snapshot,
+// then lets the overlays that own the mouse (drop-down list, key capture, focused text field)
+// take what is theirs. `bind` receives a captured binding.
+//
+// Input keeps its order across frames: typing and clicking never share a snapshot, so text
+// typed before a click lands in the field that had focus and text typed after it in the field
+// the click focuses. What a frame leaves in the queue is taken by the next one, which the
+// frame asks for at once.
 using BindFn = std::function<void(const std::string& setting, int code)>;
 void takeInput(UiState& ui, ShellState& shell);
 // True when the snapshot holds a press, wheel movement, key or character: the frame then asks
 // for one more frame at once, so what the input changed is shown without waiting for more.
 bool inputArrived(const InputSnapshot& in);
-void resolveOverlays(UiState& ui, bool windowFocused, bool escapeRepeating, const BindFn& bind);
+void resolveOverlays(UiState& ui, bool windowFocused, const BindFn& bind);
 
 // The whole frame without presenting it (the benchmark times this part).
 void drawFrame();

@@ -5,7 +5,7 @@
 *    records        the shell's process-wide values
 *    placement      size and position rule, UI scale
 *    logo           "launcher.png" beside the script
-*    input hooks    press latch and scroll accumulator in front of raylib's own callbacks
+*    input hooks    input queue and scroll accumulator in front of raylib's own callbacks
 *    set-up         the steps between creating the window and starting the threads
 *
 *  raylib is built on an external GLFW, so the GLFW calls here are ours to make: chaining
@@ -121,14 +121,31 @@ void loadLogo(const std::string& scriptPath) {
 
 GLFWmousebuttonfun raylibMouseButton = nullptr;
 GLFWscrollfun raylibScroll = nullptr;
+GLFWkeyfun raylibKey = nullptr;
+GLFWcharfun raylibChar = nullptr;
 
-// A press and release that both fall between two frames would be lost to raylib's
-// "pressed this frame" test; the latch keeps the press until the frame takes it.
+// raylib answers "pressed this frame" once per key and frame: a press and release between two
+// frames, or several presses of one key, would count once. The queue keeps every one, in order.
 void onMouseButton(GLFWwindow* window, int button, int action, int mods) {
     if (action == GLFW_PRESS && button >= 0 && button < 8)
-        shellState().pressLatch[button] = 1;
+        queueInput(shellState(), {PendingInput::kButton, button});
     if (raylibMouseButton)
         raylibMouseButton(window, button, action, mods);
+}
+
+// GLFW's key codes are raylib's; auto-repeats count as presses, so a held key repeats at the
+// system's rate however slow the frames are.
+void onKey(GLFWwindow* window, int key, int scancode, int action, int mods) {
+    if ((action == GLFW_PRESS || action == GLFW_REPEAT) && key > 0)
+        queueInput(shellState(), {PendingInput::kKey, key});
+    if (raylibKey)
+        raylibKey(window, key, scancode, action, mods);
+}
+
+void onChar(GLFWwindow* window, unsigned int codepoint) {
+    queueInput(shellState(), {PendingInput::kChar, static_cast<int>(codepoint)});
+    if (raylibChar)
+        raylibChar(window, codepoint);
 }
 
 // raylib keeps only the last wheel offset of a frame; several notches between two frames add up.
@@ -144,6 +161,8 @@ void hookInput() {
         return;
     raylibMouseButton = glfwSetMouseButtonCallback(window, onMouseButton);
     raylibScroll = glfwSetScrollCallback(window, onScroll);
+    raylibKey = glfwSetKeyCallback(window, onKey);
+    raylibChar = glfwSetCharCallback(window, onChar);
 }
 
 }  // namespace

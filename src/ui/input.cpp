@@ -22,17 +22,6 @@ namespace {
 constexpr Color kNone{0, 0, 0, 0};
 constexpr Color kFocusHalo{229, 32, 46, 35};
 
-constexpr int kKeyEnter = 257;
-constexpr int kKeyBackspace = 259;
-constexpr int kKeyDelete = 261;
-constexpr int kKeyRight = 262;
-constexpr int kKeyLeft = 263;
-constexpr int kKeyHome = 268;
-constexpr int kKeyEnd = 269;
-constexpr int kKeyKeypadEnter = 335;
-constexpr int kKeyV = 86;
-constexpr int kModifierKeys[] = {341, 345, 343, 347};  // left/right control, left/right super
-
 float scaled(float length) { return length * uiState().scale; }
 
 }  // namespace
@@ -40,7 +29,7 @@ float scaled(float length) { return length * uiState().scale; }
 // ---- window seam ----
 
 InputCalls& inputCalls() {
-    static InputCalls calls{IsKeyDown, IsKeyPressedRepeat, GetClipboardText, GetScreenHeight};
+    static InputCalls calls{IsKeyDown, GetClipboardText, GetScreenHeight};
     return calls;
 }
 
@@ -227,46 +216,58 @@ bool textField(EditBuffer& b, Rect r, std::string_view placeholder, float inset,
 void editKeys(EditBuffer& b, int maxChars, bool numeric) {
     const InputCalls& sys = inputCalls();
     const InputSnapshot& in = uiState().input;
-    const auto pressed = [&](int key) {
-        return std::find(in.keys.begin(), in.keys.end(), key) != in.keys.end() || sys.keyPressedRepeat(key);
-    };
     keepCaretValid(b);
 
     bool modifier = false;
-    for (int key : kModifierKeys) modifier = modifier || sys.keyDown(key);
+    for (int key : {KEY_LEFT_CONTROL, KEY_RIGHT_CONTROL, KEY_LEFT_SUPER, KEY_RIGHT_SUPER})
+        modifier = modifier || sys.keyDown(key);
 
-    for (int codepoint : in.chars) {
-        int size = 0;
-        const char* utf8 = CodepointToUTF8(codepoint, &size);
-        insertText(b, std::string_view(utf8, static_cast<std::size_t>(std::max(0, size))), maxChars, numeric);
-    }
-
-    if (modifier && pressed(kKeyV)) {
-        if (const char* clip = sys.clipboardText()) {
-            std::string text(clip);
-            for (char& c : text)
-                if (c == '\t' || c == '\n' || c == '\r') c = ' ';
-            insertText(b, text, maxChars, numeric);
+    // In the order they came: "ab" then Backspace leaves "a", Backspace then "ab" leaves "ab".
+    for (const Keystroke& stroke : in.strokes) {
+        if (stroke.codepoint != 0) {
+            int size = 0;
+            const char* utf8 = CodepointToUTF8(stroke.codepoint, &size);
+            insertText(b, std::string_view(utf8, static_cast<std::size_t>(std::max(0, size))), maxChars, numeric);
+            continue;
+        }
+        const std::size_t caret = static_cast<std::size_t>(b.caret);
+        switch (stroke.key) {
+        case KEY_V:
+            if (const char* clip = modifier ? sys.clipboardText() : nullptr) {
+                std::string text(clip);
+                for (char& c : text)
+                    if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+                insertText(b, text, maxChars, numeric);
+            }
+            break;
+        case KEY_BACKSPACE:
+            if (caret > 0) {
+                const std::size_t start = previousCharStart(b.text, caret);
+                b.text.erase(start, caret - start);
+                b.caret = start;
+                b.edited = true;
+            }
+            break;
+        case KEY_DELETE:
+            if (caret < b.text.size()) {
+                b.text.erase(caret, nextCharLength(b.text, caret));
+                b.edited = true;
+            }
+            break;
+        case KEY_LEFT: b.caret = previousCharStart(b.text, caret); break;
+        case KEY_RIGHT:
+            if (caret < b.text.size()) b.caret += nextCharLength(b.text, caret);
+            break;
+        case KEY_HOME: b.caret = 0; break;
+        case KEY_END: b.caret = b.text.size(); break;
+        case KEY_ENTER:
+        case KEY_KP_ENTER:
+            // The field commits here; what was typed after Enter is not part of this value.
+            b.lostFocus = true;
+            return;
+        default: break;
         }
     }
-
-    const std::size_t caret = static_cast<std::size_t>(b.caret);
-    if (pressed(kKeyBackspace) && caret > 0) {
-        const std::size_t start = previousCharStart(b.text, caret);
-        b.text.erase(start, caret - start);
-        b.caret = start;
-        b.edited = true;
-    }
-    if (pressed(kKeyDelete) && b.caret < b.text.size()) {
-        b.text.erase(static_cast<std::size_t>(b.caret), nextCharLength(b.text, static_cast<std::size_t>(b.caret)));
-        b.edited = true;
-    }
-    if (pressed(kKeyLeft)) b.caret = previousCharStart(b.text, static_cast<std::size_t>(b.caret));
-    if (pressed(kKeyRight) && b.caret < b.text.size())
-        b.caret += nextCharLength(b.text, static_cast<std::size_t>(b.caret));
-    if (pressed(kKeyHome)) b.caret = 0;
-    if (pressed(kKeyEnd)) b.caret = b.text.size();
-    if (pressed(kKeyEnter) || pressed(kKeyKeypadEnter)) b.lostFocus = true;
 }
 
 void insertText(EditBuffer& b, std::string_view text, int maxChars, bool numeric) {

@@ -37,7 +37,6 @@ std::size_t previousCharStart(std::string_view text, std::size_t pos);
 // window height without a window; the program never changes them.
 struct InputCalls {
     bool (*keyDown)(int key);
-    bool (*keyPressedRepeat)(int key);
     const char* (*clipboardText)();   // null when the clipboard holds no text
     int (*screenHeight)();
 };

@@ -46,6 +46,12 @@ struct Notice {
     double expiry = 0;          // seconds on uiClock(); shown while the clock is before it
 };
 
+// One key press (or auto-repeat) or one typed character; exactly one of the two is set.
+struct Keystroke {
+    int key = 0;
+    int codepoint = 0;
+};
+
 // What the user did since the last frame; filled once at the start of each frame.
 struct InputSnapshot {
     float mouseX = 0, mouseY = 0;
@@ -53,8 +59,9 @@ struct InputSnapshot {
     bool leftClick = false;         // button 0 pressed and not yet taken by a widget
     bool mouseDown = false;         // button 0 held down now; a scrollbar drag ends when clear
     float wheel = 0;                // positive = away from the user
-    std::vector<int> keys;          // keys pressed this frame, in order
+    std::vector<int> keys;          // keys pressed or repeated this frame, in order
     std::vector<int> chars;         // characters typed this frame, in order
+    std::vector<Keystroke> strokes; // the keys and characters together, in the order they came
     bool mouseFree = true;          // false while the mouse is over the open drop-down list
     int wantedCursor = 0;           // 0 default, 2 text beam, 4 pointing hand
 };

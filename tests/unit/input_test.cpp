@@ -18,7 +18,7 @@ namespace vlr {
 namespace {
 
 struct Fakes {
-    std::set<int> down, repeating;
+    std::set<int> down;
     const char* clipboard = nullptr;
     int screenHeight = 600;
     std::vector<Rectangle> carets;
@@ -32,8 +32,7 @@ Fakes& fakes() {
 }
 
 InputCalls fakeInput() {
-    return {[](int key) { return fakes().down.count(key) > 0; },
-            [](int key) { return fakes().repeating.count(key) > 0; }, [] { return fakes().clipboard; },
+    return {[](int key) { return fakes().down.count(key) > 0; }, [] { return fakes().clipboard; },
             [] { return fakes().screenHeight; }};
 }
 
@@ -83,10 +82,19 @@ protected:
         uiState() = UiState();
     }
 
-    // One frame's keys for editKeys.
+    // One frame's keys for editKeys: the characters first, then the keys.
     static void press(std::vector<int> keys, std::vector<int> chars = {}) {
-        uiState().input.keys = std::move(keys);
-        uiState().input.chars = std::move(chars);
+        std::vector<Keystroke> strokes;
+        for (int c : chars) strokes.push_back({0, c});
+        for (int key : keys) strokes.push_back({key, 0});
+        type(std::move(strokes));
+    }
+    static void type(std::vector<Keystroke> strokes) {
+        InputSnapshot& in = uiState().input;
+        in.keys.clear();
+        in.chars.clear();
+        for (const Keystroke& s : strokes) (s.key != 0 ? in.keys : in.chars).push_back(s.key != 0 ? s.key : s.codepoint);
+        in.strokes = std::move(strokes);
     }
     static void click(float x, float y) {
         InputSnapshot& in = uiState().input;
@@ -140,16 +148,27 @@ TEST_F(InputTest, BackspaceAndDeleteRemoveWholeCharacters) {
     EXPECT_EQ(b.text, "a\xE2\x82\xAC"
                       "b");
 
-    // A held key repeats through IsKeyPressedRepeat without being in the key list.
-    press({});
-    fakes().repeating = {259};
-    editKeys(b, 0, false);
-    EXPECT_EQ(b.text, "\xE2\x82\xAC"
-                      "b");
+    // Every press in one frame counts, repeats included; past the start nothing more goes.
+    b.caret = 1;
+    press({KEY_BACKSPACE, KEY_BACKSPACE, KEY_BACKSPACE});
     editKeys(b, 0, false);
     EXPECT_EQ(b.caret, 0u);
     EXPECT_EQ(b.text, "\xE2\x82\xAC"
                       "b");
+}
+
+TEST_F(InputTest, KeysAndCharactersApplyInTheOrderTheyCame) {
+    EditBuffer b = buffer("xy", 2);
+    type({{KEY_BACKSPACE, 0}, {0, 'a'}, {0, 'b'}, {KEY_LEFT, 0}, {0, 'c'}});
+    editKeys(b, 0, false);
+    EXPECT_EQ(b.text, "xacb");
+    EXPECT_EQ(b.caret, 3u);
+
+    // Enter commits what came before it; nothing typed after it joins this value.
+    type({{0, 'd'}, {KEY_ENTER, 0}, {0, 'e'}});
+    editKeys(b, 0, false);
+    EXPECT_EQ(b.text, "xacdb");
+    EXPECT_TRUE(b.lostFocus);
 }
 
 TEST_F(InputTest, MalformedBytesStepTheSameBothWays) {
