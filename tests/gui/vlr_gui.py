@@ -9,7 +9,9 @@
 | window is found and driven with xdotool, read back with ImageMagick's      |
 | import (a PPM of the root window, decoded here), closed with a             |
 | WM_DELETE_WINDOW message sent through libX11. Every wait polls against a   |
-| deadline. Whatever a test started is killed by its pid when it ends.       |
+| deadline. Every click, key and typed text returns only once the window     |
+| drew the frame that took it, so two steps never reach one frame together.  |
+| Whatever a test started is killed by its pid when it ends.                 |
 |                                                                            |
 | Environment: VLR_PROGRAM (the Linux program), VLR_WINDOWS_EXE,             |
 | VLR_SOURCE_DIR, VLR_ARTIFACTS (failure screenshots go there).              |
@@ -267,6 +269,9 @@ class Xvfb:
             raise unittest.SkipTest("Xvfb did not start: " + self.log_text()[-500:])
         self.display = ":" + number.strip().decode()
         self.width, self.height = width, height
+        # Called with the time an input was sent; the test case waits there for the frame
+        # that took it.
+        self.after_input = None
         if dpi:
             require_tools("xrdb")
             self.run(["xrdb", "-merge"], input=b"Xft.dpi: %d\n" % dpi)
@@ -320,15 +325,25 @@ class Xvfb:
         values = dict(line.split("=", 1) for line in out.split() if "=" in line)
         return tuple(int(values[k]) for k in ("X", "Y", "WIDTH", "HEIGHT"))
 
+    def input_sent(self):
+        if self.after_input:
+            self.after_input(time.monotonic())
+
     def click(self, x, y, button=1):
         self.run(["xdotool", "mousemove", str(x), str(y), "click", str(button)])
+        self.input_sent()
 
     def move_mouse(self, x, y):
+        """Not followed by a wait: a move draws at most one frame, and none off the window."""
         self.run(["xdotool", "mousemove", str(x), str(y)])
 
     def key(self, window, *keys):
+        """Presses keys one after the other, each taken in a frame before the next (bursts
+        of input between two frames are test_input's subject, not every test's)."""
         self.run(["xdotool", "windowfocus", "--sync", str(window)])
-        self.run(["xdotool", "key", "--delay", "50"] + list(keys))
+        for key in keys:
+            self.run(["xdotool", "key", key])
+            self.input_sent()
 
     def close_window(self, window):
         """Asks the window to close the way a window manager does (WM_DELETE_WINDOW)."""
@@ -338,6 +353,7 @@ class Xvfb:
         """Types text into the focused window, one key event pair per character."""
         self.run(["xdotool", "windowfocus", "--sync", str(window)])
         self.run(["xdotool", "type", "--delay", "40", "--", text], timeout=30)
+        self.input_sent()
 
     def resize(self, window, width, height):
         """Resizes the window (no window manager: the request is granted as asked)."""
@@ -526,6 +542,23 @@ class Program:
         until = float("inf") if until is None else until
         return sum(1 for t in self.frame_times() if since <= t < until)
 
+    def took_input(self, sent, quiet=0.15, idle=0.3, timeout=10):
+        """Waits until the window drew the frame that took an input whose last event was sent
+        at `sent`. The first frame line after `sent` may come from a frame already under way
+        that never saw it; that frame then finds the event waiting and draws again at once.
+        So two lines after `sent` (a frame with input asks for one more), or one followed by
+        `quiet` seconds without a frame, mean the input was taken. An input taken while
+        xdotool still ran may leave no line at all: then `idle` seconds without a frame."""
+        def taken():
+            if self.exit_code() is not None:
+                return True
+            times = [t for t in self.frame_times() if t >= sent]
+            if len(times) >= 2:
+                return True
+            since = time.monotonic() - (times[-1] if times else sent)
+            return since >= (quiet if times else idle)
+        wait_for(taken, timeout, "the frame that took the input", interval=0.02)
+
     def last_frame(self):
         times = self.frame_times()
         return times[-1] if times else None
@@ -604,8 +637,17 @@ class WindowTest(unittest.TestCase):
         self.sandboxes = []
         self.last_picture = None
         self.x.move_mouse(1, 1)     # off the window: hovering would draw frames
+        self.x.after_input = self.input_taken
+
+    def input_taken(self, sent):
+        """The window under test (the last one started that still runs and draws) takes
+        every input in a frame of its own before the next step."""
+        drawing = [p for p in self.programs if p.exit_code() is None and p.frame_times()]
+        if drawing:
+            drawing[-1].took_input(sent)
 
     def tearDown(self):
+        self.x.after_input = None
         for program in self.programs:
             program.kill()
         for sandbox in self.sandboxes:
