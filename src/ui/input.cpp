@@ -125,9 +125,12 @@ int selectBox(std::string_view id, Rect r, const std::vector<std::string>& items
         const Color outline = list.open && list.owner == id ? kAccent : kLine;
         Rect box = r;
         drawRoundedBox(box, scaled(8), outline, kWindowBg);
-        pushClip({r.x, r.y, r.width - scaled(24), r.height});
+        // A clip costs a flush of the whole drawing batch: only a text too long for the box gets one.
+        const Rect textBox{r.x, r.y, r.width - scaled(24), r.height};
+        const bool overflows = scaled(11) + textWidth(kRegular14, shown) > textBox.width;
+        if (overflows) pushClip(textBox);
         drawCalls().textRun(kRegular14, shown, r.x + scaled(11), r.y + r.height / 2, kTextPrimary, 0);
-        popClip();
+        if (overflows) popClip();
         const float cx = r.x + r.width - scaled(15);
         const float cy = r.y + r.height / 2 + scaled(2.5f);
         const float arm = scaled(4);
@@ -193,7 +196,10 @@ bool textField(EditBuffer& b, Rect r, std::string_view placeholder, float inset,
         Rect box = r;
         drawRoundedBox(box, scaled(8), focused ? kAccent : kLine, kWindowBg);
 
-        pushClip({tx - scaled(1), r.y, iw + scaled(2), r.height});
+        // As in the select box: clip only what can run past the field.
+        const float shownWidth = textWidth(kRegular14, b.text.empty() ? placeholder : std::string_view(b.text));
+        const bool overflows = b.scroll > 0 || shownWidth > iw;
+        if (overflows) pushClip({tx - scaled(1), r.y, iw + scaled(2), r.height});
         const float centreY = r.y + r.height / 2;
         if (b.text.empty()) drawCalls().textRun(kRegular14, placeholder, tx, centreY, kPlaceholder, 0);
         drawCalls().textRun(kRegular14, b.text, tx - b.scroll, centreY, kTextPrimary, 0);
@@ -202,7 +208,7 @@ bool textField(EditBuffer& b, Rect r, std::string_view placeholder, float inset,
             const Rect caret = snap({tx - b.scroll + cw, centreY - h / 2, std::max(1.0f, roundHalfAway(ui.scale)), h});
             drawCalls().rectangle(toRaylib(caret), kTextPrimary);
         }
-        popClip();
+        if (overflows) popClip();
     }
 
     // Also while only measuring: the first call after a commit reports it, and only that one.
