@@ -144,6 +144,7 @@ int main(int argc, char** argv) {
         std::printf("no graphics window could be created (is DISPLAY set?)\n");
         return 1;
     }
+    connectStateModel();
     setUpWindow(options.script);
     ClearWindowState(FLAG_WINDOW_HIDDEN);
     applyState(state);

@@ -14,9 +14,4 @@ namespace vlr {
 // Returns the process exit code.
 int runProgram(const std::vector<std::string>& args);
 
-// Window mode: argument vector as the start mode builds it ("name --python P --script S").
-// Returns 0 closed / handed over, 1 launcher not started or bad arguments, 2 no graphics window,
-// 3 program file replaced.
-int windowMode(int argc, const char* const* argv);
-
 }  // namespace vlr

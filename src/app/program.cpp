@@ -11,6 +11,7 @@
 
 #include "app/app.h"
 #include "platform/platform.h"
+#include "shell/shell.h"
 
 namespace vlr {
 

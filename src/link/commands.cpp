@@ -13,7 +13,6 @@
 #include <utility>
 
 #include "link/state.h"
-#include "ui/ui_state.h"
 
 namespace vlr {
 
@@ -96,9 +95,8 @@ void runCommands(Link& link) {
 }
 
 void showNotice(std::string text) {
-    Notice& notice = uiState().notice;
-    notice.text = std::move(text);
-    notice.expiry = uiClock() + kNoticeSeconds;
+    if (windowCalls().notice)
+        windowCalls().notice(std::move(text));
 }
 
 }  // namespace vlr

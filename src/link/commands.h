@@ -14,8 +14,6 @@
 
 namespace vlr {
 
-inline constexpr double kNoticeSeconds = 5.0;
-
 void send(std::string action, std::string body, Completion completion);
 void api(std::string action, std::string body, Completion completion = {});
 void act(std::string action, std::string body, Completion completion = {});
@@ -23,7 +21,7 @@ void act(std::string action, std::string body, Completion completion = {});
 // Thread body: posts queued commands one after another. Never returns.
 [[noreturn]] void runCommands(Link& link);
 
-// Shows a text in the notice box for five seconds.
+// Shows a text in the notice box for five seconds (through WindowCalls).
 void showNotice(std::string text);
 
 }  // namespace vlr

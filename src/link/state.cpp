@@ -72,22 +72,19 @@ void applyState(const Json& document) {
     // `document` may have been part of the old state; read from the stored copy from here on.
     const Json& state = window.state;
 
-    UiState& ui = uiState();
-    if (!window.iso.edited && ui.focused != &window.iso) {
-        window.iso.text = asText(get(state, "iso"));
-        window.iso.caret = window.iso.text.size();
-    }
-
-    if (!(ui.dropDown.open && ui.dropDown.owner == "profile"))
-        window.selectedProfile = asText(get(state, "profile"));
-
     const std::int64_t stamp = asInt(get(state, "settings_stamp"));
     if (stamp > window.settingsStamp) {
         window.settingsStamp = stamp;
         loadSettingValues(get(state, "settings"));
     }
 
-    window.updatesPending.clear();
+    const WindowCalls& calls = windowCalls();
+    if (calls.stateApplied)
+        calls.stateApplied(state);
+}
+
+bool taskRunning(const Json& state) {
+    return !asText(get(state, "running")).empty();
 }
 
 // ---- console ----
@@ -144,7 +141,8 @@ void loadSettingValues(const Json& settings) {
             values.push_back({key.text, asText(get(item, "value"))});
     }
     // A binding being captured refers to the old list.
-    uiState().capture.name.clear();
+    if (windowCalls().cancelCapture)
+        windowCalls().cancelCapture();
 }
 
 // ---- launcher exit ----

@@ -2,8 +2,9 @@
 *  state.h — the window's copy of the launcher's state
 *
 *  The launcher owns all real state; the window keeps the last state document it was sent,
-*  the console lines, the game settings list and a few records that follow the document.
-*  Frame thread only: background threads deliver documents and messages as UI tasks.
+*  the console lines and the game settings list. Frame thread only: background threads
+*  deliver documents and messages as UI tasks. The link knows nothing of the UI: what the
+*  state model needs from the window goes through WindowCalls, which the shell fills in.
 *******************************************************************************************/
 #pragma once
 
@@ -16,7 +17,6 @@
 
 #include "link/json.h"
 #include "platform/platform.h"
-#include "ui/ui_state.h"
 
 namespace vlr {
 
@@ -44,20 +44,25 @@ struct WindowState {
     bool openLine = false;             // the last line has not been ended yet
     std::int64_t settingsStamp = 0;    // last "settings_stamp" applied
     std::vector<SettingValue> settings;// game settings as the launcher reported them
-    EditBuffer iso;                    // Game disc path entry
-    std::string selectedProfile;       // profile chosen in the Save profile section
-    std::string updatesPending;        // transient Updates page text ("Checking...")
 };
 
 WindowState& windowState();
 
-// Window calls the state needs, set by the shell (no-ops until then, e.g. in tests).
+// What the state model asks of the window, set by the shell (no-ops until then, e.g. in
+// tests): raising it, showing a notice, dropping a key capture whose settings list was
+// replaced, and letting the pages follow a newly applied document.
 struct WindowCalls {
     std::function<bool()> isMinimized;
     std::function<void()> restore;
     std::function<void()> focus;
+    std::function<void(std::string text)> notice;
+    std::function<void()> cancelCapture;
+    std::function<void(const Json& state)> stateApplied;
 };
 WindowCalls& windowCalls();
+
+// True while the launcher runs a task (the state's "running" text is not empty).
+bool taskRunning(const Json& state);
 
 void applyState(const Json& document);
 void handleMessage(const Json& message);

@@ -6,9 +6,19 @@
 *******************************************************************************************/
 #pragma once
 
+#include <string>
+
+#include "link/json.h"
 #include "raylib.h"
 
 namespace vlr {
+
+// What the pages keep that follows each applied state document (the shell hands it to the
+// state model): the Play page's ISO field and chosen profile, the Updates page's pending text.
+void pagesFollowState(const Json& state);
+
+// Transient Updates page text ("Checking..."); every state document empties it.
+std::string& updatesPending();
 
 float playPage(float x, float y, float width, Rectangle viewport);
 void consolePage(float x, float top, float width, float bottom);

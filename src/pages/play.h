@@ -17,6 +17,8 @@
 namespace vlr {
 
 struct PlayRecords {
+    EditBuffer iso;                // Game disc path entry
+    std::string selectedProfile;   // profile chosen in the Save profile section
     bool purgeConfirm = false;     // the "Delete the build files" row is open
     bool newProfileOpen = false;   // the New-profile form is open
     EditBuffer newName;            // name of the new profile
@@ -24,6 +26,10 @@ struct PlayRecords {
 };
 
 PlayRecords& playRecords();
+
+// A new state document: the ISO field follows it unless the user is editing it, the chosen
+// profile unless the profile list is open.
+void playFollowState(const Json& state);
 
 // The window width the page lays out against; GetScreenWidth unless a test replaces it.
 std::function<int()>& playScreenWidth();

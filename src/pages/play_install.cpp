@@ -32,9 +32,9 @@ const char* const kDeleteLabel = "Delete the build files";
 // launcher again and the window shows the task's output. A path typed while the command was
 // on its way stays: the next state document would otherwise overwrite it.
 void startWithIso(const char* action) {
-    std::string sent = windowState().iso.text;
+    std::string sent = playRecords().iso.text;
     act(action, isoBody(sent), [sent](const Json&) {
-        EditBuffer& iso = windowState().iso;
+        EditBuffer& iso = playRecords().iso;
         if (iso.text == sent) iso.edited = false;
         uiState().requestedPage = kConsolePageIndex;
     });
@@ -127,7 +127,7 @@ float purgeBlock(const std::string& purge, bool busy, float x, float top, float 
 
 float installSection(float x, float y, float w) {
     const Json& state = windowState().state;
-    const bool busy = !asText(get(state, "running")).empty();
+    const bool busy = taskRunning(state);
     float top = y + checklist(get(state, "steps"), x, y, w);
 
     const Json& compiler = get(state, "compiler");

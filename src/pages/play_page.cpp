@@ -51,6 +51,17 @@ PlayRecords& playRecords() {
     return records;
 }
 
+void playFollowState(const Json& state) {
+    PlayRecords& records = playRecords();
+    const UiState& ui = uiState();
+    if (!records.iso.edited && ui.focused != &records.iso) {
+        records.iso.text = asText(get(state, "iso"));
+        records.iso.caret = records.iso.text.size();
+    }
+    if (!(ui.dropDown.open && ui.dropDown.owner == "profile"))
+        records.selectedProfile = asText(get(state, "profile"));
+}
+
 std::function<int()>& playScreenWidth() {
     static std::function<int()> width = [] { return GetScreenWidth(); };
     return width;
@@ -73,14 +84,14 @@ void clearField(EditBuffer& field) {
 // ---- game disc ----
 
 float discSection(float x, float y, float w) {
-    EditBuffer& iso = windowState().iso;
+    EditBuffer& iso = playRecords().iso;
     const float bw = buttonWidth("Browse");
     textField(iso, {x, y, w - bw - sc(8), sc(39)}, "Path of your Velocrash ISO", sc(11), 0, false);
     if (button(x + w - bw, y, "Browse", kSecondary)) {
         api("browse", "{}", [](const Json& answer) {
             const std::string& path = asText(get(answer, "path"));
             if (path.empty()) return;  // the dialog was cancelled
-            EditBuffer& field = windowState().iso;
+            EditBuffer& field = playRecords().iso;
             field.text = path;
             field.caret = field.text.size();
             field.edited = true;
@@ -103,9 +114,9 @@ std::string playStatus(const Json& state) {
 float playSection(float x, float y, float w) {
     UiState& ui = uiState();
     const Json& state = windowState().state;
-    const std::string& running = asText(get(state, "running"));
+    const bool running = taskRunning(state);
     const bool ready = isTrue(get(state, "ready"));
-    const bool playable = ready && running.empty();
+    const bool playable = ready && !running;
 
     Rect play = snap({x, y + sc(5), w, sc(56)});
     const bool hovered = playable && isHovered(play);
@@ -120,15 +131,15 @@ float playSection(float x, float y, float w) {
     if (hovered) {
         ui.input.wantedCursor = 4;
         if (takeClick())
-            act("play", profileBody(windowState().selectedProfile),
+            act("play", profileBody(playRecords().selectedProfile),
                 [](const Json&) { uiState().requestedPage = kConsolePageIndex; });
     }
 
     const float block = drawTextBlock(kRegular13, playStatus(state), x, y + sc(75), w, sc(19.5f),
-                                      running.empty() ? kTextSecondary : kTextPrimary, true);
+                                      running ? kTextPrimary : kTextSecondary, true);
     const float h = std::max(block, sc(21));
 
-    if (button(x + (w - buttonWidth("Stop")) / 2, y + sc(75) + h + sc(10), "Stop", kQuiet, !running.empty()))
+    if (button(x + (w - buttonWidth("Stop")) / 2, y + sc(75) + h + sc(10), "Stop", kQuiet, running))
         act("stop", "{}");
     return sc(75) + h + sc(10) + sc(39);
 }

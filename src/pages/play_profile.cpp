@@ -99,10 +99,10 @@ float profileSection(float x, float y, float w) {
 
     std::vector<std::string> profiles;
     for (const Json& item : get(window.state, "profiles").items) profiles.push_back(asText(item));
-    const int picked = selectBox("profile", {x, y, sc(260), sc(39)}, profiles, window.selectedProfile);
+    const int picked = selectBox("profile", {x, y, sc(260), sc(39)}, profiles, records.selectedProfile);
     if (picked >= 0 && static_cast<std::size_t>(picked) < profiles.size()) {
-        window.selectedProfile = profiles[static_cast<std::size_t>(picked)];
-        act("select", profileBody(window.selectedProfile));
+        records.selectedProfile = profiles[static_cast<std::size_t>(picked)];
+        act("select", profileBody(records.selectedProfile));
     }
 
     if (button(x + sc(268), y, "New", kSecondary)) {
@@ -113,7 +113,7 @@ float profileSection(float x, float y, float w) {
             dropFormFocus();
     }
     if (button(x + sc(268) + buttonWidth("New") + sc(8), y, "Open its folder", kQuiet))
-        api("open-profile", profileBody(window.selectedProfile));
+        api("open-profile", profileBody(records.selectedProfile));
 
     const float form = records.newProfileOpen ? newProfileForm(x, y, w) : sc(39);
 

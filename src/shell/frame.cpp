@@ -271,7 +271,7 @@ void drawFrame() {
 
     const Rect separator = snap({0, sc(105), screenWidth, sc(2)});
     DrawRectangleRec(toRaylib(separator), kLine);
-    const bool running = !asText(get(window.state, "running")).empty();
+    const bool running = taskRunning(window.state);
     if (running) {
         const BarSpan bar = runningBarSpan(uiClock(), screenWidth);
         if (bar.width > 0)

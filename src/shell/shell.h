@@ -2,6 +2,7 @@
 *  shell.h — the launcher window: lifecycle, main loop, wake thread and frame
 *
 *  Sections:
+*    window mode    the entry's way in, and what the shell hands the state model
 *    records        the shell's process-wide values
 *    window         creating, sizing and setting up the window (also used by the benchmark)
 *    wake thread    wakes the event-waiting loop at the earliest requested time
@@ -26,6 +27,18 @@
 #include "ui/ui_state.h"
 
 namespace vlr {
+
+// ---- window mode ----
+
+// Window mode: argument vector as the start mode builds it ("name --python P --script S").
+// Returns 0 closed / handed over, 1 launcher not started or bad arguments, 2 no graphics window,
+// 3 program file replaced.
+int windowMode(int argc, const char* const* argv);
+
+// Gives the state model what it asks of the window besides raising it: the notice box, the key
+// capture and the pages' records that follow each state document. Window mode does it before
+// the link starts; tests that go through the state model do it too.
+void connectStateModel();
 
 // ---- records ----
 

@@ -9,10 +9,10 @@
 #include <system_error>
 #include <thread>
 
-#include "app/app.h"
 #include "link/commands.h"
 #include "link/link.h"
 #include "link/state.h"
+#include "pages/pages.h"
 #include "platform/platform.h"
 #include "shell/shell.h"
 #include "ui/fonts.h"
@@ -74,6 +74,13 @@ void closeWindow(Link& link) {
 
 }  // namespace
 
+void connectStateModel() {
+    WindowCalls& calls = windowCalls();
+    calls.notice = [](std::string text) { postNotice(uiState(), std::move(text)); };
+    calls.cancelCapture = [] { uiState().capture.name.clear(); };
+    calls.stateApplied = pagesFollowState;
+}
+
 int windowMode(int argc, const char* const* argv) {
     const std::optional<WindowArgs> args = parseWindowArgs(argc, argv);
     if (!args)
@@ -100,6 +107,7 @@ int windowMode(int argc, const char* const* argv) {
     window.programFileTime =
         window.programPath.empty() ? platform::kMinFileTime : platform::lastWriteTime(window.programPath);
 
+    connectStateModel();
     setUpWindow(args->script);
     shellState().traceFrames = platform::getEnv("VLR_TRACE_FRAMES").has_value();
 

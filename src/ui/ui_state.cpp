@@ -7,6 +7,7 @@
 #include "ui/ui_state.h"
 
 #include <chrono>
+#include <utility>
 
 namespace vlr {
 
@@ -25,6 +26,11 @@ std::chrono::steady_clock::time_point programStart() {
 UiState& uiState() {
     static UiState state;
     return state;
+}
+
+void postNotice(UiState& ui, std::string text) {
+    ui.notice.text = std::move(text);
+    ui.notice.expiry = uiClock() + kNoticeSeconds;
 }
 
 double uiClock() {

@@ -1,10 +1,8 @@
 /*******************************************************************************************
 *  ui_state.h — the window-wide UI state, as plain records
 *
-*  One UiState for the whole window, touched by the frame thread only. The launcher link reads
-*  a few of its fields when it applies a state document (is the ISO field being edited, is the
-*  profile list open, is a key being captured), so the records live here without any drawing
-*  code; the toolkit adds its behaviour around them.
+*  One UiState for the whole window, touched by the frame thread only. The records live here
+*  without any drawing code; the toolkit adds its behaviour around them.
 *******************************************************************************************/
 #pragma once
 
@@ -40,6 +38,8 @@ struct KeyCapture {
     std::string name;           // PS2 button being bound; empty = no capture
     Rect rect;                  // the add chip that started it
 };
+
+inline constexpr double kNoticeSeconds = 5.0;
 
 struct Notice {
     std::string text;
@@ -93,6 +93,9 @@ struct UiState {
 };
 
 UiState& uiState();
+
+// Puts a text in the notice box for kNoticeSeconds.
+void postNotice(UiState& ui, std::string text);
 
 // Seconds since the program started, on a steady clock; the clock of notices and animations.
 double uiClock();

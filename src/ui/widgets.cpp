@@ -5,16 +5,13 @@
 *  then it computes sizes only and never touches raylib or the mouse. Drawing goes through
 *  drawCalls() so that tests can watch it without a window.
 *
-*  Sections: geometry, primitives, clip stack, button, card, scrollbar, busy query.
+*  Sections: geometry, primitives, clip stack, button, card, scrollbar.
 *******************************************************************************************/
 #include "ui/widgets.h"
 
 #include <algorithm>
 #include <cmath>
 #include <string>
-
-#include "link/json.h"
-#include "link/state.h"
 
 namespace vlr {
 
@@ -275,9 +272,5 @@ void scrollbar(std::string_view id, Rect viewport, float contentHeight, float& o
     Rect bar{thumb.x + scaled(2), thumb.y + scaled(2), thumb.width - scaled(4), thumb.height - scaled(4)};
     drawRoundedBox(bar, scaled(3), kNone, colour);
 }
-
-// ---- busy query ----
-
-bool launcherBusy() { return !asText(get(windowState().state, "running")).empty(); }
 
 }  // namespace vlr

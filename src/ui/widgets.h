@@ -60,9 +60,6 @@ float card(float x, float y, float width, std::string_view title, const CardCont
 
 void scrollbar(std::string_view id, Rect viewport, float contentHeight, float& offset);
 
-// True while the launcher runs a task (the state's "running" text is not empty).
-bool launcherBusy();
-
 // ---- drawing seam ----
 // The raylib calls the toolkit draws with. Tests swap them for recorders so that the drawing
 // paths run without a window; the program never changes them.

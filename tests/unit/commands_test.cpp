@@ -13,6 +13,8 @@
 #include "link/commands.h"
 #include "link/link.h"
 #include "link/state.h"
+#include "shell/shell.h"
+#include "ui/ui_state.h"
 
 namespace vlr {
 namespace {
@@ -73,8 +75,12 @@ protected:
     void SetUp() override {
         windowState() = WindowState();
         uiState() = UiState();
+        connectStateModel();  // notices reach the UI state
     }
-    void TearDown() override { setTheLink(nullptr); }
+    void TearDown() override {
+        setTheLink(nullptr);
+        windowCalls() = WindowCalls();
+    }
 
     // Points the queue thread at the peer; the queue is idle between tests.
     static void useRunnerWith(const test::DemoPeer& peer) {

@@ -16,6 +16,7 @@
 #include "link/state.h"
 #include "pages/pages.h"
 #include "pages/play.h"
+#include "shell/shell.h"
 #include "ui/widgets.h"
 
 namespace vlr {
@@ -46,10 +47,12 @@ protected:
                        [](Vector2, Vector2, float, Color) {}, [](Rectangle, Color) {}};
         reset();
         setTheLink(&link_);
+        connectStateModel();
         playScreenWidth() = [] { return 1600; };
     }
     void TearDown() override {
         setTheLink(nullptr);
+        windowCalls() = WindowCalls();
         drawCalls() = saved_;
         reset();
         playScreenWidth() = [] { return GetScreenWidth(); };
@@ -58,8 +61,6 @@ protected:
         texts().clear();
         uiState() = UiState();
         windowState().state = Json();
-        windowState().iso = EditBuffer();
-        windowState().selectedProfile.clear();
         playRecords() = PlayRecords();
     }
     static void useState(std::string_view text) { windowState().state = parseJson(text); }
@@ -161,8 +162,8 @@ TEST_F(PlayTest, NarrowAndWideColumnsAndThePinnedPlayCard) {
 
 TEST_F(PlayTest, InstallAndPurgeCommands) {
     useState(R"({"compiler": {"text": "t", "licence": "L"}})");
-    windowState().iso.text = "C:\\disc \"1\".iso";
-    windowState().iso.edited = true;
+    playRecords().iso.text = "C:\\disc \"1\".iso";
+    playRecords().iso.edited = true;
     clickIn(installSection, 5, 60);           // download
     clickIn(installSection, 30 + 8 + 5, 60);  // licence terms
     std::vector<Command> sent = taken();
@@ -171,18 +172,18 @@ TEST_F(PlayTest, InstallAndPurgeCommands) {
     EXPECT_EQ(sent[0].body, R"({"iso": "C:\\disc \"1\".iso"})");
     EXPECT_EQ(sent[1].action + sent[1].body, "licence{}");
     sent[0].completion(parseJson(R"({"error": "No disc there."})"));
-    EXPECT_TRUE(windowState().iso.edited);
+    EXPECT_TRUE(playRecords().iso.edited);
     EXPECT_EQ(uiState().requestedPage, 0);
-    windowState().iso.text = "D:\\other.iso";  // typed while the command was on its way
+    playRecords().iso.text = "D:\\other.iso";  // typed while the command was on its way
     sent[0].completion(parseJson("{}"));
-    EXPECT_TRUE(windowState().iso.edited);
+    EXPECT_TRUE(playRecords().iso.edited);
     EXPECT_EQ(uiState().requestedPage, 1);
-    windowState().iso.text = "C:\\disc \"1\".iso";
+    playRecords().iso.text = "C:\\disc \"1\".iso";
     sent[0].completion(parseJson("{}"));
-    EXPECT_FALSE(windowState().iso.edited);
+    EXPECT_FALSE(playRecords().iso.edited);
 
     useState(R"({"purge": "p"})");
-    windowState().iso = EditBuffer();
+    playRecords().iso = EditBuffer();
     clickIn(installSection, 5, 13);       // build, with an empty ISO field
     clickIn(installSection, 5, 47 + 11);  // "Free up disk space"
     clickIn(installSection, 5, 47 + 45 + 10 + 18.75f + 12 + 5);  // "Delete the build files"
@@ -238,6 +239,35 @@ TEST_F(PlayTest, ProfileCommands) {
     EXPECT_TRUE(form.newProfileOpen);
     sent[0].completion(parseJson("{}"));
     EXPECT_EQ(uiState().notice.text, "The saves were copied into the new profile.");
+}
+
+TEST_F(PlayTest, FieldsTheUserIsWorkingOnAreLeftAlone) {
+    PlayRecords& play = playRecords();
+    UiState& ui = uiState();
+    applyState(parseJson(R"({"steps": {}, "iso": "a.iso", "profile": "one"})"));
+
+    ui.focused = &play.iso;
+    play.iso.text = "typing";
+    ui.dropDown.open = true;
+    ui.dropDown.owner = "profile";
+    applyState(parseJson(R"({"steps": {}, "iso": "b.iso", "profile": "two"})"));
+    EXPECT_EQ(play.iso.text, "typing");
+    EXPECT_EQ(play.selectedProfile, "one");
+
+    ui.focused = nullptr;  // left the field, but the text is the user's
+    play.iso.edited = true;
+    ui.dropDown.owner = "other";  // another list being open does not protect the profile
+    applyState(parseJson(R"({"steps": {}, "iso": "c.iso", "profile": "three"})"));
+    EXPECT_EQ(play.iso.text, "typing");
+    EXPECT_EQ(play.selectedProfile, "three");
+
+    play.iso.edited = false;
+    updatesPending() = "Checking...";
+    applyState(parseJson(R"({"steps": {}})"));  // a partial document empties what it refreshes
+    EXPECT_EQ(play.iso.text, "");
+    EXPECT_EQ(play.iso.caret, 0u);
+    EXPECT_EQ(play.selectedProfile, "");
+    EXPECT_EQ(updatesPending(), "");
 }
 
 TEST_F(PlayTest, PlayAndStop) {

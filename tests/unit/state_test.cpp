@@ -16,7 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Every test starts from a fresh window state, a UI state with nothing open and no window.
+// Every test starts from a fresh window state and no window.
 class StateTest : public ::testing::Test {
 protected:
     void SetUp() override { reset(); }
@@ -26,7 +26,6 @@ protected:
     }
     static void reset() {
         windowState() = WindowState();
-        uiState() = UiState();
         windowCalls() = WindowCalls();
     }
     static std::vector<std::string> lines() {
@@ -101,9 +100,6 @@ TEST_F(StateTest, FirstDocumentOnlySetsTheBaseline) {
     EXPECT_EQ(raised, 0);
     EXPECT_EQ(w.previousBuild, "b1");
     EXPECT_EQ(w.previousFront, 7);
-    EXPECT_EQ(w.iso.text, "/d/game.iso");
-    EXPECT_EQ(w.iso.caret, w.iso.text.size());
-    EXPECT_EQ(w.selectedProfile, "main");
     EXPECT_EQ(asText(get(w.state, "build")), "b1");
 }
 
@@ -152,40 +148,35 @@ TEST_F(StateTest, NewBuildRestartsOnlyWhenTheProgramFileChanged) {
     EXPECT_TRUE(w.restart);
 }
 
-TEST_F(StateTest, FieldsTheUserIsWorkingOnAreLeftAlone) {
-    WindowState& w = windowState();
-    UiState& ui = uiState();
-    applyState(parseJson(R"({"steps": {}, "iso": "a.iso", "profile": "one"})"));
+TEST_F(StateTest, TaskRunningFollowsTheFirstRunningMember) {
+    EXPECT_FALSE(taskRunning(parseJson(R"({"work": "C:\\games"})")));
+    EXPECT_FALSE(taskRunning(parseJson(R"({"running": ""})")));
+    EXPECT_TRUE(taskRunning(parseJson(R"({"running": "Build"})")));
+    EXPECT_FALSE(taskRunning(parseJson(R"({"running": "", "running": "Build"})")));
+    EXPECT_TRUE(taskRunning(parseJson(R"({"running": 0})")));
+    EXPECT_FALSE(taskRunning(parseJson(R"({"nested": {"running": "Build"}})")));
+}
 
-    ui.focused = &w.iso;
-    w.iso.text = "typing";
-    ui.dropDown.open = true;
-    ui.dropDown.owner = "profile";
-    applyState(parseJson(R"({"steps": {}, "iso": "b.iso", "profile": "two"})"));
-    EXPECT_EQ(w.iso.text, "typing");
-    EXPECT_EQ(w.selectedProfile, "one");
-
-    ui.focused = nullptr;  // left the field, but the text is the user's
-    w.iso.edited = true;
-    ui.dropDown.owner = "other";  // another list being open does not protect the profile
-    applyState(parseJson(R"({"steps": {}, "iso": "c.iso", "profile": "three"})"));
-    EXPECT_EQ(w.iso.text, "typing");
-    EXPECT_EQ(w.selectedProfile, "three");
-
-    w.iso.edited = false;
-    w.updatesPending = "Checking...";
-    applyState(parseJson(R"({"steps": {}})"));  // a partial document empties what it refreshes
-    EXPECT_EQ(w.iso.text, "");
-    EXPECT_EQ(w.iso.caret, 0u);
-    EXPECT_EQ(w.selectedProfile, "");
-    EXPECT_EQ(w.updatesPending, "");
+TEST_F(StateTest, EveryAppliedDocumentReachesTheWindowAfterTheSettings) {
+    int seen = 0;
+    windowCalls().cancelCapture = [&] { ++seen; };
+    windowCalls().stateApplied = [&](const Json& state) {
+        EXPECT_EQ(&state, &windowState().state);
+        EXPECT_EQ(windowState().settingsStamp, 2);
+        seen += 10;
+    };
+    applyState(parseJson(R"({"steps": {}, "settings_stamp": 2, "settings": []})"));
+    EXPECT_EQ(seen, 11);
+    applyState(parseJson(R"({"steps": {}, "settings_stamp": 2})"));  // same stamp: list kept
+    EXPECT_EQ(seen, 21);
 }
 
 // ---- settings ----
 
 TEST_F(StateTest, SettingsReloadOnlyWhenTheStampGrows) {
     WindowState& w = windowState();
-    uiState().capture.name = "cross";
+    int cancelled = 0;  // a key capture refers to the list it was started on
+    windowCalls().cancelCapture = [&] { ++cancelled; };
     applyState(parseJson(R"({"steps": {}, "settings_stamp": 3,
         "settings": [{"key": "fps", "value": 60}, {"key": "vsync", "value": true},
                      {"key": "name", "value": "x"}, {"key": "unset"}, {"key": 5, "value": 1},
@@ -198,14 +189,13 @@ TEST_F(StateTest, SettingsReloadOnlyWhenTheStampGrows) {
     EXPECT_EQ(w.settings[3].key, "unset");
     EXPECT_EQ(w.settings[3].value, "");
     EXPECT_EQ(w.settingsStamp, 3);
-    EXPECT_EQ(uiState().capture.name, "");
+    EXPECT_EQ(cancelled, 1);
 
-    uiState().capture.name = "circle";
     applyState(parseJson(R"({"steps": {}, "settings_stamp": 3, "settings": []})"));
     applyState(parseJson(R"({"steps": {}, "settings_stamp": 2, "settings": []})"));
     applyState(parseJson(R"({"steps": {}})"));
     EXPECT_EQ(w.settings.size(), 4u);
-    EXPECT_EQ(uiState().capture.name, "circle");
+    EXPECT_EQ(cancelled, 1);
 
     applyState(parseJson(R"({"steps": {}, "settings_stamp": "9", "settings": []})"));
     EXPECT_EQ(w.settings.size(), 4u);  // a stamp as a string reads as 0

@@ -437,23 +437,5 @@ TEST_F(ScrollTest, ViewportNoTallerThanTheThumbDoesNotJump) {
     EXPECT_EQ(offset, 10);
 }
 
-// ---- busy query ----
-
-TEST_F(WidgetTest, LauncherBusyFollowsTheFirstRunningMember) {
-    EXPECT_FALSE(launcherBusy());
-    windowState().state = parseJson(R"({"work": "C:\\games"})");
-    EXPECT_FALSE(launcherBusy());
-    windowState().state = parseJson(R"({"running": ""})");
-    EXPECT_FALSE(launcherBusy());
-    windowState().state = parseJson(R"({"running": "Build"})");
-    EXPECT_TRUE(launcherBusy());
-    windowState().state = parseJson(R"({"running": "", "running": "Build"})");
-    EXPECT_FALSE(launcherBusy());
-    windowState().state = parseJson(R"({"running": 0})");
-    EXPECT_TRUE(launcherBusy());
-    windowState().state = parseJson(R"({"nested": {"running": "Build"}})");
-    EXPECT_FALSE(launcherBusy());
-}
-
 }  // namespace
 }  // namespace vlr
