@@ -15,8 +15,6 @@ namespace {
 
 float measureWithFonts(int slot, std::string_view text) { return textWidth(slot, text); }
 
-float sc(float length) { return length * uiState().scale; }
-
 // ---- parsing ----
 
 // Length of the closed span starting at `open` (its opener included), or 0 when it does not

@@ -34,8 +34,6 @@ void playFollowState(const Json& state);
 // The window width the page lays out against; GetScreenWidth unless a test replaces it.
 std::function<int()>& playScreenWidth();
 
-inline constexpr int kConsolePageIndex = 1;
-
 float discSection(float x, float y, float width);
 float installSection(float x, float y, float width);
 float profileSection(float x, float y, float width);

@@ -19,8 +19,6 @@ namespace vlr {
 
 namespace {
 
-float sc(float length) { return length * uiState().scale; }
-
 const Color kStepPending{229, 32, 46, 178};
 
 const char* const kDownloadLabel = "Accept the licence and download";
@@ -36,7 +34,7 @@ void startWithIso(const char* action) {
     act(action, isoBody(sent), [sent](const Json&) {
         EditBuffer& iso = playRecords().iso;
         if (iso.text == sent) iso.edited = false;
-        uiState().requestedPage = kConsolePageIndex;
+        uiState().requestedPage = kConsolePage;
     });
 }
 
@@ -91,8 +89,8 @@ float buildRow(bool enabled, float x, float top, float w) {
     const std::string_view note = kBuildNote;
     const std::vector<TextLine> lines = wrapLines(kRegular13, note, w - labelWidth - sc(6));
     const float noteHeight = sc(19.5f) * static_cast<float>(lines.size());
-    const float row = std::max(noteHeight, sc(39));
-    if (button(x, top + (row - sc(39)) / 2, kBuildLabel, kSecondary, enabled)) startWithIso("install");
+    const float row = std::max(noteHeight, sc(kControlHeight));
+    if (button(x, top + (row - sc(kControlHeight)) / 2, kBuildLabel, kSecondary, enabled)) startWithIso("install");
     if (uiState().drawing) {
         for (std::size_t j = 0; j < lines.size(); ++j) {
             const float centreY = top + (row - noteHeight) / 2 + sc(19.5f) * (static_cast<float>(j) + 0.5f);
@@ -106,7 +104,7 @@ float buildRow(bool enabled, float x, float top, float w) {
 float purgeBlock(const std::string& purge, bool busy, float x, float top, float w) {
     PlayRecords& records = playRecords();
     if (button(x, top + sc(6), "Free up disk space", kQuiet, !busy)) records.purgeConfirm = !records.purgeConfirm;
-    float bottom = top + sc(6) + sc(39);
+    float bottom = top + sc(6) + sc(kControlHeight);
     if (records.purgeConfirm) {
         const float text =
             drawTextBlock(kRegular12_5, purge, x, bottom + sc(10), w, sc(18.75f), kTextSecondary, false);
@@ -114,11 +112,11 @@ float purgeBlock(const std::string& purge, bool busy, float x, float top, float 
         if (button(x, row, kDeleteLabel, kPrimary, !busy)) {
             act("purge", "{}", [](const Json&) {
                 playRecords().purgeConfirm = false;
-                uiState().requestedPage = kConsolePageIndex;
+                uiState().requestedPage = kConsolePage;
             });
         }
         if (button(x + buttonWidth(kDeleteLabel) + sc(8), row, "Cancel", kQuiet)) records.purgeConfirm = false;
-        bottom = row + sc(39);
+        bottom = row + sc(kControlHeight);
     }
     return bottom;
 }

@@ -20,8 +20,6 @@ namespace vlr {
 
 namespace {
 
-float sc(float length) { return length * uiState().scale; }
-
 const Color kWarningOutline{229, 32, 46, 114};
 
 const char* const kDiscHelp =
@@ -86,7 +84,7 @@ void clearField(EditBuffer& field) {
 float discSection(float x, float y, float w) {
     EditBuffer& iso = playRecords().iso;
     const float bw = buttonWidth("Browse");
-    textField(iso, {x, y, w - bw - sc(8), sc(39)}, "Path of your Velocrash ISO", sc(11), 0, false);
+    textField(iso, {x, y, w - bw - sc(8), sc(kControlHeight)}, "Path of your Velocrash ISO", sc(11), 0, false);
     if (button(x + w - bw, y, "Browse", kSecondary)) {
         api("browse", "{}", [](const Json& answer) {
             const std::string& path = asText(get(answer, "path"));
@@ -129,10 +127,10 @@ float playSection(float x, float y, float w) {
                             playable ? kWhite : kPlayDisabled, spacing);
     }
     if (hovered) {
-        ui.input.wantedCursor = 4;
+        ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
         if (takeClick())
             act("play", profileBody(playRecords().selectedProfile),
-                [](const Json&) { uiState().requestedPage = kConsolePageIndex; });
+                [](const Json&) { uiState().requestedPage = kConsolePage; });
     }
 
     const float block = drawTextBlock(kRegular13, playStatus(state), x, y + sc(75), w, sc(19.5f),
@@ -141,7 +139,7 @@ float playSection(float x, float y, float w) {
 
     if (button(x + (w - buttonWidth("Stop")) / 2, y + sc(75) + h + sc(10), "Stop", kQuiet, running))
         act("stop", "{}");
-    return sc(75) + h + sc(10) + sc(39);
+    return sc(75) + h + sc(10) + sc(kControlHeight);
 }
 
 // ---- page ----

@@ -20,8 +20,6 @@ namespace vlr {
 
 namespace {
 
-float sc(float length) { return length * uiState().scale; }
-
 const char* const kSavesHelp =
     "To bring saves from elsewhere, give their folder: a save folder (it holds icon.sys), the folder above it, or a "
     "profile's folder (another installation's `save\\Default`, or its `work\\local`). They are copied; the originals "
@@ -58,12 +56,12 @@ float newProfileForm(float x, float y, float w) {
     UiState& ui = uiState();
     PlayRecords& records = playRecords();
     const bool committed =
-        textField(records.newName, {x, y + sc(49), sc(260), sc(39)}, "Name of the new profile", sc(11), 40, false);
+        textField(records.newName, {x, y + sc(49), sc(260), sc(kControlHeight)}, "Name of the new profile", sc(11), 40, false);
     // A commit while still focused is Enter; a click elsewhere commits too but takes the focus.
     bool create = committed && ui.focused == &records.newName;
 
     const float bw = buttonWidth("Browse");
-    textField(records.newSaves, {x, y + sc(96), w - bw - sc(8), sc(39)}, "Optional: a folder of saves to copy into it",
+    textField(records.newSaves, {x, y + sc(96), w - bw - sc(8), sc(kControlHeight)}, "Optional: a folder of saves to copy into it",
               sc(11), 0, false);
     if (button(x + w - bw, y + sc(96), "Browse", kSecondary)) {
         api("browse-saves", "{}", [](const Json& answer) {
@@ -78,7 +76,7 @@ float newProfileForm(float x, float y, float w) {
                                   kTextSecondary, kTextSecondary);
     if (button(x, y + sc(145) + help + sc(10), "Create the profile", kPrimary)) create = true;
     if (create) createProfile();
-    return sc(145) + help + sc(10) + sc(39);
+    return sc(145) + help + sc(10) + sc(kControlHeight);
 }
 
 }  // namespace
@@ -99,7 +97,7 @@ float profileSection(float x, float y, float w) {
 
     std::vector<std::string> profiles;
     for (const Json& item : get(window.state, "profiles").items) profiles.push_back(asText(item));
-    const int picked = selectBox("profile", {x, y, sc(260), sc(39)}, profiles, records.selectedProfile);
+    const int picked = selectBox("profile", {x, y, sc(260), sc(kControlHeight)}, profiles, records.selectedProfile);
     if (picked >= 0 && static_cast<std::size_t>(picked) < profiles.size()) {
         records.selectedProfile = profiles[static_cast<std::size_t>(picked)];
         act("select", profileBody(records.selectedProfile));
@@ -115,7 +113,7 @@ float profileSection(float x, float y, float w) {
     if (button(x + sc(268) + buttonWidth("New") + sc(8), y, "Open its folder", kQuiet))
         api("open-profile", profileBody(records.selectedProfile));
 
-    const float form = records.newProfileOpen ? newProfileForm(x, y, w) : sc(39);
+    const float form = records.newProfileOpen ? newProfileForm(x, y, w) : sc(kControlHeight);
 
     const std::string footer = profileFooter(asText(get(window.state, "saves")));
     const float text = drawTextBlock(kRegular12_5, footer, x, y + form + sc(10), w, sc(18.75f), kTextSecondary, false);

@@ -32,14 +32,8 @@ namespace vlr {
 namespace {
 
 constexpr const char* kTabLabels[kPageCount] = {"Play", "Console", "Settings", "Updates"};
-constexpr int kConsolePage = 1;
-constexpr int kUpdatesPage = 3;
 constexpr Color kNoColour{0, 0, 0, 0};
 constexpr double kBarPeriod = 1.4;
-
-float sc(float length) {
-    return length * uiState().scale;
-}
 
 SteadyTime steadyIn(double seconds) {
     return std::chrono::steady_clock::now() +
@@ -130,7 +124,7 @@ void drawTabs(UiState& ui, const Json& state) {
             drawRoundedBox(underline, sc(1), kAccent, kAccent);
         }
         if (hovered) {
-            ui.input.wantedCursor = 4;
+            ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
             if (takeClick()) {
                 ui.requestedPage = page;
                 if (page == kConsolePage)
@@ -179,9 +173,9 @@ void drawPage(UiState& ui, const Layout& layout) {
     pushClip(view);
     const float top = view.y + sc(22) - roundHalfAway(offset);
     float height = 0;
-    if (page == 0)
+    if (page == kPlayPage)
         height = playPage(layout.columnX, top, layout.columnWidth, toRaylib(view));
-    else if (page == 2)
+    else if (page == kSettingsPage)
         height = settingsPage(layout.columnX, top, layout.columnWidth);
     else
         height = updatesPage(layout.columnX, top, layout.columnWidth);
@@ -243,7 +237,7 @@ void drawDropDown(UiState& ui) {
                          list.rect.width - sc(8), sc(30)});
         if (CheckCollisionPointRec(mouse, toRaylib(row))) {  // the list is on top: no clip or flag test
             drawRoundedBox(row, sc(6), kRowHover, kRowHover);
-            ui.input.wantedCursor = 4;
+            ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
         }
         drawTextRun(kRegular14, list.items[i], list.rect.x + sc(14), row.y + row.height / 2, kTextPrimary);
     }

@@ -13,7 +13,6 @@ namespace vlr {
 
 namespace {
 
-constexpr int kKeyEscape = 256;
 constexpr int kMouseCodeBase = 1000;
 constexpr int kWheelAwayCode = 1010;
 constexpr int kWheelTowardCode = 1011;
@@ -37,7 +36,7 @@ void resolveDropDown(UiState& ui) {
         list.open = false;
         in.leftClick = false;
     }
-    if (std::find(in.keys.begin(), in.keys.end(), kKeyEscape) != in.keys.end())
+    if (std::find(in.keys.begin(), in.keys.end(), KEY_ESCAPE) != in.keys.end())
         list.open = false;
 }
 
@@ -119,7 +118,7 @@ void takeInput(UiState& ui, ShellState& shell) {
     in.wheel = shell.scrollAccumulator;
     shell.scrollAccumulator = 0;
     in.mouseFree = true;
-    in.wantedCursor = 0;
+    in.wantedCursor = MOUSE_CURSOR_DEFAULT;
 }
 
 bool inputArrived(const InputSnapshot& in) {

@@ -22,8 +22,6 @@ namespace {
 constexpr Color kNone{0, 0, 0, 0};
 constexpr Color kFocusHalo{229, 32, 46, 35};
 
-float scaled(float length) { return length * uiState().scale; }
-
 }  // namespace
 
 // ---- window seam ----
@@ -81,10 +79,10 @@ void openList(std::string_view id, Rect r, const std::vector<std::string>& items
     DropDown& list = uiState().dropDown;
     float widest = 0;
     for (const std::string& item : items) widest = std::max(widest, textWidth(kRegular14, item));
-    const float width = std::max(r.width, widest + scaled(36));
-    const float height = scaled(30 * static_cast<float>(items.size()) + 8);
-    float top = r.y + r.height + scaled(4);
-    const float above = r.y - scaled(4) - height;
+    const float width = std::max(r.width, widest + sc(36));
+    const float height = sc(30 * static_cast<float>(items.size()) + 8);
+    float top = r.y + r.height + sc(4);
+    const float above = r.y - sc(4) - height;
     if (top + height > static_cast<float>(inputCalls().screenHeight()) && above > 0) top = above;
     list.rect = snap({r.x, top, width, height});
     list.items = items;
@@ -117,25 +115,25 @@ int selectBox(std::string_view id, Rect r, const std::vector<std::string>& items
     }
 
     if (isHovered(r)) {
-        ui.input.wantedCursor = 4;
+        ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
         if (takeClick()) openList(id, r, items);
     }
 
     if (ui.drawing) {
         const Color outline = list.open && list.owner == id ? kAccent : kLine;
         Rect box = r;
-        drawRoundedBox(box, scaled(8), outline, kWindowBg);
+        drawRoundedBox(box, sc(8), outline, kWindowBg);
         // A clip costs a flush of the whole drawing batch: only a text too long for the box gets one.
-        const Rect textBox{r.x, r.y, r.width - scaled(24), r.height};
-        const bool overflows = scaled(11) + textWidth(kRegular14, shown) > textBox.width;
+        const Rect textBox{r.x, r.y, r.width - sc(24), r.height};
+        const bool overflows = sc(11) + textWidth(kRegular14, shown) > textBox.width;
         if (overflows) pushClip(textBox);
-        drawCalls().textRun(kRegular14, shown, r.x + scaled(11), r.y + r.height / 2, kTextPrimary, 0);
+        drawCalls().textRun(kRegular14, shown, r.x + sc(11), r.y + r.height / 2, kTextPrimary, 0);
         if (overflows) popClip();
-        const float cx = r.x + r.width - scaled(15);
-        const float cy = r.y + r.height / 2 + scaled(2.5f);
-        const float arm = scaled(4);
-        drawCalls().line({cx - arm, cy - arm}, {cx, cy}, scaled(1.5f), kTextSecondary);
-        drawCalls().line({cx, cy}, {cx + arm, cy - arm}, scaled(1.5f), kTextSecondary);
+        const float cx = r.x + r.width - sc(15);
+        const float cy = r.y + r.height / 2 + sc(2.5f);
+        const float arm = sc(4);
+        drawCalls().line({cx - arm, cy - arm}, {cx, cy}, sc(1.5f), kTextSecondary);
+        drawCalls().line({cx, cy}, {cx + arm, cy - arm}, sc(1.5f), kTextSecondary);
     }
     return result;
 }
@@ -166,7 +164,7 @@ bool textField(EditBuffer& b, Rect r, std::string_view placeholder, float inset,
     const float tx = r.x + inset;
 
     if (isHovered(r)) {
-        ui.input.wantedCursor = 2;
+        ui.input.wantedCursor = MOUSE_CURSOR_IBEAM;
         if (takeClick()) {
             ui.focused = &b;
             b.caret = b.text.empty() ? 0 : caretAtMouse(b, tx, ui.input.mouseX);
@@ -190,16 +188,16 @@ bool textField(EditBuffer& b, Rect r, std::string_view placeholder, float inset,
         }
 
         if (focused) {
-            Rect halo{r.x - scaled(3), r.y - scaled(3), r.width + scaled(6), r.height + scaled(6)};
-            drawRoundedBox(halo, scaled(11), kFocusHalo, kNone, scaled(3));
+            Rect halo{r.x - sc(3), r.y - sc(3), r.width + sc(6), r.height + sc(6)};
+            drawRoundedBox(halo, sc(11), kFocusHalo, kNone, sc(3));
         }
         Rect box = r;
-        drawRoundedBox(box, scaled(8), focused ? kAccent : kLine, kWindowBg);
+        drawRoundedBox(box, sc(8), focused ? kAccent : kLine, kWindowBg);
 
         // As in the select box: clip only what can run past the field.
         const float shownWidth = textWidth(kRegular14, b.text.empty() ? placeholder : std::string_view(b.text));
         const bool overflows = b.scroll > 0 || shownWidth > iw;
-        if (overflows) pushClip({tx - scaled(1), r.y, iw + scaled(2), r.height});
+        if (overflows) pushClip({tx - sc(1), r.y, iw + sc(2), r.height});
         const float centreY = r.y + r.height / 2;
         if (b.text.empty()) drawCalls().textRun(kRegular14, placeholder, tx, centreY, kPlaceholder, 0);
         drawCalls().textRun(kRegular14, b.text, tx - b.scroll, centreY, kTextPrimary, 0);

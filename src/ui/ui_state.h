@@ -63,10 +63,11 @@ struct InputSnapshot {
     std::vector<int> chars;         // characters typed this frame, in order
     std::vector<Keystroke> strokes; // the keys and characters together, in the order they came
     bool mouseFree = true;          // false while the mouse is over the open drop-down list
-    int wantedCursor = 0;           // 0 default, 2 text beam, 4 pointing hand
+    int wantedCursor = 0;           // a raylib MouseCursor: default, I-beam or pointing hand
 };
 
-inline constexpr int kPageCount = 4;  // Play, Console, Settings, Updates
+// The four pages, in the order of their tabs.
+enum Page : int { kPlayPage = 0, kConsolePage = 1, kSettingsPage = 2, kUpdatesPage = 3, kPageCount = 4 };
 
 struct UiState {
     // toolkit
@@ -93,6 +94,9 @@ struct UiState {
 };
 
 UiState& uiState();
+
+// A length of the layout (given at scale 1) in pixels: the one scaling helper.
+inline float sc(float length) { return length * uiState().scale; }
 
 // Puts a text in the notice box for kNoticeSeconds.
 void postNotice(UiState& ui, std::string text);

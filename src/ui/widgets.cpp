@@ -21,8 +21,6 @@ constexpr Color kNone{0, 0, 0, 0};
 constexpr Color kThumb{42, 42, 48, 255};
 constexpr Color kThumbLit{58, 58, 65, 255};
 
-float scaled(float length) { return length * uiState().scale; }
-
 bool sameColour(Color a, Color b) { return a.r == b.r && a.g == b.g && a.b == b.b && a.a == b.a; }
 
 // Disabled widgets keep their colours at two fifths of the alpha, truncated (255 -> 102).
@@ -157,22 +155,22 @@ ButtonColours buttonColours(int style, bool hovered) {
 }  // namespace
 
 float buttonWidth(std::string_view label) {
-    return roundHalfAway(textWidth(kRegular14, label) + scaled(30));
+    return roundHalfAway(textWidth(kRegular14, label) + sc(30));
 }
 
 bool button(float x, float y, std::string_view label, int style, bool enabled) {
     UiState& ui = uiState();
     const float x0 = roundHalfAway(x);
     const float y0 = roundHalfAway(y);
-    Rect box{x0, y0, roundHalfAway(x + buttonWidth(label)) - x0, roundHalfAway(y + scaled(39)) - y0};
+    Rect box{x0, y0, roundHalfAway(x + buttonWidth(label)) - x0, roundHalfAway(y + sc(kControlHeight)) - y0};
     const bool hovered = enabled && isHovered(box);
-    if (hovered) ui.input.wantedCursor = 4;
+    if (hovered) ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
     if (ui.drawing) {
         ButtonColours colours = buttonColours(style, hovered);
         if (!enabled) colours = {faded(colours.fill), faded(colours.outline), faded(colours.label)};
         const float centreY = y0 + box.height / 2;
-        drawRoundedBox(box, scaled(8), colours.outline, colours.fill);
-        drawCalls().textRun(kRegular14, label, x0 + scaled(15), centreY, colours.label, 0);
+        drawRoundedBox(box, sc(8), colours.outline, colours.fill);
+        drawCalls().textRun(kRegular14, label, x0 + sc(15), centreY, colours.label, 0);
     }
     return hovered && takeClick();
 }
@@ -199,21 +197,21 @@ struct DrawingFlagGuard {
 float card(float x, float y, float width, std::string_view title, const CardContent& content, Color outline,
            Color titleColour, bool largeTitle) {
     UiState& ui = uiState();
-    const float pad = scaled(19);
+    const float pad = sc(19);
 
     auto body = [&]() -> float {
-        float top = scaled(17);
+        float top = sc(17);
         if (!title.empty()) {
-            const float lineHeight = scaled(largeTitle ? 21 : 16.5f);
+            const float lineHeight = sc(largeTitle ? 21 : 16.5f);
             if (ui.drawing) {
-                const float centreY = y + scaled(17) + lineHeight / 2;
+                const float centreY = y + sc(17) + lineHeight / 2;
                 if (largeTitle)
                     drawCalls().textRun(kSemibold14, title, x + pad, centreY, titleColour, 0);
                 else
                     drawCalls().textRun(kSemibold11, asciiUpper(title), x + pad, centreY, titleColour,
                                         roundHalfAway(ui.scale));
             }
-            top += scaled(12) + lineHeight;
+            top += sc(12) + lineHeight;
         }
         const float used = content ? content(x + pad, y + top, width - 2 * pad) : 0;
         return used + top + pad;
@@ -231,7 +229,7 @@ float card(float x, float y, float width, std::string_view title, const CardCont
     if (visible) {
         ui.drawing = true;
         Rect box{x, y, width, height};
-        drawRoundedBox(box, scaled(12), outline, kCardFill);
+        drawRoundedBox(box, sc(12), outline, kCardFill);
         body();  // its height must match the measuring pass; the measured one is what counts
     }
     return height;
@@ -250,10 +248,10 @@ void scrollbar(std::string_view id, Rect viewport, float contentHeight, float& o
         return;
     }
 
-    const float thumbHeight = std::max(viewport.height * viewport.height / contentHeight, scaled(30));
+    const float thumbHeight = std::max(viewport.height * viewport.height / contentHeight, sc(30));
     const float track = viewport.height - thumbHeight;
-    const Rect thumb = snap({viewport.x + viewport.width - scaled(10), viewport.y + offset * track / range,
-                             scaled(10), thumbHeight});
+    const Rect thumb = snap({viewport.x + viewport.width - sc(10), viewport.y + offset * track / range,
+                             sc(10), thumbHeight});
     const bool hovered = isHovered(thumb);
 
     if (ui.active == id) {
@@ -269,8 +267,8 @@ void scrollbar(std::string_view id, Rect viewport, float contentHeight, float& o
 
     // Drawn where the offset stood when the frame began; a drag shows on the next frame.
     const Color colour = (ui.active == id || hovered) ? kThumbLit : kThumb;
-    Rect bar{thumb.x + scaled(2), thumb.y + scaled(2), thumb.width - scaled(4), thumb.height - scaled(4)};
-    drawRoundedBox(bar, scaled(3), kNone, colour);
+    Rect bar{thumb.x + sc(2), thumb.y + sc(2), thumb.width - sc(4), thumb.height - sc(4)};
+    drawRoundedBox(bar, sc(3), kNone, colour);
 }
 
 }  // namespace vlr

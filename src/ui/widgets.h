@@ -36,6 +36,9 @@ inline constexpr Color kPlaceholder{85, 85, 93, 255};
 inline constexpr Color kPlayDisabled{93, 93, 102, 255};
 inline constexpr Color kWhite{255, 255, 255, 255};
 
+// ---- layout lengths (at scale 1; sc() turns them into pixels) ----
+inline constexpr float kControlHeight = 39;   // buttons, text fields and select boxes
+
 // ---- geometry ----
 float roundHalfAway(float value);
 Rect snap(Rect r);

@@ -262,7 +262,7 @@ TEST_F(InputTest, TextFieldClickPlacesCaretByHalfGlyphs) {
         EXPECT_EQ(uiState().focused, &b);
         EXPECT_FALSE(uiState().input.leftClick);
     }
-    EXPECT_EQ(uiState().input.wantedCursor, 2);
+    EXPECT_EQ(uiState().input.wantedCursor, MOUSE_CURSOR_IBEAM);
 
     // The walk starts at the scrolled pen position.
     b.scroll = 10;

@@ -273,7 +273,7 @@ TEST_F(PlayTest, FieldsTheUserIsWorkingOnAreLeftAlone) {
 TEST_F(PlayTest, PlayAndStop) {
     useState(R"({"ready": "true"})");
     clickIn(playSection, 300, 30);
-    EXPECT_EQ(uiState().input.wantedCursor, 0);
+    EXPECT_EQ(uiState().input.wantedCursor, MOUSE_CURSOR_DEFAULT);
     useState(R"({"ready": true, "running": "Game"})");
     clickIn(playSection, 300, 30);
     EXPECT_TRUE(taken().empty());
@@ -281,7 +281,7 @@ TEST_F(PlayTest, PlayAndStop) {
 
     useState(R"({"ready": true})");
     clickIn(playSection, 300, 30);
-    EXPECT_EQ(uiState().input.wantedCursor, 4);
+    EXPECT_EQ(uiState().input.wantedCursor, MOUSE_CURSOR_POINTING_HAND);
     std::vector<Command> sent = taken();
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(sent[0].action + sent[0].body, "stop{}");

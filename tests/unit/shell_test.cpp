@@ -254,7 +254,7 @@ TEST(TakeInputTest, QueuedInputMovesIntoTheSnapshotAndClears) {
     queueInput(shell, {PendingInput::kButton, 3});
     shell.scrollAccumulator = -2.5f;
     ui.input.mouseFree = false;
-    ui.input.wantedCursor = 4;
+    ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
     ui.input.keys = {65};
     takeInput(ui, shell);
     EXPECT_TRUE(ui.input.pressed[0]);
@@ -263,7 +263,7 @@ TEST(TakeInputTest, QueuedInputMovesIntoTheSnapshotAndClears) {
     EXPECT_FALSE(ui.input.pressed[1]);
     EXPECT_EQ(ui.input.wheel, -2.5f);
     EXPECT_TRUE(ui.input.mouseFree);
-    EXPECT_EQ(ui.input.wantedCursor, 0);
+    EXPECT_EQ(ui.input.wantedCursor, MOUSE_CURSOR_DEFAULT);
     EXPECT_TRUE(ui.input.keys.empty());
     EXPECT_TRUE(shell.pending.empty());
     EXPECT_EQ(shell.scrollAccumulator, 0);

@@ -185,7 +185,7 @@ TEST_F(ButtonTest, OnlyFirstHoveredTakesTheClick) {
     mouseAt(15, 15, true);
     EXPECT_TRUE(button(10, 10, "Install", kPrimary));
     EXPECT_FALSE(button(12, 12, "Install", kSecondary));  // overlaps, but the click is gone
-    EXPECT_EQ(uiState().input.wantedCursor, 4);
+    EXPECT_EQ(uiState().input.wantedCursor, MOUSE_CURSOR_POINTING_HAND);
 
     mouseAt(500, 500, true);
     EXPECT_FALSE(button(10, 10, "Install", kPrimary));
@@ -224,7 +224,7 @@ TEST_F(ButtonTest, DisabledNeverReactsAndIsFaded) {
     mouseAt(15, 15, true);
     EXPECT_FALSE(button(10, 10, "Uninstall", kSecondary, false));
     EXPECT_TRUE(uiState().input.leftClick);
-    EXPECT_EQ(uiState().input.wantedCursor, 0);
+    EXPECT_EQ(uiState().input.wantedCursor, MOUSE_CURSOR_DEFAULT);
     ASSERT_EQ(drawn().size(), 3u);  // fill, outline, label
     for (const DrawnCall& call : drawn()) EXPECT_EQ(call.colour.a, 102) << call.kind;
     EXPECT_TRUE(sameColour(drawnOf("fill")[0].colour, Color{24, 24, 27, 102}));  // normal, not hovered
