@@ -24,8 +24,7 @@
 #include "link/state.h"
 #include "shell/shell.h"
 
-// The test helper that starts the demo launcher; shared rather than copied.
-#include "../tests/unit/demo_peer.cpp"
+#include "demo_peer.h"
 
 namespace {
 

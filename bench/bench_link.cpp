@@ -18,8 +18,7 @@
 #include "link/link.h"
 #include "link/state.h"
 
-// The test helper that starts the demo launcher; shared rather than copied.
-#include "../tests/unit/demo_peer.cpp"
+#include "demo_peer.h"
 
 namespace {
 
