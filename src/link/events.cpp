@@ -19,9 +19,6 @@ namespace {
 
 constexpr std::uint32_t kEventsTimeoutMs = 10000;  // the launcher sends at least this often
 constexpr std::size_t kMaxHead = 65536;
-// One event carries a burst of console output, rarely more than a few hundred kilobytes; a
-// stream that never ends its event is dropped rather than allowed to fill memory.
-constexpr std::size_t kMaxEvent = 64u << 20;
 constexpr std::string_view kHeadEnd = "\r\n\r\n";
 constexpr std::string_view kStatusOk = "HTTP/1.1 200";
 constexpr std::string_view kEventEnd = "\n\n";
@@ -63,7 +60,7 @@ bool EventStreamParser::feed(const char* data, std::size_t size) {
         from = eventStart;
     }
     buffer.erase(0, eventStart);
-    return buffer.size() <= kMaxEvent;
+    return buffer.size() <= kMaxEventBytes;
 }
 
 // ---- stream ----

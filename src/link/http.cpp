@@ -15,8 +15,6 @@ namespace vlr {
 namespace {
 
 constexpr std::size_t kReceiveBufferSize = 16384;
-// Answers are tens of kilobytes; a peer that sends without end must not take all memory.
-constexpr std::size_t kMaxAnswer = 64u << 20;
 constexpr std::string_view kHeadEnd = "\r\n\r\n";
 constexpr std::string_view kStatusOk = "HTTP/1.1 200";
 
@@ -64,7 +62,7 @@ Json post(const Link& link, std::string_view action, std::string_view body, std:
     bool tooLong = false;
     exchange(link.port, request, timeoutMs, [&answer, &tooLong](const char* data, std::size_t size) {
         answer.append(data, size);
-        tooLong = answer.size() > kMaxAnswer;
+        tooLong = answer.size() > kMaxAnswerBytes;
         return !tooLong;
     });
     const std::size_t headEnd = answer.find(kHeadEnd);

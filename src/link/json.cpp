@@ -7,9 +7,9 @@
 *******************************************************************************************/
 #include "link/json.h"
 
+#include <deque>
 #include <limits>
 #include <utility>
-#include <vector>
 
 namespace vlr {
 
@@ -25,11 +25,11 @@ constexpr unsigned char kToken = 2;
 struct ByteClasses {
     unsigned char of[256] = {};
     constexpr ByteClasses() {
-        of['\t'] = of['\n'] = of['\r'] = of[' '] = kSpace;
+        for (unsigned char c : {'\t', '\n', '\r', ' '}) of[c] = kSpace;
         for (int c = '0'; c <= '9'; ++c) of[c] = kToken;
         for (int c = 'a'; c <= 'z'; ++c) of[c] = kToken;
         for (int c = 'A'; c <= 'Z'; ++c) of[c] = kToken;
-        of['+'] = of['-'] = of['.'] = kToken;
+        for (unsigned char c : {'+', '-', '.'}) of[c] = kToken;
     }
 };
 constexpr ByteClasses kClasses;
@@ -90,22 +90,29 @@ inline const char* findStringStop(const char* pos, const char* end) {
 // ---- values ----
 
 // Children are gathered on a stack shared by the whole parse and moved into their container
-// once, at its final size: growing each container's own vector would allocate and move
-// every child several times. A container's children sit above the stack height it found
-// when it began; nested containers have taken theirs off by the time it ends. The stack lives
-// for one parse: a thread_local one would save a few allocations, but thread-local objects
-// with destructors crash at thread exit in the mingw-w64 build.
+// once, at its final size: growing each container's own list would allocate and move every
+// child several times. A container's children sit above the stack height it found when it
+// began; nested containers have taken theirs off by the time it ends. The stacks are deques,
+// which grow in small blocks: a doubling vector would hold up to twice the children it needs
+// at the moment they are moved out. The stacks live for one parse: thread-local ones would
+// save a few allocations, but thread-local objects with destructors crash at thread exit in
+// the mingw-w64 build.
 struct Scratch {
-    std::vector<std::pair<std::string, Json>> members;
-    std::vector<Json> items;
+    std::deque<std::pair<std::string, Json>> members;
+    std::deque<Json> items;
 };
 
 template <typename T>
-void takeChildren(std::vector<T>& stack, std::size_t base, std::vector<T>& into) {
+void takeChildren(std::deque<T>& stack, std::size_t base, JsonList<T>& into) {
     into.reserve(stack.size() - base);
     for (std::size_t i = base; i < stack.size(); ++i) into.push_back(std::move(stack[i]));
     stack.resize(base);
 }
+
+// A value nested too deeply is not read at all: the cursor stays on it. In well-formed text
+// that byte starts the value, so the enclosing container ends there; it must not go on after
+// a comma either, or every comma at the limit would cost a node while consuming one byte.
+inline bool beyondDepth(int depth) { return depth > kJsonMaxDepth; }
 
 Json parseValue(JsonCursor& cursor, int depth, Scratch& scratch);
 
@@ -128,6 +135,7 @@ Json parseObject(JsonCursor& cursor, int depth, Scratch& scratch) {
         ++cursor.pos;
         Json value = parseValue(cursor, depth + 1, scratch);
         scratch.members.emplace_back(std::move(key), std::move(value));
+        if (beyondDepth(depth + 1)) break;
         skipSpace(cursor);
         if (cursor.pos >= cursor.end || *cursor.pos != ',') break;
         ++cursor.pos;
@@ -150,6 +158,7 @@ Json parseArray(JsonCursor& cursor, int depth, Scratch& scratch) {
     for (;;) {
         Json item = parseValue(cursor, depth + 1, scratch);
         scratch.items.push_back(std::move(item));
+        if (beyondDepth(depth + 1)) break;
         skipSpace(cursor);
         if (cursor.pos >= cursor.end || *cursor.pos != ',') break;
         ++cursor.pos;
@@ -185,7 +194,7 @@ Json parseToken(JsonCursor& cursor) {
 
 Json parseValue(JsonCursor& cursor, int depth, Scratch& scratch) {
     skipSpace(cursor);
-    if (cursor.pos >= cursor.end || depth > kJsonMaxDepth) return Json{};
+    if (cursor.pos >= cursor.end || beyondDepth(depth)) return Json{};
     switch (*cursor.pos) {
         case '{': ++cursor.pos; return parseObject(cursor, depth, scratch);
         case '[': ++cursor.pos; return parseArray(cursor, depth, scratch);

@@ -68,6 +68,11 @@ inline constexpr const char* kNoAnswer = "The launcher does not answer.";
 inline constexpr std::uint32_t kProbeTimeoutMs = 5000;
 inline constexpr std::uint32_t kCommandTimeoutMs = 120000;
 
+// Answers are tens of kilobytes. A longer one is refused as no answer: reading and parsing it
+// costs up to about 58 bytes per byte, and several can be under way at once (the command
+// queue, the file dialogs, the event stream), which must stay well under 256 MiB together.
+inline constexpr std::size_t kMaxAnswerBytes = 1u << 20;
+
 platform::Socket openSocket(std::uint32_t timeoutMs);
 
 // Called with each received chunk; returning false ends the connection.
@@ -98,7 +103,7 @@ std::optional<WindowArgs> parseWindowArgs(int argc, const char* const* argv);
 std::string usageLine(int argc, const char* const* argv);
 
 std::string sessionName(std::string_view scriptPath);       // "vlr-launcher-window-" + FNV-1a
-std::string sessionFilePath(std::string_view sessionName);  // in the temp folder
+std::string sessionFilePath(std::string_view sessionName);  // in platform::sessionFolder()
 
 bool readSession(Link& link, const std::string& sessionFile);
 int freePort();
@@ -118,6 +123,10 @@ LauncherFound findOrStartLauncher(Link& link, const WindowArgs& args, const std:
                                   platform::Process& process);
 
 // ---- events ----
+
+// One event carries a burst of console output, rarely more than a few hundred kilobytes; a
+// stream whose event grows past this is dropped rather than allowed to fill memory.
+inline constexpr std::size_t kMaxEventBytes = 1u << 20;
 
 // Cuts the stream into events; one per connection. Feeds on-connect and message callbacks.
 struct EventStreamParser {

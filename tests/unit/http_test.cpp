@@ -143,9 +143,12 @@ TEST(Http, AnswerArrivingInManySmallPiecesIsWhole) {
     EXPECT_EQ(asText(get(postTo(server), "text")).size(), text.size());
 }
 
-TEST(Http, EndlessAnswerIsCutOff) {
-    FakeServer server({"HTTP/1.1 200 OK\r\n\r\n\"" + std::string(65u << 20, 'z')});
-    EXPECT_TRUE(isNoAnswer(postTo(server)));
+TEST(Http, AnswersAreTakenUpToTheCap) {
+    const std::string head = "HTTP/1.1 200 OK\r\n\r\n\"";
+    FakeServer largest({head + std::string(kMaxAnswerBytes - head.size(), 'z')});
+    EXPECT_EQ(postTo(largest).text.size(), kMaxAnswerBytes - head.size());
+    FakeServer endless({head + std::string(kMaxAnswerBytes + (4u << 20), 'z')});
+    EXPECT_TRUE(isNoAnswer(postTo(endless)));
 }
 
 TEST(Http, OnlyACompleteHttp11OkAnswerCounts) {

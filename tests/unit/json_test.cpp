@@ -154,6 +154,16 @@ TEST(Json, NestingStopsAtDepth64) {
     EXPECT_TRUE(innermost(cut).second->isNull());
     EXPECT_EQ(rest, 66u);  // nothing was consumed from the value at depth 65 on
 
+    // At the limit a comma does not go on to another unread value: each would cost a node
+    // for one byte of input.
+    const Json commas = parseJson(std::string(65, '[') + ",,,,]");
+    const Json* last = &commas;
+    for (int level = 0; level < 64; ++level) last = &last->items[0];
+    EXPECT_EQ(last->items.size(), 1u);
+    const Json member = parseRest(std::string(64, '[') + "{\"a\": [1], \"b\": 2}", rest);
+    EXPECT_EQ(innermost(member).first, 64);
+    EXPECT_EQ(rest, 12u);
+
     // Hostile depth costs nothing: the recursion never goes past the limit.
     const Json hostile = parseJson(std::string(1000000, '['));
     EXPECT_TRUE(hostile.isArray());
@@ -203,6 +213,28 @@ TEST(Json, QuoteJsonEscapesOnlyWhatItMust) {
     std::string all;
     for (int c = 0; c < 256; ++c) all.push_back(static_cast<char>(c));
     EXPECT_EQ(parseJson(quoteJson(all)).text, all);
+}
+
+TEST(Json, ValuesCopyDeepAndListsGrowSafely) {
+    Json original = parseJson(R"({"a": [1, {"b": "x"}], "c": []})");
+    Json copy = original;
+    copy.members[0].second.items[1].members[0].second.text = "changed";
+    EXPECT_EQ(asText(get(at(get(original, "a"), 1), "b")), "x");
+    EXPECT_EQ(asText(get(at(get(copy, "a"), 1), "b")), "changed");
+
+    // An element appended from the list itself survives the list's growth.
+    Json list;
+    list.kind = JsonKind::Array;
+    list.items.push_back(number("1"));
+    for (int i = 0; i < 40; ++i) list.items.push_back(list.items.back());
+    ASSERT_EQ(list.items.size(), 41u);
+    for (const Json& item : list.items) EXPECT_EQ(item.text, "1");
+
+    Json moved = std::move(copy);
+    EXPECT_TRUE(copy.members.empty());  // a moved-from list is empty
+    copy = moved;
+    EXPECT_EQ(copy.members.size(), 2u);
+    EXPECT_EQ(asText(get(at(get(copy, "a"), 1), "b")), "changed");
 }
 
 TEST(Json, ErrorAnswers) {
