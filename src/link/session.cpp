@@ -77,8 +77,9 @@ std::string sessionName(std::string_view scriptPath) {
 }
 
 std::string sessionFilePath(std::string_view sessionName) {
-    // An empty temp folder leaves the bare file name, relative to the current folder.
-    return platform::tempFolder() + std::string(sessionName) + ".json";
+    // An empty folder leaves the bare file name, relative to the current folder. Window mode
+    // refuses to start when the folder is refused, before it gets here.
+    return platform::sessionFolder().path + std::string(sessionName) + ".json";
 }
 
 bool readSession(Link& link, const std::string& sessionFile) {

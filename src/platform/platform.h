@@ -31,6 +31,18 @@ std::optional<std::string> getEnv(const std::string& name);
 // can be found (callers then fall back to a bare file name).
 std::string tempFolder();
 
+// The folder that holds the session file and the instance lock, ending in a separator. Only
+// this user may write there: on Windows the temporary folder (per user there, possibly empty
+// as above); on POSIX $XDG_RUNTIME_DIR when set, else a folder of ours under the shared
+// temporary folder, created with mode 0700. A folder that is not a real directory owned by
+// this user and closed to everyone else is refused: `path` is then empty and `problem` says
+// why, in words for the user.
+struct PrivateFolder {
+    std::string path;
+    std::string problem;
+};
+PrivateFolder sessionFolder();
+
 // The separator this system writes between path components ('\\' or '/').
 char pathSeparator();
 
@@ -116,7 +128,8 @@ public:
     void release();
 };
 
-// Named mutex "Local\<name>" on Windows; flock on "<temp folder><name>.lock" on POSIX.
+// Named mutex "Local\<name>" on Windows; flock on "<session folder><name>.lock" on POSIX
+// (never first while the session folder is refused).
 InstanceLock takeInstanceLock(const std::string& name);
 
 // ---- user-facing odds and ends ----

@@ -85,6 +85,11 @@ int windowMode(int argc, const char* const* argv) {
     const std::optional<WindowArgs> args = parseWindowArgs(argc, argv);
     if (!args)
         return 1;
+    const platform::PrivateFolder folder = platform::sessionFolder();
+    if (!folder.problem.empty()) {
+        platform::showError("Velocrash Rebuilt", folder.problem);
+        return 1;
+    }
     const std::string name = sessionName(args->script);
     const std::string session = sessionFilePath(name);
     Link& link = theLink();

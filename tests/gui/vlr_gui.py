@@ -405,7 +405,8 @@ def send_delete_window(display, window):
 
 class Sandbox:
     """A temporary folder holding source/tools/launcher.py (and its modules and
-    logo); it is also the program's TMPDIR, so the session file lands here, and
+    logo); it is also the program's TMPDIR, so the session file lands in the
+    program's private folder here (XDG_RUNTIME_DIR is taken away), and
     the launcher's portable folder, so its work folder is <folder>/work."""
 
     def __init__(self, script_dir=None):
@@ -425,12 +426,13 @@ class Sandbox:
         env.update(TMPDIR=self.root, VLR_PORTABLE=self.root, VLR_DEMO_LOG=self.log,
                    VLR_TRACE_FRAMES="1")
         for name in ("VLR_DEMO_BROWSE", "VLR_DEMO_BROWSE_SAVES", "VLR_DEMO_BROWSE_DELAY",
-                     "PYTHONHOME", "PYTHONPATH"):
+                     "PYTHONHOME", "PYTHONPATH", "XDG_RUNTIME_DIR"):
             env.pop(name, None)
         return env
 
     def session_path(self, script=None):
-        return os.path.join(self.root, session_name(script or self.script) + ".json")
+        return os.path.join(self.root, "velocrash-rebuilt-%d" % os.geteuid(),
+                            session_name(script or self.script) + ".json")
 
     def session(self, path=None):
         """The session file's content, or None while there is none."""

@@ -11,8 +11,10 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
@@ -293,7 +295,65 @@ TEST(InstanceLock, OneHolderPerNameAcrossProcesses) {
     InstanceLock again = takeInstanceLock(name);
     EXPECT_TRUE(again.first) << "the child's lock ended with the child";
     if (!onWindows()) {
-        removeFile(tempFolder() + name + ".lock");
-        removeFile(tempFolder() + name + "-other.lock");
+        removeFile(sessionFolder().path + name + ".lock");
+        removeFile(sessionFolder().path + name + "-other.lock");
     }
+}
+
+// ---- the session folder ----
+
+TEST(SessionFolder, IsMadePrivateAndRefusedWhenOthersCouldUseIt) {
+    if (onWindows()) {
+        EXPECT_EQ(sessionFolder().path, tempFolder()) << "the temporary folder is per user there";
+        return;
+    }
+    const std::optional<std::string> runtime = getEnv("XDG_RUNTIME_DIR");
+    const std::optional<std::string> tmpdir = getEnv("TMPDIR");
+    const fs::path base = pathOf(tempFolder() + randomName("vlr-session-folder-test-"));
+    fs::create_directories(base);
+    removeEnv("XDG_RUNTIME_DIR");
+    setEnv("TMPDIR", utf8Of(base));
+
+    const PrivateFolder made = sessionFolder();
+    EXPECT_EQ(made.problem, "");
+    ASSERT_EQ(made.path.rfind(utf8Of(base / "velocrash-rebuilt-"), 0), 0u) << made.path;
+    ASSERT_EQ(made.path.back(), '/');
+    const fs::path ours = pathOf(made.path.substr(0, made.path.size() - 1));
+    EXPECT_EQ(fs::status(ours).permissions() & fs::perms::all, fs::perms::owner_all);
+    EXPECT_EQ(sessionFolder().path, made.path) << "found again as it was left";
+    EXPECT_TRUE(takeInstanceLock("vlr-lock-in-private-folder").first);
+
+    auto refusal = [] {
+        const PrivateFolder folder = sessionFolder();
+        EXPECT_EQ(folder.path, "");
+        EXPECT_FALSE(takeInstanceLock("vlr-lock-in-refused-folder").first) << "no lock in a refused folder";
+        return folder.problem;
+    };
+    fs::permissions(ours, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                              fs::perms::others_read | fs::perms::others_exec);
+    EXPECT_NE(refusal().find("is open to other users"), std::string::npos);
+
+    fs::remove_all(ours);
+    fs::create_directory(base / "elsewhere");
+    fs::permissions(base / "elsewhere", fs::perms::owner_all);
+    fs::create_directory_symlink(base / "elsewhere", ours);
+    EXPECT_NE(refusal().find("is not a folder of its own"), std::string::npos);
+    fs::remove(ours);
+
+    fs::create_directory(ours);
+    fs::permissions(ours, fs::perms::owner_all);
+    const std::string chown = "chown 65534 '" + utf8Of(ours) + "' 2>/dev/null";
+    if (std::system(chown.c_str()) == 0) {  // only root may give a folder away
+        EXPECT_NE(refusal().find("belongs to another user"), std::string::npos);
+    }
+
+    const fs::path xdg = base / "runtime";
+    fs::create_directory(xdg);
+    fs::permissions(xdg, fs::perms::owner_all);
+    setEnv("XDG_RUNTIME_DIR", utf8Of(xdg));
+    EXPECT_EQ(sessionFolder().path, utf8Of(xdg) + "/");
+
+    if (runtime) setEnv("XDG_RUNTIME_DIR", *runtime); else removeEnv("XDG_RUNTIME_DIR");
+    if (tmpdir) setEnv("TMPDIR", *tmpdir); else removeEnv("TMPDIR");
+    fs::remove_all(base);
 }

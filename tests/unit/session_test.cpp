@@ -88,7 +88,7 @@ TEST(Session, NameIsTheHashOfThePathBytes) {
     EXPECT_NE(sessionName("C:\\games\\launcher.py"), sessionName("C:\\Games\\launcher.py"));
 
     const std::string name = sessionName("x");
-    EXPECT_EQ(sessionFilePath(name), platform::tempFolder() + name + ".json");
+    EXPECT_EQ(sessionFilePath(name), platform::sessionFolder().path + name + ".json");
 }
 
 TEST(Session, ReadsPortAndTokenAndOverwritesThemAlways) {

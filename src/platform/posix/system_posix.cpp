@@ -13,6 +13,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <utility>
 
 #include <fcntl.h>
@@ -74,6 +75,36 @@ std::string tempFolder() {
     }
     if (folder.back() != '/') folder += '/';
     return folder;
+}
+
+PrivateFolder sessionFolder() {
+    // The session file tells where the launcher listens and which token it takes; a folder that
+    // another user can write would let them point this window at a server of their own, or
+    // hold the instance lock. The shared /tmp is such a folder, so we keep our own inside it.
+    std::string folder;
+    const char* runtime = getenv("XDG_RUNTIME_DIR");
+    if (runtime != nullptr && runtime[0] != '\0') {
+        folder = runtime;
+    } else {
+        const std::string temp = tempFolder();
+        if (temp.empty()) return {{}, "There is no temporary folder (/tmp or TMPDIR) for the launcher's session."};
+        folder = temp + "velocrash-rebuilt-" + std::to_string(geteuid());
+        if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+            return {{}, "The folder " + folder + " for the launcher's session cannot be made: " +
+                            std::strerror(errno) + "."};
+    }
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    const std::string fix = " Remove it, or set XDG_RUNTIME_DIR to a folder that only you can use.";
+    struct stat info {};
+    if (lstat(folder.c_str(), &info) != 0)
+        return {{}, "The folder " + folder + " for the launcher's session cannot be read: " + std::strerror(errno) + "."};
+    if (!S_ISDIR(info.st_mode))
+        return {{}, "The folder " + folder + " for the launcher's session is not a folder of its own (a link or a file)." + fix};
+    if (info.st_uid != geteuid())
+        return {{}, "The folder " + folder + " for the launcher's session belongs to another user." + fix};
+    if ((info.st_mode & 077) != 0)
+        return {{}, "The folder " + folder + " for the launcher's session is open to other users." + fix};
+    return {folder + '/', {}};
 }
 
 char pathSeparator() { return '/'; }
@@ -257,10 +288,12 @@ void InstanceLock::release() {
 
 InstanceLock takeInstanceLock(const std::string& name) {
     InstanceLock lock;
-    std::string path = tempFolder() + name + ".lock";
+    const PrivateFolder folder = sessionFolder();
+    if (!folder.problem.empty()) return lock;
+    const std::string path = folder.path + name + ".lock";
     // Close-on-exec matters: a launcher that inherited the descriptor would hold the lock
     // after our window has gone.
-    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) return lock;
     int result;
     do {

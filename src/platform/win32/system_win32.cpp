@@ -101,6 +101,8 @@ std::string tempFolder() {
     return narrow(buffer);
 }
 
+PrivateFolder sessionFolder() { return {tempFolder(), {}}; }
+
 char pathSeparator() { return '\\'; }
 
 // ---- files ----
