@@ -54,6 +54,7 @@ bool EventStreamParser::feed(const char* data, std::size_t size) {
         const std::string_view event(buffer.data() + eventStart, separator - eventStart);
         if (event.substr(0, kDataPrefix.size()) == kDataPrefix) {
             Json message = parseJson(event.substr(kDataPrefix.size()));
+            messageBytes = event.size();
             if (onMessage) onMessage(std::move(message));
         }
         eventStart = separator + kEventEnd.size();
@@ -84,8 +85,8 @@ std::string eventsRequest(int port, std::string_view token) {
             act("state", "{}");
         });
     };
-    parser.onMessage = [&link](Json&& message) {
-        postUiTask(link, [message = std::move(message)] { handleMessage(message); });
+    parser.onMessage = [&link, &parser](Json&& message) {
+        postEventTask(link, parser.messageBytes, [message = std::move(message)] { handleMessage(message); });
     };
     const ChunkFn onChunk = [&parser](const char* data, std::size_t size) { return parser.feed(data, size); };
     for (;;) {

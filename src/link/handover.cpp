@@ -44,12 +44,28 @@ void setTheLink(Link* link) {
 
 // ---- hand-over ----
 
-void postUiTask(Link& link, UiTask task) {
-    std::lock_guard<std::mutex> hold(link.lock);
+namespace {
+
+// With the lock held.
+void appendUiTask(Link& link, UiTask task) {
     link.uiTasks.push_back(std::move(task));
     // Only while the window exists: after it is closed no thread may touch the window library.
     if (link.windowOpen && link.wakeFrame)
         link.wakeFrame();
+}
+
+}  // namespace
+
+void postUiTask(Link& link, UiTask task) {
+    std::lock_guard<std::mutex> hold(link.lock);
+    appendUiTask(link, std::move(task));
+}
+
+void postEventTask(Link& link, std::size_t bytes, UiTask task) {
+    std::unique_lock<std::mutex> hold(link.lock);
+    link.tasksTaken.wait(hold, [&link] { return link.pendingEventBytes < kMaxPendingEventBytes; });
+    link.pendingEventBytes += bytes;
+    appendUiTask(link, std::move(task));
 }
 
 void requestWake(Link& link, SteadyTime when) {
@@ -64,6 +80,8 @@ std::vector<UiTask> takeUiTasks(Link& link) {
     std::vector<UiTask> tasks;
     std::lock_guard<std::mutex> hold(link.lock);
     tasks.swap(link.uiTasks);
+    link.pendingEventBytes = 0;
+    link.tasksTaken.notify_all();
     return tasks;
 }
 

@@ -48,8 +48,10 @@ struct Link {
     std::mutex lock;                            // guards every field below
     std::condition_variable commandSignal;      // a command was queued
     std::condition_variable wakeSignal;         // the wake deadline moved earlier
+    std::condition_variable tasksTaken;         // the frame thread took the UI tasks
     std::deque<Command> commands;               // waiting for runCommands
     std::vector<UiTask> uiTasks;                // work handed to the frame thread
+    std::size_t pendingEventBytes = 0;          // event text carried by uiTasks
     SteadyTime wakeDeadline = SteadyTime::max();// when the frame loop must wake; max = none
     bool windowOpen = false;                    // true only while the window exists
     void (*wakeFrame)() = nullptr;              // posts an empty window event (set by the shell)
@@ -134,6 +136,7 @@ struct EventStreamParser {
     bool headSeen = false;
     std::function<void()> onConnect;
     std::function<void(Json&&)> onMessage;
+    std::size_t messageBytes = 0;  // size of the event text behind the message being delivered
 
     bool feed(const char* data, std::size_t size);  // the chunk callback; false ends the connection
     void reset() { buffer.clear(); headSeen = false; }
@@ -147,6 +150,15 @@ std::string eventsRequest(int port, std::string_view token);
 // ---- hand-over to the frame thread ----
 
 void postUiTask(Link& link, UiTask task);
+
+// Event text the UI tasks may carry before the event thread waits for the frame thread: a
+// launcher that writes faster than the window draws is slowed down to its pace instead of
+// filling memory with parsed events.
+inline constexpr std::size_t kMaxPendingEventBytes = 1u << 20;
+
+// postUiTask for a task carrying an event of `bytes` bytes of text; waits while the tasks not
+// yet taken carry kMaxPendingEventBytes or more.
+void postEventTask(Link& link, std::size_t bytes, UiTask task);
 void requestWake(Link& link, SteadyTime when);
 
 // Moves the pending UI tasks out (frame thread, at the start of a pass).

@@ -312,7 +312,8 @@ void frame() {
     // Before presenting: with event waiting, EndDrawing returns only when the next event comes,
     // and a test counting idle frames must see this one now.
     if (shell.traceFrames) {
-        std::fprintf(stderr, "frame %llu\n", static_cast<unsigned long long>(shell.framesDrawn));
+        std::fprintf(stderr, "frame %llu console %zu\n", static_cast<unsigned long long>(shell.framesDrawn),
+                     windowState().console.size());
         std::fflush(stderr);
     }
     EndDrawing();

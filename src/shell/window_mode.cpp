@@ -6,6 +6,7 @@
 *  window's set-up and the three background threads. The loop sleeps in raylib's event wait
 *  and wakes for input, handed-over work or a requested wake time.
 *******************************************************************************************/
+#include <cstdio>
 #include <system_error>
 #include <thread>
 
@@ -61,6 +62,14 @@ void runLoop(Link& link, WindowState& window) {
         followDisplayScale();
         frame();
     }
+}
+
+// VLR_TRACE_CONSOLE: the console as the window leaves it, one "console| " line each, for the
+// end-to-end tests that check what arrived and in which order.
+void traceConsole(const WindowState& window) {
+    if (!platform::getEnv("VLR_TRACE_CONSOLE")) return;
+    for (const std::string& line : window.console) std::fprintf(stderr, "console| %s\n", line.c_str());
+    std::fflush(stderr);
 }
 
 void closeWindow(Link& link) {
@@ -127,6 +136,7 @@ int windowMode(int argc, const char* const* argv) {
     EnableEventWaiting();
 
     runLoop(link, window);
+    traceConsole(window);
 
     // The launcher keeps running and is reused by the next window; the threads end with the
     // process.

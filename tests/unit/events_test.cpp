@@ -3,6 +3,8 @@
 *******************************************************************************************/
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include <chrono>
 #include <deque>
 #include <functional>
@@ -155,6 +157,32 @@ TEST(EventStream, AnEventThatNeverEndsIsDropped) {
     EXPECT_GT(fed, kMaxEventBytes - piece.size());
     EXPECT_LE(fed, kMaxEventBytes + piece.size());
     EXPECT_TRUE(recorder.messages.empty());
+}
+
+TEST(EventStream, AFastStreamWaitsForTheFrameThread) {
+    Link link;
+    std::atomic<int> posted{0};
+    const std::size_t event = kMaxPendingEventBytes / 2;
+    std::thread stream([&] {
+        for (int i = 0; i < 6; ++i) {
+            postEventTask(link, event, [] {});
+            ++posted;
+        }
+    });
+    auto settle = [&posted](int count) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (posted < count && std::chrono::steady_clock::now() < until) std::this_thread::yield();
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        return posted.load();
+    };
+    EXPECT_EQ(settle(2), 2) << "two events fill the allowance; the third waits";
+    EXPECT_EQ(takeUiTasks(link).size(), 2u);
+    EXPECT_EQ(settle(4), 4);
+    EXPECT_EQ(takeUiTasks(link).size(), 2u);
+    EXPECT_EQ(settle(6), 6);
+    stream.join();
+    postUiTask(link, [] {});  // other tasks never wait
+    EXPECT_EQ(takeUiTasks(link).size(), 3u);
 }
 
 TEST(EventStream, ResetStartsANewConnection) {

@@ -119,6 +119,22 @@ class EventHub:
             for q in self._queues:
                 q.put(data)
 
+    def emit_raw(self, data):
+        """Bytes for every open stream exactly as given, framing or not."""
+        with self._lock:
+            for q in self._queues:
+                q.put(data)
+
+    def wait_for_readers(self, backlog, deadline):
+        """Wait while some stream has more than `backlog` events not yet sent
+        (a flood goes as fast as the window reads, not faster)."""
+        while time.monotonic() < deadline:
+            with self._lock:
+                longest = max((q.qsize() for q in self._queues), default=0)
+            if longest <= backlog:
+                return
+            time.sleep(0.002)
+
     def drop_all(self):
         """Ask every stream to close; returns how many were open."""
         with self._lock:
@@ -253,6 +269,8 @@ class App:
         self.log_lock = threading.Lock()
         self.fail_lock = threading.Lock()
         self.fail_next = {}         # action -> error text of its next answer (test-fail-next)
+        self.stall_next = 0         # commands still to be held unanswered (test-stall-next)
+        self.answer_next = {}       # action -> raw bytes of its next answer (test-answer-next)
         self.tests = {
             "test-fail-next": self.test_fail_next,
             "test-exit": self.test_exit,
@@ -263,6 +281,10 @@ class App:
             "test-malformed": self.test_malformed,
             "test-status": self.test_status,
             "test-lines": self.test_lines,
+            "test-flood": self.test_flood,
+            "test-stall-next": self.test_stall_next,
+            "test-answer-next": self.test_answer_next,
+            "test-raw-event": self.test_raw_event,
             "browse": self.browse,
             "browse-saves": self.browse_saves,
         }
@@ -283,6 +305,8 @@ class App:
             token = headers.get("x-vlr-token", "").encode("latin-1")
             token_ok = hmac.compare_digest(token, self.token)
             self.log(action, body, token_ok)
+            if token_ok and self.misbehave(conn, action):
+                return
             if not token_ok:
                 answer = {"error": "This launcher refused the command: the access token is "
                                    "missing or wrong (the launcher serves another window)."}
@@ -440,6 +464,88 @@ class App:
                 raise ActionError('"state" must be true or false.')
             event["state"] = body["state"]
         self.hub.emit(event)
+        return {"ok": True}
+
+
+    # ---- test-only actions for a window that must survive its launcher ----
+
+    def misbehave(self, conn, action):
+        """Holds or garbles a command of the window as test-stall-next and
+        test-answer-next asked; True when the command got no ordinary answer."""
+        if action.startswith("test-"):
+            return False
+        with self.fail_lock:
+            stall = self.stall_next > 0
+            if stall:
+                self.stall_next -= 1
+            raw = None if stall else self.answer_next.pop(action, None)
+        if stall:
+            # Accepted and read, never answered: wait for the window to give up.
+            conn.settimeout(None)
+            try:
+                while conn.recv(4096):
+                    pass
+            except OSError:
+                pass
+            return True
+        if raw is not None:
+            conn.sendall(raw)
+            return True
+        return False
+
+    def test_flood(self, body):
+        """Console output as fast as the window takes it: "megabytes" of
+        numbered lines ("flood 00000001 xxx..."), "line_bytes" each, in events
+        of about 64 KiB, then the line "flood done"."""
+        total = int(int_member(body, "megabytes", 1, 4096)) * 1000 * 1000
+        width = int(body.get("line_bytes", 100)) if isinstance(body.get("line_bytes", 100), int) else 100
+        width = max(16, min(width, 60000))
+
+        def pour():
+            sent, number = 0, 0
+            deadline = time.monotonic() + 600
+            while sent < total and time.monotonic() < deadline:
+                lines, size = [], 0
+                while size < 65536 and sent + size < total:
+                    number += 1
+                    line = ("flood %08d " % number).ljust(width - 1, "x") + "\n"
+                    lines.append(line)
+                    size += len(line)
+                self.hub.wait_for_readers(8, deadline)
+                self.hub.emit({"lines": lines})
+                sent += size
+            self.hub.emit({"lines": ["flood done %d\n" % number]})
+        threading.Thread(target=pour, daemon=True).start()
+        return {"ok": True}
+
+    def test_stall_next(self, body):
+        """The next "count" commands of the window are accepted and read but
+        never answered."""
+        with self.fail_lock:
+            self.stall_next = int(int_member(body, "count", 0, 1000))
+        return {"ok": True}
+
+    def test_answer_next(self, body):
+        """The next command "action" is answered with the bytes "hex" (any
+        bytes at all: garbage, a cut head, bare line feeds) and closed."""
+        action = body_text(body, "action")
+        try:
+            raw = bytes.fromhex(body_text(body, "hex"))
+        except ValueError:
+            raise ActionError('"hex" must be hexadecimal digits.')
+        if not action:
+            raise ActionError('"action" must be a non-empty text.')
+        with self.fail_lock:
+            self.answer_next[action] = raw
+        return {"ok": True}
+
+    def test_raw_event(self, body):
+        """The bytes "hex" on every open event stream, exactly as given."""
+        try:
+            raw = bytes.fromhex(body_text(body, "hex"))
+        except ValueError:
+            raise ActionError('"hex" must be hexadecimal digits.')
+        self.hub.emit_raw(raw)
         return {"ok": True}
 
 
