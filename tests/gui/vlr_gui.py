@@ -431,8 +431,11 @@ class Sandbox:
         return env
 
     def session_path(self, script=None):
-        return os.path.join(self.root, "velocrash-rebuilt-%d" % os.geteuid(),
-                            session_name(script or self.script) + ".json")
+        # The program's private folder; made here as the program makes it, for tests that
+        # start a launcher before the program.
+        folder = os.path.join(self.root, "velocrash-rebuilt-%d" % os.geteuid())
+        os.makedirs(folder, mode=0o700, exist_ok=True)
+        return os.path.join(folder, session_name(script or self.script) + ".json")
 
     def session(self, path=None):
         """The session file's content, or None while there is none."""
