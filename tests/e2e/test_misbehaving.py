@@ -184,7 +184,7 @@ class MisbehavingLauncherTest(WindowTest):
             for round_ in range(restarts):
                 box.post("test-lines", {"lines": ["before restart %d\n" % round_]})
                 marked = time.monotonic()
-                wait_for(lambda: (last_console_count(program, marked) or 0) >= 1, 5,
+                wait_for(lambda: (last_console_count(program, marked) or 0) >= 1, 10,
                          "the line before the restart")
                 old = box.session()["pid"]
                 box.post("test-exit", {"code": 0})
