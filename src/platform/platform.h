@@ -9,6 +9,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,6 +23,23 @@ namespace vlr::platform {
 // Full path of the running program file, whole even past the classic 260-unit limit.
 // Empty when the system cannot tell.
 std::string programPath();
+
+// The read behind programPath: `read(buffer, size)` writes at most `size` units and returns
+// how many (-1 on failure). The system cuts an answer that does not fit without saying so, so a
+// full buffer means "maybe cut": the buffer doubles, from `first` units up to about a million.
+template <typename Char, typename Read>
+std::basic_string<Char> readGrowing(std::size_t first, Read read) {
+    for (std::size_t size = first; size <= (std::size_t{1} << 20); size *= 2) {
+        std::basic_string<Char> buffer(size, Char{});
+        const long long length = read(buffer.data(), size);
+        if (length < 0) return {};
+        if (static_cast<std::size_t>(length) < size) {
+            buffer.resize(static_cast<std::size_t>(length));
+            return buffer;
+        }
+    }
+    return {};
+}
 
 // Environment of this process; children started later inherit it.
 void setEnv(const std::string& name, const std::string& value);
@@ -62,6 +81,13 @@ bool readFile(const std::string& path, std::string& out);
 
 // Best effort; false when the file is still there afterwards.
 bool removeFile(const std::string& path);
+
+// A file, or a folder with everything in it (links are removed, never followed). True when
+// nothing is left at the path.
+bool removeTree(const std::string& path);
+
+// Creates the folder and any missing parents; true when it exists afterwards.
+bool makeFolders(const std::string& path);
 
 // ---- processes ----
 
@@ -111,6 +137,55 @@ ExitStatus pollExit(Process& process);
 // Fire and forget: start, close every handle, never wait. Failures are ignored by design.
 void startDetached(const std::vector<std::string>& args, const std::string& workFolder);
 
+// Full path of a program found on the search path; empty when there is none.
+std::string findProgram(const std::string& name);
+
+// ---- the runtime the launcher needs ----
+
+// True where the system supplies the interpreter and Git (the POSIX port uses python3 and git
+// from the search path); false where the program fetches its own (Windows).
+bool runtimeFromSystem();
+
+// Download progress: bytes received so far and the whole length (0 when the server gave none).
+using DownloadProgress = std::function<void(std::uint64_t received, std::uint64_t total)>;
+
+// Fetches `url` into the file `path` (replaced when present), bypassing any cached copy. True
+// when the transfer succeeded; what arrived is not judged here.
+bool downloadToFile(const std::string& url, const std::string& path, const DownloadProgress& progress);
+
+// SHA-256 of a file's bytes as 64 lower-case hexadecimal digits; empty when the file cannot be
+// read or no hashing is available.
+std::string sha256File(const std::string& path);
+
+// Unpacks the whole zip archive into `folder` with the system's archive tool (tar.exe in the
+// Windows system folder, bsdtar elsewhere), started in `workFolder`. Returns the tool's exit
+// code, -1 when it could not be started.
+int unpackArchive(const std::string& archive, const std::string& folder, const std::string& workFolder);
+
+// ---- first-start progress display ----
+
+// What the first-start worker shares with the progress window. The worker writes, the window
+// reads while painting; `changed` (set by the window before the worker starts) wakes it.
+struct ProgressBoard {
+    std::mutex lock;
+    std::string status = "Starting...";
+    std::uint64_t received = 0;  // download progress of the current component
+    std::uint64_t total = 0;     // 0: no length known, no bar
+    std::function<void()> changed;
+
+    void setStatus(const std::string& text);
+    // Moves the download bar; wakes the window at most a few times a second.
+    void setDownload(std::uint64_t got, std::uint64_t length);
+
+private:
+    std::int64_t lastWake_ = 0;  // steady-clock milliseconds of the last wake for the bar
+};
+
+// Shows the progress window, runs `work` on a thread of its own and returns its result once it
+// has finished and the window is gone. Without a window (none can be made) the work still
+// runs and is waited for.
+bool runWithProgressWindow(ProgressBoard& board, const std::function<bool()>& work);
+
 // ---- one instance per name ----
 
 // Held for as long as the object lives. `first` tells whether this process is the first holder.
@@ -134,7 +209,8 @@ InstanceLock takeInstanceLock(const std::string& name);
 
 // ---- user-facing odds and ends ----
 
-// Error message with no owner window (standard error on POSIX).
+// Error message with no owner window (on POSIX: standard error, and a small window in the
+// progress window's style when a display is there).
 void showError(const std::string& caption, const std::string& text);
 
 // Lets whichever process brings its window forward next take the foreground (a second start

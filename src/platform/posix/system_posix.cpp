@@ -32,16 +32,9 @@ namespace vlr::platform {
 
 std::string programPath() {
     // readlink does not say how long the target is: grow the buffer until the answer fits.
-    for (std::size_t size = 256; size <= (std::size_t{1} << 20); size *= 2) {
-        std::string buffer(size, '\0');
-        ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
-        if (n < 0) return {};
-        if (static_cast<std::size_t>(n) < buffer.size()) {
-            buffer.resize(static_cast<std::size_t>(n));
-            return buffer;
-        }
-    }
-    return {};
+    return readGrowing<char>(256, [](char* buffer, std::size_t size) -> long long {
+        return readlink("/proc/self/exe", buffer, size);
+    });
 }
 
 void setEnv(const std::string& name, const std::string& value) {
@@ -276,6 +269,44 @@ void startDetached(const std::vector<std::string>& args, const std::string& work
     }
 }
 
+std::string findProgram(const std::string& name) {
+    if (name.empty()) return {};
+    if (name.find('/') != std::string::npos) return access(name.c_str(), X_OK) == 0 ? name : std::string();
+    const char* path = getenv("PATH");
+    std::string folders = path != nullptr ? path : "/usr/local/bin:/usr/bin:/bin";
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t end = folders.find(':', start);
+        std::string folder = folders.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (folder.empty()) folder = ".";
+        std::string candidate = folder + "/" + name;
+        struct stat info {};
+        if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+        if (end == std::string::npos) return {};
+        start = end + 1;
+    }
+}
+
+bool runtimeFromSystem() { return true; }
+
+int unpackArchive(const std::string& archive, const std::string& folder, const std::string& workFolder) {
+    // bsdtar refuses entries that climb out with ".." or start at the root unless told -P,
+    // and it reads zip archives: the same tool Windows ships as tar.exe.
+    const std::vector<std::string> args = {"bsdtar", "-xf", archive, "-C", folder};
+    SpawnSetup setup(args, workFolder);  // keeps pointers into `args`
+    pid_t pid = setup.spawn();
+    if (pid <= 0) return -1;
+    int status = 0;
+    pid_t result;
+    do {
+        result = waitpid(pid, &status, 0);
+    } while (result < 0 && errno == EINTR);
+    if (result != pid) return -1;
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    return 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+}
+
 // ---- one instance per name ----
 
 void InstanceLock::release() {
@@ -312,9 +343,13 @@ InstanceLock takeInstanceLock(const std::string& name) {
 
 void allowForegroundHandOff() {}
 
+void showErrorWindow(const std::string& caption, const std::string& text);  // progress_posix.cpp
+
 void showError(const std::string& caption, const std::string& text) {
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
     std::fflush(stderr);
+    // Someone who started us from a file manager never sees standard error.
+    showErrorWindow(caption, text);
 }
 
 void useDarkTitleBar(void*) {}

@@ -44,13 +44,11 @@ static std::string narrow(const std::wstring& text) { return narrow(text.data(),
 
 std::string programPath() {
     // The result is cut to the buffer without saying so; a full buffer means "try bigger".
-    for (DWORD size = MAX_PATH; size <= 1u << 20; size *= 2) {
-        std::wstring buffer(size, L'\0');
-        DWORD length = GetModuleFileNameW(nullptr, buffer.data(), size);
-        if (length == 0) return {};
-        if (length < size) return narrow(buffer.data(), length);
-    }
-    return {};
+    std::wstring path = readGrowing<wchar_t>(MAX_PATH, [](wchar_t* buffer, std::size_t size) -> long long {
+        DWORD length = GetModuleFileNameW(nullptr, buffer, static_cast<DWORD>(size));
+        return length == 0 ? -1 : static_cast<long long>(length);
+    });
+    return narrow(path);
 }
 
 void setEnv(const std::string& name, const std::string& value) {

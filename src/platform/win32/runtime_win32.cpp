@@ -1,0 +1,147 @@
+/*******************************************************************************************
+*  runtime_win32.cpp — downloading, hashing and unpacking the first-start archives on Windows
+*
+*  The system's URL download service (cache entry dropped first, so no stale copy is used),
+*  CNG's SHA-256 over 64 KiB blocks, and the system's own tar.exe, which reads zip archives.
+*******************************************************************************************/
+#include "platform/platform.h"
+
+#include <climits>
+
+#include <windows.h>
+#include <bcrypt.h>
+#include <urlmon.h>
+#include <wininet.h>
+
+namespace vlr::platform {
+
+namespace {
+
+std::wstring widen(const std::string& text) {
+    if (text.empty() || text.size() > INT_MAX) return {};
+    int count = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (count <= 0) return {};
+    std::wstring wide(static_cast<std::size_t>(count), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), count);
+    return wide;
+}
+
+// Feeds the download service's progress reports to the caller; everything else is declined.
+class ProgressCallback final : public IBindStatusCallback {
+public:
+    explicit ProgressCallback(const DownloadProgress& progress) : progress_(progress) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** object) override {
+        if (object == nullptr) return E_POINTER;
+        if (IsEqualIID(id, IID_IUnknown) || IsEqualIID(id, IID_IBindStatusCallback)) {
+            *object = static_cast<IBindStatusCallback*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    // Lives on the caller's stack for the whole call: counting is only for form.
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+
+    HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding*) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetPriority(LONG*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE OnLowResource(DWORD) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG progressMax, ULONG status, LPCWSTR) override {
+        if (progress_ && (status == BINDSTATUS_DOWNLOADINGDATA || status == BINDSTATUS_ENDDOWNLOADDATA))
+            progress_(progress, progressMax);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OnStopBinding(HRESULT, LPCWSTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetBindInfo(DWORD*, BINDINFO*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnObjectAvailable(REFIID, IUnknown*) override { return S_OK; }
+
+private:
+    const DownloadProgress& progress_;
+};
+
+}  // namespace
+
+std::string findProgram(const std::string& name) {
+    std::wstring buffer(MAX_PATH, L'\0');
+    DWORD length = SearchPathW(nullptr, widen(name).c_str(), L".exe", static_cast<DWORD>(buffer.size()), buffer.data(),
+                               nullptr);
+    if (length == 0 || length >= buffer.size()) return {};
+    buffer.resize(length);
+    int count = WideCharToMultiByte(CP_UTF8, 0, buffer.data(), static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(count > 0 ? count : 0), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, buffer.data(), static_cast<int>(length), utf8.data(), count, nullptr, nullptr);
+    return utf8;
+}
+
+bool runtimeFromSystem() { return false; }
+
+bool downloadToFile(const std::string& url, const std::string& path, const DownloadProgress& progress) {
+    const std::wstring address = widen(url);
+    DeleteUrlCacheEntryW(address.c_str());
+    // The service wants COM on the calling thread; the worker thread has none of its own yet.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    ProgressCallback callback(progress);
+    const HRESULT result = URLDownloadToFileW(nullptr, address.c_str(), widen(path).c_str(), 0, &callback);
+    if (SUCCEEDED(com)) CoUninitialize();
+    return result == S_OK;
+}
+
+std::string sha256File(const std::string& path) {
+    HANDLE file = CreateFileW(widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return {};
+    BCRYPT_ALG_HANDLE algorithm = nullptr;
+    BCRYPT_HASH_HANDLE hash = nullptr;
+    bool good = BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0)) &&
+                BCRYPT_SUCCESS(BCryptCreateHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0));
+    static thread_local unsigned char block[65536];
+    while (good) {
+        DWORD got = 0;
+        if (!ReadFile(file, block, sizeof block, &got, nullptr)) {
+            good = false;
+        } else if (got == 0) {
+            break;
+        } else {
+            good = BCRYPT_SUCCESS(BCryptHashData(hash, block, got, 0));
+        }
+    }
+    unsigned char digest[32];
+    good = good && BCRYPT_SUCCESS(BCryptFinishHash(hash, digest, sizeof digest, 0));
+    if (hash != nullptr) BCryptDestroyHash(hash);
+    if (algorithm != nullptr) BCryptCloseAlgorithmProvider(algorithm, 0);
+    CloseHandle(file);
+    if (!good) return {};
+    static const char kHex[] = "0123456789abcdef";
+    std::string text;
+    for (unsigned char byte : digest) {
+        text += kHex[byte >> 4];
+        text += kHex[byte & 15];
+    }
+    return text;
+}
+
+int unpackArchive(const std::string& archive, const std::string& folder, const std::string& workFolder) {
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    // "<system>\tar.exe" -xf "<archive>" -C "<folder>": both paths may hold spaces.
+    std::wstring line = L"\"" + std::wstring(system) + L"\\tar.exe\" -xf \"" + widen(archive) + L"\" -C \"" +
+                        widen(folder) + L"\"";
+    const std::wstring work = widen(workFolder);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                        work.empty() ? nullptr : work.c_str(), &startup, &info))
+        return -1;
+    CloseHandle(info.hThread);
+    WaitForSingleObject(info.hProcess, INFINITE);
+    DWORD code = static_cast<DWORD>(-1);
+    if (!GetExitCodeProcess(info.hProcess, &code)) code = static_cast<DWORD>(-1);
+    CloseHandle(info.hProcess);
+    return static_cast<int>(code);
+}
+
+}  // namespace vlr::platform
