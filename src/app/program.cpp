@@ -1,16 +1,16 @@
 /*******************************************************************************************
 *  program.cpp — what the program does once the entry has its arguments
 *
-*  Started with "--python" and "--script" it goes straight into window mode (how the
-*  developers and the tests run it against the demo launcher). The start mode that lays out
-*  the portable installation comes later; until then a start without those arguments says so.
+*  A user starts the program without arguments: the start mode runs and never looks at the
+*  command line. Developers and tests start it with "--python" and "--script" to go straight
+*  into window mode against a launcher of their choice; its result code is then the exit code.
 *******************************************************************************************/
 #include <algorithm>
 #include <string>
 #include <vector>
 
 #include "app/app.h"
-#include "platform/platform.h"
+#include "app/start_mode.h"
 #include "shell/shell.h"
 
 namespace vlr {
@@ -23,10 +23,7 @@ int runProgram(const std::vector<std::string>& args) {
         for (const std::string& a : args) argv.push_back(a.c_str());
         return windowMode(static_cast<int>(argv.size()), argv.data());
     }
-    platform::showError("Velocrash Rebuilt",
-                        "This build cannot install the runtime yet. Start it with "
-                        "--python <python> --script <tools/launcher.py>.");
-    return 1;
+    return startMode(productStartCalls());
 }
 
 }  // namespace vlr

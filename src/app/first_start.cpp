@@ -1,0 +1,183 @@
+/*******************************************************************************************
+*  first_start.cpp — portable layout, installation check and the first-start worker
+*
+*  Sections: paths · components · installation check · worker
+*******************************************************************************************/
+#include "app/first_start.h"
+
+#include <filesystem>
+#include <fstream>
+
+namespace vlr {
+
+// ---- paths ----
+
+namespace {
+
+bool isSeparator(char c) {
+    return c == '\\' || c == '/';
+}
+
+bool isBareDrive(std::string_view path) {
+    return path.size() == 2 && path[1] == ':' &&
+           ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+}
+
+std::filesystem::path pathOf(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+}  // namespace
+
+std::string joinPath(std::string left, std::string_view right, char separator) {
+    if (!left.empty() && !isSeparator(left.back()) && !isBareDrive(left))
+        left += separator;
+    left += right;
+    return left;
+}
+
+std::string parentFolder(std::string_view path) {
+    std::size_t end = path.size();
+    while (end > 0 && !isSeparator(path[end - 1]))
+        --end;
+    if (end == 0)
+        return {};
+    // "C:\x" keeps "C:\" and "/x" keeps "/": a root is a folder of its own.
+    std::size_t cut = end - 1;
+    while (cut > 0 && isSeparator(path[cut - 1]))
+        --cut;
+    if (cut == 0 || isBareDrive(path.substr(0, cut)))
+        return std::string(path.substr(0, cut + 1));
+    return std::string(path.substr(0, cut));
+}
+
+std::string localPath(std::string_view tablePath) {
+    std::string path(tablePath);
+    for (char& c : path)
+        if (c == '\\')
+            c = platform::pathSeparator();
+    return path;
+}
+
+// ---- components ----
+
+const std::array<RuntimeComponent, 3> kRuntimeComponents = {{
+    {"Python", "python", "python\\pythonw.exe",
+     "https://www.python.org/ftp/python/3.12.10/python-3.12.10-embed-amd64.zip",
+     "4acbed6dd1c744b0376e3b1cf57ce906f9dc9e95e68824584c8099a63025a3c3"},
+    {"Git", "git", "git\\cmd\\git.exe",
+     "https://github.com/git-for-windows/git/releases/download/v2.56.0.windows.4/MinGit-2.56.0.4-64-bit.zip",
+     "e3bf78351fe777fba47ddee5950082f8a98bb0f02604fdc7ba3ee2cb68ffa877"},
+    {"Velocrash Rebuilt", "source", "source\\tools\\launcher.py",
+     "https://github.com/velocrash-rebuilt/velocrash-rebuilt/releases/latest/download/source.zip", ""},
+}};
+
+std::span<const RuntimeComponent> productComponents() {
+    std::span<const RuntimeComponent> all(kRuntimeComponents);
+    return platform::runtimeFromSystem() ? all.last(1) : all;
+}
+
+// ---- installation check ----
+
+InstallCheck checkInstallation(const std::string& portable, std::span<const RuntimeComponent> table) {
+    for (const RuntimeComponent& component : table) {
+        InstallCheck check;
+        check.path = joinPath(portable, localPath(component.marker));
+        check.complete = platform::fileExists(check.path);
+        if (check.complete != platform::Exists::Yes)
+            return check;
+    }
+    return {platform::Exists::Yes, {}};
+}
+
+// ---- worker ----
+
+std::string downloadErrorText(std::string_view name, std::string_view url) {
+    return "Could not download " + std::string(name) + ".\nCheck the Internet connection, then start again.\n\n" +
+           std::string(url);
+}
+
+std::string digestErrorText(std::string_view name) {
+    return "The download of " + std::string(name) + " is not the expected file. Nothing was installed from it.";
+}
+
+std::string unpackErrorText(std::string_view name, std::string_view folder) {
+    return "Could not unpack " + std::string(name) + " into\n" + std::string(folder);
+}
+
+bool looksLikeZip(const std::string& path) {
+    std::ifstream file(pathOf(path), std::ios::binary);
+    char head[4] = {};
+    if (!file.read(head, sizeof head))
+        return false;
+    // A local file header, or the end record of an archive with no entries.
+    return head[0] == 'P' && head[1] == 'K' &&
+           ((head[2] == 3 && head[3] == 4) || (head[2] == 5 && head[3] == 6));
+}
+
+void appendPythonPath(const std::string& pythonFolder) {
+    std::ofstream file(pathOf(joinPath(pythonFolder, "python312._pth")), std::ios::binary | std::ios::app);
+    file << "..\\source\\tools\r\n";
+}
+
+namespace {
+
+bool installComponent(const std::string& portable, const RuntimeComponent& component, platform::ProgressBoard& board,
+                      std::string& error) {
+    const std::string name(component.name);
+    board.setStatus("Downloading " + name + "...");
+
+    std::string url(component.url);
+    if (component.sha256.empty()) {
+        std::optional<std::string> override = platform::getEnv("VLR_SOURCE_URL");
+        if (override && !override->empty())
+            url = *override;
+    }
+
+    const std::string archive = joinPath(portable, std::string(component.folder) + ".zip.part");
+    const bool fetched = platform::downloadToFile(
+        url, archive, [&board](std::uint64_t got, std::uint64_t length) { board.setDownload(got, length); });
+    if (!fetched || !looksLikeZip(archive)) {
+        error = downloadErrorText(name, url);
+        platform::removeFile(archive);
+        return false;
+    }
+
+    if (!component.sha256.empty() && platform::sha256File(archive) != component.sha256) {
+        error = digestErrorText(name);
+        platform::removeFile(archive);
+        return false;
+    }
+
+    board.setStatus("Unpacking " + name + "...");
+    const std::string folder = joinPath(portable, component.folder);
+    platform::removeTree(folder);
+    platform::makeFolders(folder);
+    const int code = platform::unpackArchive(archive, folder, portable);
+    platform::removeFile(archive);
+
+    if (code != 0 || platform::fileExists(joinPath(portable, localPath(component.marker))) != platform::Exists::Yes) {
+        error = unpackErrorText(name, folder);
+        platform::removeTree(folder);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool installRuntime(const std::string& portable, std::span<const RuntimeComponent> table, platform::ProgressBoard& board,
+                    std::string& error) {
+    for (const RuntimeComponent& component : table) {
+        if (platform::fileExists(joinPath(portable, localPath(component.marker))) == platform::Exists::Yes)
+            continue;
+        if (!installComponent(portable, component, board, error))
+            return false;
+        // Only in the run that installed it, so the line is never added twice.
+        if (component.folder == "python")
+            appendPythonPath(joinPath(portable, component.folder));
+    }
+    return true;
+}
+
+}  // namespace vlr
