@@ -41,6 +41,12 @@ void writeFile(const std::string& path, const std::string& bytes) {
     std::ofstream(pathOf(path), std::ios::binary) << bytes;
 }
 
+// A folder the system refuses to answer about (rather than saying "not there"): a name too
+// long for any POSIX file system; on Windows, a name with characters no file may carry.
+std::string unanswerable(const std::string& folder) {
+    return joinPath(folder, platform::pathSeparator() == '\\' ? std::string("bad<|>name") : std::string(300, 'n'));
+}
+
 // A fresh portable folder inside a fresh parent (so "outside" can be checked too).
 struct Folder {
     std::string parent, portable;
@@ -178,8 +184,7 @@ TEST(RuntimeTable, CheckGoesInOrderAndReportsWhatItCannotTell) {
     writeFile(folder.at("git\\cmd\\git.exe"), "x");
     EXPECT_EQ(checkInstallation(folder.portable, kRuntimeComponents).complete, Exists::Yes);
 
-    // A folder name longer than any system allows: the system answers with an error, not "no".
-    const std::string tooLong = joinPath(folder.portable, std::string(300, 'n'));
+    const std::string tooLong = unanswerable(folder.portable);
     check = checkInstallation(tooLong, kRuntimeComponents);
     EXPECT_EQ(check.complete, Exists::Unknown);
     EXPECT_EQ(check.path, joinPath(tooLong, localPath("python\\pythonw.exe")));
@@ -406,9 +411,9 @@ TEST(StartMode, FailedFirstStartShowsItsErrorAndEnds) {
     EXPECT_TRUE(record.argv.empty()) << "window mode never runs";
 
     StartRecord unknown;
-    const std::string tooLong = joinPath(joinPath(folder.portable, std::string(300, 'n')), "Velocrash.exe");
-    EXPECT_EQ(startMode(fakeCalls(unknown, tooLong, 0)), 1);
+    const std::string bad = unanswerable(folder.portable);
+    EXPECT_EQ(startMode(fakeCalls(unknown, joinPath(bad, "Velocrash.exe"), 0)), 1);
     ASSERT_EQ(unknown.errors.size(), 1u);
-    EXPECT_NE(unknown.errors[0].find(std::string(300, 'n')), std::string::npos) << "names the path";
+    EXPECT_NE(unknown.errors[0].find(bad), std::string::npos) << "names the path";
     EXPECT_EQ(unknown.firstStarts, 0);
 }

@@ -1,0 +1,262 @@
+"""
++----------------------------------------------------------------------------+
+| test_first_start.py — the program started as a user starts it              |
+|                                                                            |
+| The program file is copied into an empty folder and started without       |
+| arguments. Its first start fetches source.zip (made from the demo          |
+| launcher) from a local server through VLR_SOURCE_URL, shows the progress   |
+| window, and opens the launcher window. Also: a second start without a      |
+| progress window, the result codes 3 (program file replaced) and 2 (no      |
+| display), and a failed first start (error window, exit code 1).            |
++----------------------------------------------------------------------------+
+"""
+
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+import zipfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "gui"))
+from vlr_gui import (ACCENT, BACKGROUND, PRIMARY, SECONDARY, Sandbox, WindowTest,  # noqa: E402
+                     artifacts_dir, kill_pid, near, pid_alive, reddish, runs, source_dir,
+                     wait_for)
+
+PROGRESS_SIZE = (640, 170)
+
+
+def make_source_zip(path, with_launcher=True):
+    demo = os.path.join(source_dir(), "tools", "demo-launcher")
+    with zipfile.ZipFile(path, "w") as z:
+        for name in os.listdir(demo):
+            if name.startswith("test_") or not (name.endswith(".py") or name == "launcher.png"):
+                continue
+            if name == "launcher.py" and not with_launcher:
+                continue
+            z.write(os.path.join(demo, name), "tools/" + name)
+
+
+class FileServer:
+    """tools/demo-launcher/serve_files.py on a free port, serving one folder."""
+
+    def __init__(self, folder, delay=0.0):
+        self.folder = folder
+        port_file = os.path.join(folder, "port")
+        self.proc = subprocess.Popen(
+            [sys.executable, os.path.join(source_dir(), "tools", "demo-launcher", "serve_files.py"),
+             "--folder", folder, "--port-file", port_file, "--delay", str(delay)],
+            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_for(lambda: os.path.exists(port_file), 10, "the file server")
+        with open(port_file, encoding="ascii") as f:
+            self.port = int(f.read())
+
+    def url(self, name):
+        return "http://127.0.0.1:%d/%s" % (self.port, name)
+
+    def stop(self):
+        kill_pid(self.proc.pid)
+        self.proc.wait(5)
+
+
+class Portable(Sandbox):
+    """A sandbox whose sources are not there yet: an empty folder `app` holding only
+    the program file. The launcher script lands in app/source/tools on first start."""
+
+    def __init__(self, program):
+        super().__init__()
+        shutil.rmtree(os.path.join(self.root, "source"))
+        self.portable = os.path.join(self.root, "app")
+        os.makedirs(self.portable)
+        self.program = os.path.join(self.portable, os.path.basename(program))
+        shutil.copy2(program, self.program)
+        self.script = os.path.join(self.portable, "source", "tools", "launcher.py")
+
+    def leftovers(self):
+        return [n for n in os.listdir(self.portable) if n.endswith(".zip.part")]
+
+
+def program_pids(path):
+    """Running processes whose program file is `path`."""
+    found = []
+    for entry in os.listdir("/proc"):
+        if entry.isdigit():
+            try:
+                if os.readlink("/proc/%s/exe" % entry) == path and pid_alive(int(entry)):
+                    found.append(int(entry))
+            except OSError:
+                pass
+    return found
+
+
+def environ_of(pid):
+    with open("/proc/%d/environ" % pid, "rb") as f:
+        return dict(item.split(b"=", 1) for item in f.read().split(b"\0") if b"=" in item)
+
+
+class FirstStartTest(WindowTest):
+    def setUp(self):
+        super().setUp()
+        self.serve_dir = tempfile.mkdtemp(prefix="vlr-serve-")
+        self.addCleanup(shutil.rmtree, self.serve_dir, True)
+        make_source_zip(os.path.join(self.serve_dir, "source.zip"))
+        self.extra_pids = []
+        self.addCleanup(lambda: [kill_pid(p) for p in self.extra_pids])
+
+    def server(self, delay=0.0):
+        server = FileServer(self.serve_dir, delay)
+        self.addCleanup(server.stop)
+        return server
+
+    def portable(self):
+        box = Portable(self.program)
+        self.sandboxes.append(box)
+        return box
+
+    def start_plain(self, box, server, env=None, name="source.zip"):
+        environment = dict(VLR_SOURCE_URL=server.url(name), VLR_DEMO_SPEED="0.05")
+        environment.update(env or {})
+        return self.start_program(box, environment, args=[box.program])
+
+    def sized_windows(self, size, width_only=False):
+        found = []
+        for window in self.x.windows():
+            try:
+                geometry = self.x.geometry(window)
+            except AssertionError:
+                continue    # gone between the search and the question
+            if geometry[2:] == size or (width_only and geometry[2] == size[0]):
+                found.append(window)
+        return found
+
+    def test_first_start_progress_window_then_launcher_window(self):
+        server = self.server(delay=6.0)
+        box = self.portable()
+        program = self.start_plain(box, server, env={"PYTHONHOME": "/nowhere",
+                                                     "PYTHONPATH": "/nowhere/lib"})
+        progress = wait_for(lambda: self.sized_windows(PROGRESS_SIZE), 20,
+                            "the progress window")[0]
+        x, y, _, _ = self.x.geometry(progress)
+        self.assertEqual((x, y), ((self.x.width - 640) // 2, (self.x.height - 170) // 2))
+
+        def bar_moving():
+            shot = self.picture(progress)
+            row = shot.row(168)
+            filled = runs(row, ACCENT, 4)
+            return shot if filled and filled[0][0] == 0 and 0 < filled[0][1] < 640 else None
+        shot = wait_for(bar_moving, 15, "the download bar part-way", interval=0.2)
+        shot.save_png(os.path.join(artifacts_dir(), "first-start-progress.png"))
+        for px in (0, 320, 639):
+            self.assertColour(shot, px, 0, ACCENT, what="accent band")
+            self.assertColour(shot, px, 1, ACCENT, what="accent band")
+            self.assertColour(shot, px, 2, BACKGROUND, what="below the band")
+        self.assertColour(shot, 5, 60, BACKGROUND)
+        title = [p for p in shot.row(50, 200, 440) if near(p, PRIMARY, 40)]
+        self.assertTrue(title, "title text in the middle at its line")
+        self.assertFalse([p for p in shot.row(50, 0, 150) if not near(p, BACKGROUND, 3)],
+                         "the title is centred, nothing at the left")
+        status = [p for p in shot.row(96, 150, 490) if near(p, PRIMARY, 60)]
+        self.assertTrue(status, "the status line")
+        note = [p for p in shot.row(124, 20, 620) if near(p, SECONDARY, 30)]
+        self.assertTrue(note, "the explanation in the secondary colour")
+
+        # Neither Alt+F4 nor a close request ends it.
+        self.x.key(progress, "alt+F4")
+        self.x.close_window(progress)
+        time.sleep(0.5)
+        self.assertIn(progress, self.x.windows())
+        self.assertIsNone(program.exit_code())
+
+        window = wait_for(lambda: self.sized_windows((1280, 720)), 40, "the launcher window")[0]
+        self.assertNotIn(progress, self.x.windows())
+        wait_for(lambda: "state" in box.requests(), 20, "the window's state request")
+        self.assertTrue(os.path.isfile(box.script))
+        self.assertEqual(box.leftovers(), [])
+
+        launcher = box.wait_session()["pid"]
+        env = environ_of(launcher)
+        self.assertNotIn(b"PYTHONHOME", env)
+        self.assertNotIn(b"PYTHONPATH", env)
+        self.assertEqual(env[b"VLR_PORTABLE"], box.portable.encode())
+        self.assertEqual(env[b"VLR_LAUNCHER_EXE"], box.program.encode())
+
+        # A second start of the same folder: no progress window, no download.
+        self.x.close_window(window)
+        self.assertEqual(program.wait(10), 0, program.output())
+        server.stop()
+        again = self.start_plain(box, server)
+        seen = []
+
+        def launcher_window():
+            seen.extend(self.sized_windows(PROGRESS_SIZE))
+            return self.sized_windows((1280, 720))
+        wait_for(launcher_window, 20, "the launcher window of the second start", interval=0.02)
+        self.assertEqual(seen, [], "no progress window on the second start")
+        self.assertIsNone(again.exit_code())
+
+    def test_replaced_program_file_starts_anew(self):
+        box = self.portable()
+        program = self.start_plain(box, self.server())
+        wait_for(lambda: self.sized_windows((1280, 720)), 40, "the launcher window")
+        wait_for(lambda: "state" in box.requests(), 20, "the window's state request")
+        box.wait_session()
+        time.sleep(1.1)   # a modification time that differs from the running one
+        shutil.copy2(self.program, box.program + ".new")
+        os.replace(box.program + ".new", box.program)
+        os.utime(box.program)
+        def behind():   # the demo launcher finds the update on its second check
+            if box.post("state").get("updates", {}).get("behind"):
+                return True
+            box.post("check-updates")
+            return False
+        wait_for(behind, 20, "the demo launcher to find an update", interval=0.3)
+        box.post("update")
+        self.assertEqual(program.wait(30), 0, program.output())
+        fresh = wait_for(lambda: [p for p in program_pids(box.program) if p != program.proc.pid],
+                         20, "the new program to start")
+        self.extra_pids.extend(fresh)
+        wait_for(lambda: self.sized_windows((1280, 720)), 30, "the new program's window")
+
+    def test_without_display_the_launcher_runs_alone(self):
+        box = self.portable()
+        server = self.server()
+        environment = box.env(self.x.env())
+        environment.pop("DISPLAY")
+        environment.update(VLR_SOURCE_URL=server.url("source.zip"))
+        # Output to a file: the launcher it leaves running would hold a pipe open.
+        with tempfile.TemporaryFile() as errors:
+            done = subprocess.run([box.program], env=environment, cwd=box.root, timeout=60,
+                                  stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                  stderr=errors)
+            errors.seek(0)
+            self.assertEqual(done.returncode, 0, errors.read())
+        alone = wait_for(box.launcher_pids, 15, "the launcher started alone")
+        with open("/proc/%d/cmdline" % alone[0], "rb") as f:
+            args = f.read().split(b"\0")
+        self.assertNotIn(b"--port", args)
+        self.assertEqual(len(alone), 1)
+
+    def test_failed_first_start_shows_the_error_and_ends_with_1(self):
+        box = self.portable()
+        server = self.server()
+        program = self.start_plain(box, server, name="missing.zip")
+        error = wait_for(lambda: self.sized_windows((640, 0), width_only=True), 20,
+                         "the error window")[0]
+        shot = self.picture(error)
+        shot.save_png(os.path.join(artifacts_dir(), "first-start-error.png"))
+        self.assertColour(shot, 320, 0, ACCENT)
+        button = [r for r in runs(shot.row(shot.height - 52, 0, 640), ACCENT, 3) if r[1] - r[0] > 60]
+        self.assertTrue(button, "the OK button")
+        self.assertIsNone(program.exit_code(), "the message waits for the user")
+        self.x.key(error, "Return")
+        self.assertEqual(program.wait(10), 1)
+        self.assertIn("Could not download Velocrash Rebuilt.", program.output())
+        self.assertIn(server.url("missing.zip"), program.output())
+        self.assertEqual(os.listdir(box.portable), [os.path.basename(box.program)])
+
+
+if __name__ == "__main__":
+    unittest.main()
