@@ -23,7 +23,7 @@ import zipfile
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "gui"))
 from vlr_gui import (ACCENT, BACKGROUND, PRIMARY, SECONDARY, Sandbox, WindowTest,  # noqa: E402
-                     artifacts_dir, kill_pid, near, pid_alive, reddish, runs, source_dir,
+                     artifacts_dir, kill_pid, near, pid_alive, runs, session_name, source_dir,
                      wait_for)
 
 PROGRESS_SIZE = (640, 170)
@@ -256,6 +256,87 @@ class FirstStartTest(WindowTest):
         self.assertIn("Could not download Velocrash Rebuilt.", program.output())
         self.assertIn(server.url("missing.zip"), program.output())
         self.assertEqual(os.listdir(box.portable), [os.path.basename(box.program)])
+
+
+# ---- the Windows build under Wine ----
+
+import test_wine  # noqa: E402  (the module, so its own test class is not collected again here)
+
+
+class WineFirstStartTest(test_wine.WineTest):
+    """Velocrash.exe started without arguments in an empty folder under Wine. The sources
+    come through the real download service and CNG from a local server; tar.exe and the
+    Windows Python and Git are the project's stand-ins (scripts/wine-standins)."""
+
+    test_exe_shows_its_frame_against_the_demo_launcher = None   # runs in test_wine already
+
+    def setUp(self):
+        super().setUp()
+        self.serve_dir = tempfile.mkdtemp(prefix="vlr-serve-")
+        self.addCleanup(shutil.rmtree, self.serve_dir, True)
+        make_source_zip(os.path.join(self.serve_dir, "source.zip"))
+
+    def start_exe(self, delay=0.0, name="source.zip"):
+        server = FileServer(self.serve_dir, delay)
+        self.addCleanup(server.stop)
+        box = Portable(self.exe)
+        self.sandboxes.append(box)
+        env = dict(os.environ, WINEPREFIX=self.prefix)
+        subprocess.run(["bash", os.path.join(source_dir(), "scripts", "wine-standins"), box.portable],
+                       env=env, check=True, cwd=source_dir(), timeout=60)
+        script = test_wine.windows_path(box.script)
+        self.addCleanup(self.remove_sessions, session_name(script) + ".json")
+        program = self.start_program(
+            box, env={"WINEPREFIX": self.prefix, "WINEDEBUG": "-all",
+                      "WINEDLLOVERRIDES": "mscoree,mshtml=", "VLR_SOURCE_URL": server.url(name)},
+            args=[self.wine, box.program])
+        return box, program, server
+
+    def sized(self, test):
+        found = []
+        for window in self.x.windows():
+            try:
+                if test(self.x.geometry(window)[2:]):
+                    found.append(window)
+            except AssertionError:
+                continue
+        return found
+
+    def test_first_start_under_wine(self):
+        box, program, server = self.start_exe(delay=6.0)
+        progress = wait_for(lambda: self.sized(lambda size: size == PROGRESS_SIZE), 60,
+                            "the progress window")[0]
+
+        def bar_moving():
+            shot = self.picture(progress)
+            filled = runs(shot.row(168), ACCENT, 4)
+            return shot if filled and filled[0][0] == 0 and 0 < filled[0][1] < 640 else None
+        shot = wait_for(bar_moving, 20, "the download bar part-way", interval=0.2)
+        shot.save_png(os.path.join(artifacts_dir(), "wine-first-start-progress.png"))
+        for px in (0, 320, 639):
+            self.assertColour(shot, px, 0, ACCENT, what="accent band")
+            self.assertColour(shot, px, 2, BACKGROUND, what="below the band")
+        self.assertTrue([p for p in shot.row(50, 200, 440) if near(p, PRIMARY, 40)], "the title")
+        self.x.key(progress, "alt+F4")
+        time.sleep(0.3)
+        self.assertIn(progress, self.x.windows())
+
+        wait_for(lambda: self.sized(lambda size: size[0] >= 1280), 60, "the launcher window")
+        wait_for(lambda: "state" in box.requests(), 30, "the window's state request")
+        self.assertTrue(os.path.isfile(box.script))
+        self.assertEqual(box.leftovers(), [])
+        program.kill()
+
+    def test_failed_first_start_under_wine(self):
+        box, program, server = self.start_exe(name="missing.zip")
+        box_window = wait_for(lambda: self.sized(lambda size: size != PROGRESS_SIZE), 60,
+                              "the message box")[0]
+        self.picture(box_window).save_png(os.path.join(artifacts_dir(), "wine-first-start-error.png"))
+        self.assertIsNone(program.exit_code(), "the message waits for the user")
+        self.x.key(box_window, "Return")
+        self.assertEqual(program.wait(20), 1, program.output())
+        self.assertFalse(os.path.exists(os.path.join(box.portable, "source")))
+        self.assertEqual(box.leftovers(), [])
 
 
 if __name__ == "__main__":
