@@ -1,15 +1,113 @@
 /*******************************************************************************************
 *  settings.h — the Settings page: the game settings editor
+*
+*  The launcher owns the game's settings file and publishes it as a list of key/value texts
+*  with a change counter (the stamp), plus a table that says how to lay the page out. The
+*  page draws from the table on every frame, edits the window's copy of the list and sends
+*  every single change at once with saveSetting; nothing is batched.
+*
+*  Sections: records · settings list and saving · page and rows · value editors ·
+*            key bindings · key names
 *******************************************************************************************/
 #pragma once
 
+#include <cstdint>
+#include <deque>
+#include <functional>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "link/json.h"
+#include "ui/ui_state.h"
 
 namespace vlr {
 
+// ---- records ----
+
+// What the settings editors keep between frames. Edit buffers never move once made: the
+// focused text field points at one of them.
+struct SettingsRecords {
+    std::deque<std::pair<std::string, EditBuffer>> buffers;  // by name (setting key)
+    std::string activeSlider;   // key of the slider being dragged; empty = none
+    double dragValue = 0;       // that slider's value during the drag
+};
+
+SettingsRecords& settingsRecords();
+
+// The window width the page lays out against; GetScreenWidth unless a test replaces it.
+std::function<int()>& settingsScreenWidth();
+
+// ---- settings list and saving ----
+
+// The value of the first pair with that key, or null when the list lacks the key.
+const std::string* settingValue(std::string_view key);
+
+// Sets the value locally at once and queues the change to the launcher. reload: take the
+// launcher's whole list back from its answer (the key-binding editor asks for it).
+void saveSetting(const std::string& key, const std::string& value, bool reload);
+
+// {"values": {<key>: <value>}}, both as JSON strings.
+std::string settingsBody(std::string_view key, std::string_view value);
+
+// What the answer of a save does: the stamp, then the list when asked to reload.
+void applySaveAnswer(const Json& answer, bool reload);
+
+// ---- page and rows ----
+
 float settingsPage(float x, float y, float width);
+
+enum class EditorKind { Choice, Range, Select, Number, Text, Toggle };
+EditorKind editorKind(const Json& row);
+float editorWidth(const Json& row);
+float editorHeight(const Json& row);
+
+// A row shows when the list has its "key" and, when it names one, its "and" partner.
+bool rowVisible(const Json& row);
+
+// True while drawing when the band [y, y + height) lies wholly outside the current clip:
+// rows there are only measured, which keeps long pages cheap to draw.
+bool offClip(float y, float height);
+
+// One setting row of a card: separator, label and help on the left, the editor on the right.
+float settingRow(const Json& row, float x, float y, float width, bool first, bool last);
+
+// ---- value editors ----
+
+void valueEditor(const Json& row, float x, float y);
+
+float choiceWidth(const Json& options);
+int choiceEditor(float x, float y, const Json& options, std::string_view current);
+
+// The whole value under the mouse on a track starting at trackLeft, trackWidth wide.
+double sliderValueAt(float mouseX, float trackLeft, float trackWidth, std::int64_t lo, std::int64_t hi);
+// True in the frame in which a drag of this slider ends; value follows the mouse meanwhile.
+bool slider(std::string_view id, float x, float y, std::int64_t lo, std::int64_t hi, double& value);
+
+void numberField(const std::string& key, float x, float y, const Json& bounds);
+// A number field's commit: the text as a base-10 integer (0 when it holds none), clamped.
+std::string clampNumber(std::string_view text, std::int64_t lo, std::int64_t hi);
+
+// The settings editors' buffer of that name, created empty on first use.
+EditBuffer& editBuffer(std::string_view name);
+
+// ---- key bindings ----
+
+// Content of the card "Keyboard and mouse" for the visible PS2 buttons, in table order.
+float keyBindingsCard(const std::vector<const Json*>& buttons, float x, float y, float width);
+// One button's line; lineHeight 0 asks for the line's own height only.
+float bindingLine(const Json& button, float x, float y, float width, float lineHeight);
 
 // A captured input for a PS2 button's binding ("key_" + button, input code).
 void addBinding(const std::string& setting, int code);
+
+// ---- key names ----
+
+std::string keyName(int code);
+std::vector<std::string> splitBinding(std::string_view value);
+std::string joinBinding(const std::vector<std::string>& names);
+std::string displayName(std::string_view name);
+std::size_t keyNameTableSize();
 
 }  // namespace vlr

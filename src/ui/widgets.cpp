@@ -37,7 +37,7 @@ float drawRaylibText(int slot, std::string_view text, float x, float centreY, Co
 
 DrawCalls& drawCalls() {
     static DrawCalls calls{DrawRectangleRounded, DrawRectangleRoundedLinesEx, BeginScissorMode, EndScissorMode,
-                           drawRaylibText, DrawLineEx, DrawRectangleRec};
+                           drawRaylibText, DrawLineEx, DrawRectangleRec, DrawCircleV};
     return calls;
 }
 

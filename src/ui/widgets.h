@@ -74,6 +74,7 @@ struct DrawCalls {
     float (*textRun)(int slot, std::string_view text, float x, float centreY, Color colour, float extraSpacing);
     void (*line)(Vector2 start, Vector2 end, float thickness, Color colour) = nullptr;
     void (*rectangle)(Rectangle rec, Color colour) = nullptr;
+    void (*circle)(Vector2 centre, float radius, Color colour) = nullptr;
 };
 DrawCalls& drawCalls();
 

@@ -9,6 +9,7 @@
 
 #include <thread>
 
+#include "command_runner.h"
 #include "demo_peer.h"
 #include "link/commands.h"
 #include "link/link.h"
@@ -21,49 +22,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// ---- the frame side of the tests ----
-
-std::mutex gWakeLock;
-std::condition_variable gWake;
-bool gWoken = false;
-
-void wakeTestFrame() {
-    std::lock_guard<std::mutex> hold(gWakeLock);
-    gWoken = true;
-    gWake.notify_all();
-}
-
-// Never destroyed: destroying it at exit would wait for ever on the thread blocked in it.
-union RunnerLink {
-    Link link;
-    RunnerLink() : link() {
-        link.windowOpen = true;
-        link.wakeFrame = wakeTestFrame;
-        std::thread(runCommands, std::ref(link)).detach();
-    }
-    ~RunnerLink() {}
-};
-
-Link& runnerLink() {
-    static RunnerLink runner;
-    return runner.link;
-}
-
-// Runs the handed-over tasks, like the frame loop, until `done` holds or 30 s have passed.
-template <class Done>
-bool runFrames(Done done) {
-    const auto giveUp = std::chrono::steady_clock::now() + 30s;
-    for (;;) {
-        for (UiTask& task : takeUiTasks(theLink()))
-            task();
-        if (done())
-            return true;
-        std::unique_lock<std::mutex> hold(gWakeLock);
-        if (!gWake.wait_until(hold, giveUp, [] { return gWoken; }))
-            return false;
-        gWoken = false;
-    }
-}
+using test::runFrames;
+using test::runnerLink;
 
 std::size_t queued(Link& link) {
     std::lock_guard<std::mutex> hold(link.lock);
@@ -82,18 +42,7 @@ protected:
         windowCalls() = WindowCalls();
     }
 
-    // Points the queue thread at the peer; the queue is idle between tests.
-    static void useRunnerWith(const test::DemoPeer& peer) {
-        Link& link = runnerLink();
-        {
-            std::lock_guard<std::mutex> hold(link.lock);
-            ASSERT_TRUE(link.commands.empty());
-            link.uiTasks.clear();
-        }
-        link.port = peer.port;
-        link.token = peer.token;
-        setTheLink(&link);
-    }
+    static void useRunnerWith(const test::DemoPeer& peer) { ASSERT_TRUE(test::useRunnerWith(peer)); }
     static bool noticeShown(const std::string& text) {
         return uiState().notice.text == text && uiState().notice.expiry > uiClock() + kNoticeSeconds - 2;
     }

@@ -449,7 +449,7 @@ DEFAULT_SETTINGS = [
     ("key_R2", "3 MOUSE_WHEEL_DOWN"),
     ("key_L3", "NONE"),
     ("key_R3", "MOUSE_MIDDLE KEY_161"),
-    ("key_START", "ENTER ESCAPE"),
+    ("key_START", "ENTER ESCAPE P KP_ENTER"),   # more than three: shown whole
     ("key_SELECT", "TAB"),
     ("key_UP", "W UP"),
     ("key_DOWN", "S DOWN"),

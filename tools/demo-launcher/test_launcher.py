@@ -394,6 +394,33 @@ class SimulatedWorkTest(LauncherTest):
         self.assertEqual((values["vsync"], s["settings_stamp"]), ("false", stamp + 1))
         self.assertEqual((s["profile"], s["profiles"]), ("Kim", ["Default", "Kim"]))
 
+    def test_settings_table_has_every_case_the_page_handles(self):
+        s = self.launcher().call("state")
+        values = {e["key"]: e["value"] for e in s["settings"]}
+        rows = [row for column in s["table"]["columns"] for section in column
+                for row in section["rows"]]
+        partners = [row["and"] for row in rows if "and" in row]
+        self.assertTrue(any(p in values for p in partners), "a row with both keys")
+        self.assertTrue(any(p not in values for p in partners), "a row whose partner is missing")
+        self.assertTrue(any(row["key"] not in values for row in rows), "a row the file lacks")
+        buttons = s["table"]["buttons"]
+        mentioned = {row["key"] for row in rows} | set(partners) | {"key_" + b[0] for b in buttons}
+        self.assertTrue(set(values) - mentioned, "settings the table does not mention")
+        self.assertTrue(any(len(b) < 3 or not b[2] for b in buttons), "buttons without help")
+        self.assertTrue(any(len(values["key_" + b[0]].split()) > 3 for b in buttons),
+                        "a binding with more than three names")
+        self.assertGreaterEqual(sum(1 for row in rows if row["key"] in values
+                                    and row.get("and", row["key"]) in values), 40)
+
+    def test_refused_save_changes_nothing(self):
+        l = self.launcher()
+        before = l.call("state")
+        l.call("test-fail-next", {"action": "settings", "error": "Locked."})
+        self.assertEqual(l.call("settings", {"values": {"vsync": "false"}}), {"error": "Locked."})
+        after = l.call("state")
+        self.assertEqual((after["settings_stamp"], after["settings"]),
+                         (before["settings_stamp"], before["settings"]))
+
     def test_updates_come_on_the_second_check(self):
         l = self.launcher()
         events = self.events(l)

@@ -1,0 +1,209 @@
+/*******************************************************************************************
+*  bindings.cpp — the card "Keyboard and mouse": which inputs drive each PS2 button
+*
+*  One line per button: label and help on the left, on the right one chip per bound input
+*  and, with fewer than three, the add chip. A click on an input chip removes it; a click on
+*  "+" starts a key capture, which the frame resolves before any page runs and hands to
+*  addBinding. Every change saves at once and takes the launcher's list back.
+*******************************************************************************************/
+#include <algorithm>
+
+#include "link/state.h"
+#include "settings/settings.h"
+#include "ui/fonts.h"
+#include "ui/widgets.h"
+
+namespace vlr {
+
+namespace {
+
+float sc(float length) { return length * uiState().scale; }
+
+constexpr Color kNone{0, 0, 0, 0};
+constexpr Color kAccentSoft{229, 32, 46, 153};
+constexpr Color kCaptureFill{229, 32, 46, 35};
+constexpr float kChipHeight = 28;
+constexpr float kChipGap = 6;
+constexpr float kLinePad = 9;        // above and below a line's content
+constexpr float kGridGap = 36;       // between the two lines of a row in a wide window
+constexpr std::size_t kMaxNames = 3;
+
+const char* const kIntro =
+    "Up to three keys, mouse buttons or wheel moves for each PS2 button. Press + and then the key to add; click a "
+    "key to remove it.";
+const char* const kCaptureLabel = "Press a key or a mouse button";
+
+struct Chip {
+    std::string label;
+    int index;      // of the input in the button's list; -1 for the add chip
+    float width;
+};
+
+void fill(Rect r, Color colour) { drawCalls().rectangle(toRaylib(snap(r)), colour); }
+
+// Dashes 3 long every 6 along the edges, inside the chip, clear of its rounded corners.
+void dashedBorder(Rect chip, Color colour) {
+    const float t = std::max(1.0f, roundHalfAway(uiState().scale));
+    const float right = chip.x + chip.width;
+    const float bottom = chip.y + chip.height;
+    for (float dx = chip.x + sc(7); dx < right - sc(7); dx += sc(6)) {
+        fill({dx, chip.y, sc(3), t}, colour);
+        fill({dx, bottom - t, sc(3), t}, colour);
+    }
+    for (float dy = chip.y + sc(7); dy < bottom - sc(7); dy += sc(6)) {
+        fill({chip.x, dy, t, sc(3)}, colour);
+        fill({right - t, dy, t, sc(3)}, colour);
+    }
+}
+
+std::vector<Chip> chipsOf(const std::vector<std::string>& names, bool capturing) {
+    std::vector<Chip> chips;
+    const float cross = textWidth(kRegular13, "×");
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        std::string label = displayName(names[i]);
+        const float width = roundHalfAway(textWidth(kRegular13, label) + sc(7) + cross + sc(20));
+        chips.push_back({std::move(label), static_cast<int>(i), width});
+    }
+    if (names.size() < kMaxNames) {
+        std::string label = capturing ? kCaptureLabel : "+";
+        const float width = roundHalfAway(textWidth(kRegular13, label) + sc(20));
+        chips.push_back({std::move(label), -1, width});
+    }
+    return chips;
+}
+
+// Rows of chip indices, left to right, each no wider than the chip area (but for a lone chip).
+std::vector<std::vector<std::size_t>> flowChips(const std::vector<Chip>& chips, float area,
+                                                std::vector<float>& widths) {
+    std::vector<std::vector<std::size_t>> rows;
+    for (std::size_t i = 0; i < chips.size(); ++i) {
+        if (rows.empty() || sc(kChipGap) + widths.back() + chips[i].width > area) {
+            rows.emplace_back();
+            widths.push_back(0);
+        }
+        if (!rows.back().empty())
+            widths.back() += sc(kChipGap);
+        widths.back() += chips[i].width;
+        rows.back().push_back(i);
+    }
+    return rows;
+}
+
+// Draws one chip and handles its click. True when the click changed the binding.
+bool chip(const Chip& c, Rect r, const std::string& name, const std::string& key, std::vector<std::string>& names,
+          bool capturing) {
+    UiState& ui = uiState();
+    const bool add = c.index < 0;
+    const bool hovered = isHovered(r);
+    if (ui.drawing) {
+        Color outline = hovered ? kAccentSoft : kLine;
+        Color fillColour = kPanelFill;
+        Color text = kTextPrimary;
+        if (add && capturing) {
+            outline = kAccent;
+            fillColour = kCaptureFill;
+        } else if (add && !hovered) {
+            outline = kNone;
+            text = kTextSecondary;
+        }
+        Rect box = r;
+        drawRoundedBox(box, sc(7), outline, fillColour);
+        if (add && !capturing)
+            dashedBorder(r, hovered ? kAccentSoft : kLine);
+        const float end = drawCalls().textRun(kRegular13, c.label, r.x + sc(10), r.y + r.height / 2, text, 0);
+        if (!add)
+            drawCalls().textRun(kRegular13, "×", end + sc(7), r.y + r.height / 2, kTextSecondary, 0);
+        if (add && capturing)
+            ui.capture.rect = r;
+    }
+    if (!hovered)
+        return false;
+    ui.input.wantedCursor = 4;
+    if (!takeClick())
+        return false;
+    if (add) {
+        if (capturing)
+            ui.capture.name.clear();
+        else
+            ui.capture.name = name;
+        return false;
+    }
+    names.erase(names.begin() + c.index);
+    saveSetting(key, joinBinding(names), true);
+    return true;
+}
+
+}  // namespace
+
+float bindingLine(const Json& button, float x, float y, float w, float lh) {
+    const UiState& ui = uiState();
+    const std::string name = asText(at(button, 0));
+    const std::string key = "key_" + name;
+    const std::string* value = settingValue(key);
+    std::vector<std::string> names = splitBinding(value ? *value : std::string());
+    const bool capturing = ui.capture.name == name;
+    const std::vector<Chip> chips = chipsOf(names, capturing);
+
+    const std::string& label = asText(at(button, 1));
+    const std::string& help = asText(at(button, 2));
+    const float tw = std::max(textWidth(kRegular14, label), textWidth(kRegular12_5, help));
+    const float area = std::max(w - sc(18) - std::min(0.4f * w, tw), sc(60));
+    std::vector<float> rowWidths;
+    const std::vector<std::vector<std::size_t>> rows = flowChips(chips, area, rowWidths);
+    const float n = static_cast<float>(rows.size());
+    const float cb = sc(kChipHeight) * n + sc(kChipGap) * (n - 1);
+    const float tb = help.empty() ? sc(21) : sc(21 + 19.5f);
+    const float hc = std::max({cb, tb, lh - sc(2 * kLinePad)});
+
+    if (ui.drawing) {
+        fill({x, y, w, std::max(1.0f, roundHalfAway(ui.scale))}, kLine);
+        const float textTop = y + sc(kLinePad) + (hc - tb) / 2;
+        drawCalls().textRun(kRegular14, label, x, textTop + sc(10.5f), kTextPrimary, 0);
+        if (!help.empty())
+            drawCalls().textRun(kRegular12_5, help, x, textTop + sc(31), kTextSecondary, 0);
+    }
+    const float chipTop = y + sc(kLinePad) + (hc - cb) / 2;
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        float cx = x + w - rowWidths[r];
+        for (std::size_t i : rows[r]) {
+            const Rect box = snap({cx, chipTop + sc(kChipHeight + kChipGap) * static_cast<float>(r), chips[i].width,
+                                   sc(kChipHeight)});
+            cx += chips[i].width + sc(kChipGap);
+            if (chip(chips[i], box, name, key, names, capturing))
+                return hc + sc(2 * kLinePad);  // the chips below stand for the old list
+        }
+    }
+    return hc + sc(2 * kLinePad);
+}
+
+float keyBindingsCard(const std::vector<const Json*>& buttons, float x, float y, float w) {
+    UiState& ui = uiState();
+    float g = drawTextBlock(kRegular12_5, kIntro, x, y, w, sc(18.75f), kTextSecondary, false) + sc(6);
+    const std::size_t per = sc(940) >= static_cast<float>(settingsScreenWidth()()) ? 1 : 2;
+    const float m = per == 1 ? w : (w - sc(kGridGap)) / 2;
+    for (std::size_t first = 0; first < buttons.size(); first += per) {
+        const std::size_t end = std::min(buttons.size(), first + per);
+        const bool drawing = ui.drawing;
+        ui.drawing = false;
+        float h = 0;
+        for (std::size_t i = first; i < end; ++i)
+            h = std::max(h, bindingLine(*buttons[i], x, 0, m, 0));
+        ui.drawing = drawing && !offClip(y + g, h);
+        for (std::size_t i = first; i < end; ++i)
+            bindingLine(*buttons[i], x + (sc(kGridGap) + m) * static_cast<float>(i - first), y + g, m, h);
+        ui.drawing = drawing;
+        g += h;
+    }
+    return g - sc(kLinePad);
+}
+
+void addBinding(const std::string& setting, int code) {
+    const std::string* value = settingValue(setting);
+    std::vector<std::string> names = splitBinding(value ? *value : std::string());
+    const std::string added = keyName(code);
+    if (std::find(names.begin(), names.end(), added) == names.end())
+        names.push_back(added);
+    saveSetting(setting, joinBinding(names), true);
+}
+
+}  // namespace vlr

@@ -1,0 +1,299 @@
+/*******************************************************************************************
+*  editors.cpp — the value editors of the setting rows
+*
+*  Sections: choice · range · select · number · text · toggle · dispatch
+*
+*  Each editor is an immediate-mode widget: it runs in its card's measuring pass and, when
+*  visible, in the drawing pass, and reacts only while drawing. Every change is saved at once
+*  with saveSetting; text and number fields save on commit (Enter or a click elsewhere), a
+*  slider once, when its drag ends.
+*******************************************************************************************/
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+#include "link/state.h"
+#include "settings/settings.h"
+#include "ui/fonts.h"
+#include "ui/input.h"
+#include "ui/widgets.h"
+
+namespace vlr {
+
+namespace {
+
+float sc(float length) { return length * uiState().scale; }
+
+constexpr Color kNone{0, 0, 0, 0};
+constexpr float kFieldHeight = 35;
+constexpr float kNumberWidth = 84;
+constexpr float kTextWidth = 220;
+constexpr float kSliderTrack = 170;
+constexpr float kRangeWidth = 226;
+
+const std::string& rowValue(const std::string& key) {
+    static const std::string empty;
+    const std::string* value = settingValue(key);
+    return value ? *value : empty;
+}
+
+std::int64_t bound(const Json& bounds, std::size_t index) {
+    const Json& value = at(bounds, index);
+    return value.isNumber() ? asInt(value) : 0;
+}
+
+// The option's text as shown: its first byte upper-cased.
+std::string capitalised(const std::string& text) {
+    std::string shown = text;
+    if (!shown.empty() && shown[0] >= 'a' && shown[0] <= 'z')
+        shown[0] = static_cast<char>(shown[0] - 'a' + 'A');
+    return shown;
+}
+
+float segmentWidth(const Json& option) { return roundHalfAway(textWidth(kRegular14, capitalised(asText(option))) + sc(24)); }
+
+std::string wholeText(double value) {
+    return std::to_string(std::llround(value));
+}
+
+}  // namespace
+
+// ---- choice ----
+
+float choiceWidth(const Json& options) {
+    float width = sc(6);
+    for (const Json& option : options.items)
+        width += segmentWidth(option);
+    return width;
+}
+
+int choiceEditor(float x, float y, const Json& options, std::string_view current) {
+    UiState& ui = uiState();
+    Rect outer{x, y, choiceWidth(options), sc(kFieldHeight)};
+    drawRoundedBox(outer, sc(9), kLine, kWindowBg);
+    int result = -1;
+    float fx = x + sc(3);
+    for (std::size_t i = 0; i < options.items.size(); ++i) {
+        const std::string& text = asText(options.items[i]);
+        const float right = fx + segmentWidth(options.items[i]);
+        Rect segment = snap({fx, y + sc(3), right - fx, sc(29)});
+        fx += segment.width;
+        const bool selected = text == current;
+        if (ui.drawing) {
+            if (selected)
+                drawRoundedBox(segment, sc(7), kNone, kRowHover);
+            drawCalls().textRun(kRegular14, capitalised(text), segment.x + sc(12), segment.y + segment.height / 2,
+                                selected ? kTextPrimary : kTextSecondary, 0);
+        }
+        if (isHovered(segment)) {
+            ui.input.wantedCursor = 4;
+            if (takeClick())
+                result = static_cast<int>(i);
+        }
+    }
+    return result;
+}
+
+// ---- range ----
+
+double sliderValueAt(float mouseX, float trackLeft, float trackWidth, std::int64_t lo, std::int64_t hi) {
+    const float f = trackWidth > 0 ? std::clamp((mouseX - trackLeft) / trackWidth, 0.0f, 1.0f) : 0.0f;
+    return std::round(static_cast<float>(hi - lo) * f + static_cast<float>(lo));
+}
+
+bool slider(std::string_view id, float x, float y, std::int64_t lo, std::int64_t hi, double& p) {
+    UiState& ui = uiState();
+    SettingsRecords& records = settingsRecords();
+    const float ty = y + sc(10.5f) - sc(2);
+    const float tx = roundHalfAway(x);
+    const float tw = roundHalfAway(x + sc(kSliderTrack)) - tx;
+    const float top = roundHalfAway(ty);
+    const float height = roundHalfAway(ty + sc(4)) - top;
+    const double pv = sliderValueAt(ui.input.mouseX, tx, tw, lo, hi);
+
+    bool ended = false;
+    if (records.activeSlider == id && ui.drawing) {
+        p = pv;
+        if (!ui.input.mouseDown) {
+            records.activeSlider.clear();
+            ended = true;
+        }
+    } else if (isHovered({tx - sc(8), y, tw + sc(16), sc(21)})) {
+        ui.input.wantedCursor = 4;
+        if (takeClick()) {
+            records.activeSlider = std::string(id);
+            p = pv;
+        }
+    }
+
+    if (ui.drawing) {
+        const float q = lo < hi ? std::clamp(static_cast<float>((p - static_cast<double>(lo)) /
+                                                                static_cast<double>(hi - lo)),
+                                             0.0f, 1.0f)
+                                : 0.0f;
+        Rect track{tx, top, tw, height};
+        drawRoundedBox(track, sc(2), kNone, kRowHover);
+        if (q > 0) {
+            Rect fill{tx, top, tw * q, height};
+            drawRoundedBox(fill, sc(2), kNone, kAccent);
+        }
+        drawCalls().circle({tx + tw * q, top + height / 2}, sc(8), kAccent);
+    }
+    return ended;
+}
+
+namespace {
+
+void rangeRow(const Json& row, const std::string& key, const std::string& value, float x, float y) {
+    SettingsRecords& records = settingsRecords();
+    const Json& bounds = get(row, "range");
+    const std::int64_t lo = bound(bounds, 0);
+    const std::int64_t hi = bound(bounds, 1);
+    double p = 0;
+    if (records.activeSlider == key) {
+        p = records.dragValue;
+    } else {
+        char* end = nullptr;
+        p = std::strtod(value.c_str(), &end);
+        if (end == value.c_str() || !std::isfinite(p))
+            p = 0;
+    }
+    if (slider(key, x, y, lo, hi, p))
+        saveSetting(key, wholeText(p), false);
+    const bool dragging = records.activeSlider == key;
+    if (dragging)
+        records.dragValue = p;
+    if (uiState().drawing) {
+        const std::string shown = (dragging ? wholeText(p) : value) + asText(get(row, "unit"));
+        drawCalls().textRun(kRegular14, shown, x + sc(kRangeWidth) - textWidth(kRegular14, shown), y + sc(10.5f),
+                            kTextSecondary, 0);
+    }
+}
+
+// ---- select ----
+
+void selectRow(const Json& row, const std::string& key, const std::string& value, float x, float y) {
+    const std::string& unit = asText(get(row, "unit"));
+    std::vector<std::string> options;
+    const std::vector<Json>& listed = get(row, "select").items;
+    // A value the table does not offer is listed first, so the user sees what is set.
+    if (std::none_of(listed.begin(), listed.end(), [&value](const Json& o) { return asText(o) == value; }))
+        options.push_back(value);
+    for (const Json& option : listed)
+        options.push_back(asText(option));
+    std::vector<std::string> items;
+    for (const std::string& option : options)
+        items.push_back(option + unit);
+    const int chosen = selectBox(key, {x, y, editorWidth(row), sc(kFieldHeight)}, items, value + unit);
+    if (chosen >= 0)
+        saveSetting(key, options[static_cast<std::size_t>(chosen)], false);
+}
+
+}  // namespace
+
+// ---- number ----
+
+std::string clampNumber(std::string_view text, std::int64_t lo, std::int64_t hi) {
+    Json number;
+    number.kind = JsonKind::Number;  // asInt reads a number's text the way the field wants it
+    number.text = std::string(text);
+    std::int64_t n = asInt(number);
+    if (n > hi)
+        n = hi;
+    else if (n < lo)
+        n = lo;
+    return std::to_string(n);
+}
+
+void numberField(const std::string& key, float x, float y, const Json& bounds) {
+    EditBuffer& b = editBuffer(key);
+    const std::string* value = settingValue(key);
+    if (uiState().focused != &b && !b.lostFocus && value != nullptr)
+        b.text = *value;
+    if (textField(b, {x, y, sc(kNumberWidth), sc(kFieldHeight)}, "", sc(9), 0, true)) {
+        b.text = clampNumber(b.text, bound(bounds, 0), bound(bounds, 1));
+        b.caret = std::min<std::uint64_t>(b.caret, b.text.size());
+        saveSetting(key, b.text, false);
+    }
+}
+
+namespace {
+
+// ---- text ----
+
+std::string trimSpaces(const std::string& text) {
+    const std::size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+void textRow(const std::string& key, const std::string& value, float x, float y) {
+    EditBuffer& b = editBuffer(key);
+    if (uiState().focused != &b && !b.lostFocus)
+        b.text = value;
+    if (textField(b, {x, y, sc(kTextWidth), sc(kFieldHeight)}, "", sc(10), 0, false))
+        saveSetting(key, trimSpaces(b.text), false);
+}
+
+// ---- toggle ----
+
+void toggle(const std::string& key, const std::string& value, float x, float y) {
+    UiState& ui = uiState();
+    const bool on = value == "true";
+    Rect r = snap({x, y, sc(38), sc(22)});
+    if (ui.drawing) {
+        Rect track = r;
+        drawRoundedBox(track, r.height / 2, kNone, on ? kAccent : kRowHover);
+        drawCalls().circle({r.x + sc(on ? 27 : 11), r.y + r.height / 2}, sc(8), on ? kWhite : kTextSecondary);
+    }
+    if (isHovered(r)) {
+        ui.input.wantedCursor = 4;
+        if (takeClick())
+            saveSetting(key, on ? "false" : "true", false);
+    }
+}
+
+}  // namespace
+
+// ---- dispatch ----
+
+void valueEditor(const Json& row, float x, float y) {
+    const std::string& key = asText(get(row, "key"));
+    const std::string& value = rowValue(key);
+    switch (editorKind(row)) {
+    case EditorKind::Choice: {
+        const Json& options = get(row, "choice");
+        const int i = choiceEditor(x, y, options, value);
+        if (i >= 0)
+            saveSetting(key, asText(options.items[static_cast<std::size_t>(i)]), false);
+        break;
+    }
+    case EditorKind::Range:
+        rangeRow(row, key, value, x, y);
+        break;
+    case EditorKind::Select:
+        selectRow(row, key, value, x, y);
+        break;
+    case EditorKind::Number: {
+        const Json& bounds = get(row, "number");
+        numberField(key, x, y, bounds);
+        const Json& partner = get(row, "and");
+        if (partner.isString()) {
+            if (uiState().drawing)
+                drawCalls().textRun(kRegular14, "×", x + sc(92), y + sc(17.5f), kTextSecondary, 0);
+            numberField(partner.text, x + sc(kNumberWidth + 16) + textWidth(kRegular14, "×"), y, bounds);
+        }
+        break;
+    }
+    case EditorKind::Text:
+        textRow(key, value, x, y);
+        break;
+    case EditorKind::Toggle:
+        toggle(key, value, x, y);
+        break;
+    }
+}
+
+}  // namespace vlr

@@ -1,0 +1,303 @@
+/*******************************************************************************************
+*  settings_page.cpp — the Settings page: the table's sections, rows, and saving
+*
+*  Sections:
+*    records        edit buffers and the slider drag
+*    saving         the local list, the request body, the answer and the stamp
+*    rows           editor sizes by kind, visibility, one setting row
+*    page           intro, columns of section cards, key bindings, "Other"
+*
+*  The table is read from the state document on every drawing; only the key/value list is
+*  kept. What the page shows never runs ahead of the file: table rows for keys the file
+*  lacks are hidden, and keys the table does not mention are still editable under "Other".
+*******************************************************************************************/
+#include <algorithm>
+#include <cmath>
+
+#include "link/commands.h"
+#include "link/state.h"
+#include "settings/settings.h"
+#include "ui/fonts.h"
+#include "ui/widgets.h"
+
+namespace vlr {
+
+namespace {
+
+float sc(float length) { return length * uiState().scale; }
+
+constexpr float kCardGap = 14;       // between cards and after the last one
+constexpr float kColumnBoundary = 940;
+constexpr float kLabelGap = 18;      // between the label column and the editor
+constexpr float kLabelLine = 21;
+constexpr float kHelpLine = 17.5f;
+constexpr float kRowSpace = 11;      // above and below a row, but for the card's edges
+constexpr float kFirstRowSpace = 2;
+
+const char* const kEmptyText =
+    "The game writes its settings file at its first launch; the settings appear here afterwards.";
+const char* const kIntroText =
+    "Changes are saved at once and apply the next time the game starts. F1 in the game changes the same settings.";
+
+}  // namespace
+
+// ---- records ----
+
+SettingsRecords& settingsRecords() {
+    static SettingsRecords records;
+    return records;
+}
+
+std::function<int()>& settingsScreenWidth() {
+    static std::function<int()> width = [] { return GetScreenWidth(); };
+    return width;
+}
+
+EditBuffer& editBuffer(std::string_view name) {
+    auto& buffers = settingsRecords().buffers;
+    for (auto& [key, buffer] : buffers) {
+        if (key == name)
+            return buffer;
+    }
+    return buffers.emplace_back(std::string(name), EditBuffer()).second;
+}
+
+// ---- saving ----
+
+const std::string* settingValue(std::string_view key) {
+    for (const SettingValue& setting : windowState().settings) {
+        if (setting.key == key)
+            return &setting.value;
+    }
+    return nullptr;
+}
+
+std::string settingsBody(std::string_view key, std::string_view value) {
+    return "{\"values\": {" + quoteJson(key) + ": " + quoteJson(value) + "}}";
+}
+
+void applySaveAnswer(const Json& answer, bool reload) {
+    WindowState& window = windowState();
+    const Json& stamp = get(answer, "settings_stamp");
+    // No stamp: the next state document, whatever its stamp, brings the launcher's list back.
+    window.settingsStamp = stamp.isNumber() ? asInt(stamp) : 0;
+    // An answer without a list must not empty the page; the stamp rule above recovers it.
+    const Json& settings = get(answer, "settings");
+    if (reload && settings.isArray())
+        loadSettingValues(settings);
+    else if (reload)
+        window.settingsStamp = 0;
+}
+
+void saveSetting(const std::string& key, const std::string& value, bool reload) {
+    for (SettingValue& setting : windowState().settings) {
+        if (setting.key == key)
+            setting.value = value;
+    }
+    api("settings", settingsBody(key, value), [reload](const Json& answer) { applySaveAnswer(answer, reload); });
+}
+
+// ---- rows ----
+
+EditorKind editorKind(const Json& row) {
+    if (get(row, "choice").isArray()) return EditorKind::Choice;
+    if (get(row, "range").isArray()) return EditorKind::Range;
+    if (get(row, "select").isArray()) return EditorKind::Select;
+    if (get(row, "number").isArray()) return EditorKind::Number;
+    if (isTrue(get(row, "text"))) return EditorKind::Text;
+    return EditorKind::Toggle;
+}
+
+float editorWidth(const Json& row) {
+    switch (editorKind(row)) {
+    case EditorKind::Choice:
+        return choiceWidth(get(row, "choice"));
+    case EditorKind::Range:
+        return sc(226);
+    case EditorKind::Select: {
+        const std::string& unit = asText(get(row, "unit"));
+        float widest = 0;
+        for (const Json& option : get(row, "select").items)
+            widest = std::max(widest, textWidth(kRegular14, asText(option) + unit));
+        return roundHalfAway(widest + sc(44));
+    }
+    case EditorKind::Number:
+        if (get(row, "and").isString())
+            return sc(84 + 16) + textWidth(kRegular14, "×") + sc(84);
+        return sc(84);
+    case EditorKind::Text:
+        return sc(220);
+    case EditorKind::Toggle:
+        return sc(38);
+    }
+    return 0;
+}
+
+float editorHeight(const Json& row) {
+    switch (editorKind(row)) {
+    case EditorKind::Range:
+        return sc(21);
+    case EditorKind::Toggle:
+        return sc(22);
+    default:
+        return sc(35);
+    }
+}
+
+bool rowVisible(const Json& row) {
+    const Json& key = get(row, "key");
+    if (settingValue(asText(key)) == nullptr || !key.isString())
+        return false;
+    const Json& partner = get(row, "and");
+    return !partner.isString() || settingValue(partner.text) != nullptr;
+}
+
+bool offClip(float y, float height) {
+    const UiState& ui = uiState();
+    if (!ui.drawing || ui.clips.empty())
+        return false;
+    const Rect& clip = ui.clips.back();
+    return y >= clip.y + clip.height || y + height <= clip.y;
+}
+
+float settingRow(const Json& row, float x, float y, float w, bool first, bool last) {
+    UiState& ui = uiState();
+    const float top = sc(first ? kFirstRowSpace : kRowSpace);
+    const float bottom = last ? 0 : sc(kRowSpace);
+    const float ew = editorWidth(row);
+    const float lw = w - ew - sc(kLabelGap);
+    const std::string& label = asText(get(row, "label"));
+    const std::string& help = asText(get(row, "help"));
+    const std::vector<TextLine> labelLines = wrapLines(kRegular14, label, lw);
+    const std::vector<TextLine> helpLines = wrapLines(kRegular12_5, help, lw);
+    float th = static_cast<float>(labelLines.size()) * sc(kLabelLine);
+    if (!help.empty())
+        th += static_cast<float>(helpLines.size()) * sc(kHelpLine) + sc(2);
+    const float eh = editorHeight(row);
+    const float ch = std::max(eh, th);
+    const float t = y + top;
+
+    const bool drawing = ui.drawing;
+    ui.drawing = drawing && !offClip(y, ch + top + bottom);
+    if (!first && ui.drawing)
+        drawCalls().rectangle(toRaylib(snap({x, y, w, std::max(1.0f, roundHalfAway(ui.scale))})), kLine);
+    if (ui.drawing) {
+        float d = t + (ch - th) / 2;
+        for (const TextLine& line : labelLines) {
+            d += sc(kLabelLine);
+            drawCalls().textRun(kRegular14, std::string_view(label).substr(line.start, line.length), x,
+                                d - sc(kLabelLine / 2), kTextPrimary, 0);
+        }
+        if (!help.empty()) {
+            d += sc(2);
+            for (const TextLine& line : helpLines) {
+                d += sc(kHelpLine);
+                drawCalls().textRun(kRegular12_5, std::string_view(help).substr(line.start, line.length), x,
+                                    d - sc(kHelpLine / 2), kTextSecondary, 0);
+            }
+        }
+    }
+    valueEditor(row, x + w - ew, t + (ch - eh) / 2);
+    ui.drawing = drawing;
+    return ch + top + bottom;
+}
+
+// ---- page ----
+
+namespace {
+
+using Rows = std::vector<const Json*>;
+
+float rowsContent(const Rows& rows, float x, float y, float w) {
+    float h = 0;
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        h += settingRow(*rows[i], x, y + h, w, i == 0, i + 1 == rows.size());
+    return h;
+}
+
+bool shown(const std::vector<std::string>& keys, const std::string& key) {
+    return std::find(keys.begin(), keys.end(), key) != keys.end();
+}
+
+float emptyCard(float x, float y, float w) {
+    const float h = card(x, y, w, "", [](float cx, float cy, float cw) {
+        return drawTextBlock(kRegular14, kEmptyText, cx, cy - sc(1), cw, sc(21), kTextPrimary, false);
+    });
+    return h + sc(kCardGap);
+}
+
+}  // namespace
+
+float settingsPage(float x, float y, float w) {
+    const WindowState& window = windowState();
+    if (window.settings.empty())
+        return emptyCard(x, y, w);
+
+    const Json& table = get(window.state, "table");
+    const float top = y + drawTextBlock(kRegular12_5, kIntroText, x, y, w, sc(18.75f), kTextSecondary, false) +
+                      sc(kCardGap);
+    float bottom = top;
+    std::vector<std::string> shownKeys;
+
+    const bool single = sc(kColumnBoundary) >= static_cast<float>(settingsScreenWidth()());
+    const float cw = single ? w : (w - sc(kCardGap)) / 2;
+    float o = top;
+    const std::vector<Json>& columns = get(table, "columns").items;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        float cx = x;
+        if (!single) {
+            cx = x + (sc(kCardGap) + cw) * static_cast<float>(i);
+            o = top;
+        }
+        for (const Json& section : columns[i].items) {
+            Rows rows;
+            for (const Json& row : get(section, "rows").items) {
+                if (!rowVisible(row))
+                    continue;
+                rows.push_back(&row);
+                shownKeys.push_back(asText(get(row, "key")));
+                shownKeys.push_back(asText(get(row, "and")));
+            }
+            if (rows.empty())
+                continue;
+            o += card(cx, o, cw, asText(get(section, "title")),
+                       [&rows](float rx, float ry, float rw) { return rowsContent(rows, rx, ry, rw); }) +
+                 sc(kCardGap);
+        }
+        bottom = std::max(bottom, o);
+    }
+
+    Rows buttons;
+    for (const Json& button : get(table, "buttons").items) {
+        std::string key = "key_" + asText(at(button, 0));
+        if (settingValue(key) == nullptr)
+            continue;
+        buttons.push_back(&button);
+        shownKeys.push_back(std::move(key));
+    }
+    if (!buttons.empty()) {
+        bottom += card(x, bottom, w, "Keyboard and mouse",
+                       [&buttons](float bx, float by, float bw) { return keyBindingsCard(buttons, bx, by, bw); }) +
+                  sc(kCardGap);
+    }
+
+    // Every setting nothing above shows, as a text row labelled with its own key.
+    std::vector<Json> others;
+    for (const SettingValue& setting : window.settings) {
+        if (shown(shownKeys, setting.key))
+            continue;
+        others.push_back(parseJson("{\"key\": " + quoteJson(setting.key) + ", \"label\": " + quoteJson(setting.key) +
+                                   ", \"text\": true}"));
+    }
+    if (!others.empty()) {
+        Rows rows;
+        for (const Json& row : others)
+            rows.push_back(&row);
+        bottom += card(x, bottom, w, "Other",
+                       [&rows](float rx, float ry, float rw) { return rowsContent(rows, rx, ry, rw); }) +
+                  sc(kCardGap);
+    }
+    return bottom - y;
+}
+
+}  // namespace vlr

@@ -1,0 +1,486 @@
+/*******************************************************************************************
+*  settings_test.cpp — the Settings page: key names, editor sizes, row layout, visibility and
+*  "Other", the stamp rules, request bodies, and what each editor saves
+*
+*  Every glyph of the three text slots is 7 pixels wide here, so widths and wrapping are
+*  known. Commands go to the test's own Link, where their bodies are read back; answers are
+*  applied by hand.
+*******************************************************************************************/
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "link/json.h"
+#include "link/link.h"
+#include "link/state.h"
+#include "settings/settings.h"
+#include "ui/fonts.h"
+#include "ui/widgets.h"
+
+namespace vlr {
+namespace {
+
+struct Drawn {
+    std::string kind;  // "text", "box", "rect", "circle"
+    std::string text;
+    Rectangle r{};
+    Color colour{};
+};
+
+std::vector<Drawn>& drawn() {
+    static std::vector<Drawn> calls;
+    return calls;
+}
+
+DrawCalls recorder() {
+    DrawCalls calls{};
+    calls.roundedRect = [](Rectangle r, float, int, Color c) { drawn().push_back({"box", "", r, c}); };
+    calls.roundedLines = [](Rectangle, float, int, float, Color) {};
+    calls.beginScissor = [](int, int, int, int) {};
+    calls.endScissor = [] {};
+    calls.textRun = [](int, std::string_view text, float x, float y, Color c, float) {
+        drawn().push_back({"text", std::string(text), {x, y, 0, 0}, c});
+        return x + 7 * static_cast<float>(text.size());
+    };
+    calls.line = [](Vector2, Vector2, float, Color) {};
+    calls.rectangle = [](Rectangle r, Color c) { drawn().push_back({"rect", "", r, c}); };
+    calls.circle = [](Vector2 at, float, Color c) { drawn().push_back({"circle", "", {at.x, at.y, 0, 0}, c}); };
+    return calls;
+}
+
+const Drawn* findText(std::string_view text) {
+    for (const Drawn& d : drawn())
+        if (d.kind == "text" && d.text == text) return &d;
+    return nullptr;
+}
+
+constexpr int kSlots[] = {kRegular14, kRegular12_5, kRegular13};
+
+class SettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        savedDraw_ = drawCalls();
+        drawCalls() = recorder();
+        for (int slot : kSlots) {
+            FontSlot& font = const_cast<FontSlot&>(fontSlot(slot));
+            savedAdvances_.push_back(font.advances);
+            font.advances.assign(kAdvanceCount, 7.0f);
+        }
+        reset();
+        setTheLink(&link_);
+        settingsScreenWidth() = [] { return 1600; };
+    }
+    void TearDown() override {
+        setTheLink(nullptr);
+        drawCalls() = savedDraw_;
+        for (std::size_t i = 0; i < std::size(kSlots); ++i)
+            const_cast<FontSlot&>(fontSlot(kSlots[i])).advances = savedAdvances_[i];
+        reset();
+        settingsScreenWidth() = [] { return GetScreenWidth(); };
+    }
+    static void reset() {
+        drawn().clear();
+        uiState() = UiState();
+        windowState() = WindowState();
+        settingsRecords() = SettingsRecords();
+    }
+    static void useSettings(std::vector<SettingValue> values) { windowState().settings = std::move(values); }
+    static void mouse(float x, float y, bool click = false, bool down = false) {
+        InputSnapshot& in = uiState().input;
+        in.mouseX = x;
+        in.mouseY = y;
+        in.leftClick = click;
+        in.mouseDown = down;
+    }
+    // Bodies of the commands queued so far, oldest first; the queue is emptied.
+    std::vector<std::string> sent() {
+        std::vector<std::string> bodies;
+        for (const Command& command : link_.commands) {
+            EXPECT_EQ(command.action, "settings");
+            bodies.push_back(command.body);
+        }
+        link_.commands.clear();
+        return bodies;
+    }
+    void edit(const char* rowText, float x = 100, float y = 200) {
+        drawn().clear();
+        const Json row = parseJson(rowText);
+        valueEditor(row, x, y);
+    }
+
+    Link link_;
+    DrawCalls savedDraw_{};
+    std::vector<std::vector<float>> savedAdvances_;
+};
+
+std::string body(std::string_view key, std::string_view value) { return settingsBody(key, value); }
+
+// ---- key names ----
+
+TEST(KeyNameTest, CodesBecomeNamesByRuleTableOrNumber) {
+    EXPECT_EQ(keyNameTableSize(), 66u);
+    EXPECT_EQ(keyName(0), "NONE");
+    EXPECT_EQ(keyName('7'), "7");
+    EXPECT_EQ(keyName('Q'), "Q");
+    EXPECT_EQ(keyName(290), "F1");
+    EXPECT_EQ(keyName(301), "F12");
+    EXPECT_EQ(keyName(302), "KEY_302");   // F13 has no name of its own
+    EXPECT_EQ(keyName(1007), "KEY_1007"); // mouse button 7
+    EXPECT_EQ(keyName(161), "KEY_161");
+    EXPECT_EQ(keyName(-5), "KEY_-5");
+    EXPECT_EQ(keyName(32), "SPACE");
+    EXPECT_EQ(keyName(327), "KP_7");
+    EXPECT_EQ(keyName(336), "KP_EQUAL");
+    EXPECT_EQ(keyName(348), "MENU");
+    EXPECT_EQ(keyName(1000), "MOUSE_LEFT");
+    EXPECT_EQ(keyName(1006), "MOUSE_BACK");
+    EXPECT_EQ(keyName(1010), "MOUSE_WHEEL_UP");
+    EXPECT_EQ(keyName(1011), "MOUSE_WHEEL_DOWN");
+}
+
+TEST(KeyNameTest, BindingValuesSplitAndJoin) {
+    EXPECT_TRUE(splitBinding("NONE").empty());
+    EXPECT_TRUE(splitBinding("").empty());
+    EXPECT_TRUE(splitBinding("   ").empty());
+    EXPECT_EQ(splitBinding("SPACE  MOUSE_LEFT NONE"), (std::vector<std::string>{"SPACE", "MOUSE_LEFT"}));
+    EXPECT_EQ(splitBinding(" A NONE B A "), (std::vector<std::string>{"A", "B", "A"}));  // taken as they stand
+    EXPECT_EQ(joinBinding({}), "NONE");
+    EXPECT_EQ(joinBinding({"A", "B"}), "A B");
+}
+
+TEST(KeyNameTest, DisplayNamesAreReadableForAnyName) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"LEFT_SHIFT", "Left Shift"}, {"KP_ENTER", "Keypad Enter"}, {"KP_7", "Keypad 7"},
+        {"MOUSE_WHEEL_UP", "Wheel Up"}, {"MOUSE_LEFT", "Mouse Left"}, {"PAGE_UP", "Page Up"},
+        {"UP", "Up"}, {"F12", "F12"}, {"F1", "F1"}, {"A", "A"}, {"KEY_161", "Key 161"},
+        {"ESCAPE", "Escape"}, {"SOMETHING_ELSE", "Something Else"}, {"XY_Z", "XY Z"},
+        {"KP_UP", "Keypad Up"}, {"kp_up", "kp up"}, {"_A", " A"}, {"", ""},
+    };
+    for (const auto& [name, label] : cases)
+        EXPECT_EQ(displayName(name), label) << name;
+}
+
+// ---- editor sizes and row layout ----
+
+TEST_F(SettingsTest, EditorSizeFollowsTheFirstKindThatApplies) {
+    struct Case {
+        const char* row;
+        float width, height;
+    };
+    const Case cases[] = {
+        {R"({"key": "k", "choice": ["a", "bb"], "range": [0, 1]})", 6 + 31 + 38, 35},
+        {R"({"key": "k", "range": [0, 1], "unit": "%"})", 226, 21},
+        {R"({"key": "k", "select": ["1", 22], "unit": " ms"})", 35 + 44, 35},
+        {R"({"key": "k", "number": [0, 9]})", 84, 35},
+        {R"({"key": "k", "number": [0, 9], "and": "j"})", 84 + 16 + 7 + 84, 35},
+        {R"({"key": "k", "text": true})", 220, 35},
+        {R"({"key": "k", "text": "yes"})", 38, 22},
+        {R"({"key": "k", "choice": "a"})", 38, 22},
+    };
+    for (const Case& c : cases) {
+        const Json row = parseJson(c.row);
+        EXPECT_FLOAT_EQ(editorWidth(row), c.width) << c.row;
+        EXPECT_FLOAT_EQ(editorHeight(row), c.height) << c.row;
+    }
+    uiState().scale = 2;
+    EXPECT_FLOAT_EQ(editorWidth(parseJson(R"({"key": "k", "text": true})")), 440);
+}
+
+TEST_F(SettingsTest, RowsSeparateFromTheSecondOnAndKeepTheEditorCentred) {
+    useSettings({{"k", "true"}});
+    std::string label;
+    for (int i = 0; i < 40; ++i) label += "abcd ";
+    const Json shortRow = parseJson(R"({"key": "k", "label": "Short"})");
+    const Json longRow = parseJson("{\"key\": \"k\", \"label\": \"" + label + "\", \"help\": \"Help\"}");
+
+    EXPECT_FLOAT_EQ(settingRow(shortRow, 0, 0, 600, false, true), 22 + 11);
+    drawn().clear();
+    EXPECT_FLOAT_EQ(settingRow(shortRow, 0, 0, 600, true, false), 22 + 2 + 11);
+    EXPECT_TRUE(std::none_of(drawn().begin(), drawn().end(), [](const Drawn& d) { return d.kind == "rect"; }));
+
+    drawn().clear();
+    const float lines = static_cast<float>(wrapLines(kRegular14, label, 600 - 38 - 18).size());
+    ASSERT_GE(lines, 3);  // the label wraps within w - editor width - 18
+    const float th = lines * 21 + 17.5f + 2;
+    EXPECT_FLOAT_EQ(settingRow(longRow, 50, 100, 600, false, false), th + 22);
+    ASSERT_FALSE(drawn().empty());
+    EXPECT_EQ(drawn()[0].kind, "rect");  // the separator along the row's top edge
+    EXPECT_FLOAT_EQ(drawn()[0].r.y, 100);
+    EXPECT_FLOAT_EQ(drawn()[0].r.width, 600);
+    EXPECT_FLOAT_EQ(drawn()[0].r.height, 1);
+    const Drawn* track = nullptr;
+    for (const Drawn& d : drawn())
+        if (d.kind == "box") track = &d;
+    ASSERT_NE(track, nullptr);
+    EXPECT_FLOAT_EQ(track->r.x, 50 + 600 - 38);
+    EXPECT_FLOAT_EQ(track->r.y, roundHalfAway(100 + 11 + (th - 22) / 2));
+}
+
+// ---- the page ----
+
+constexpr const char* kTable = R"({"steps": {}, "table": {
+    "columns": [[{"title": "Display", "rows": [
+                    {"key": "a", "label": "Size", "and": "b", "number": [0, 10]},
+                    {"key": "c", "label": "Vsync"},
+                    {"key": "missing", "label": "Missing"}]}],
+                [{"title": "Game", "rows": [{"key": "d", "label": "Name", "text": true}]},
+                 {"title": "Empty", "rows": [{"key": "nothing", "label": "Nothing"}]}]],
+    "buttons": [["CROSS", "Cross", "Jump"], ["L3", "L3"], ["GONE", "Gone", ""]]}})";
+
+TEST_F(SettingsTest, PageShowsVisibleRowsAndListsEveryOtherSettingUnderOther) {
+    windowState().state = parseJson(kTable);
+    useSettings({{"a", "1"}, {"c", "true"}, {"zeta", "z"}, {"key_CROSS", "K"}, {"key_L3", "NONE"}, {"d", "x"}});
+    settingsPage(0, 0, 1000);
+
+    for (const char* text : {"DISPLAY", "Vsync", "GAME", "Name", "KEYBOARD AND MOUSE", "Cross", "L3", "OTHER", "zeta"})
+        EXPECT_NE(findText(text), nullptr) << text;
+    // Hidden: a row whose partner is missing, a row and a button without their settings.
+    for (const char* text : {"Size", "Missing", "EMPTY", "Nothing", "Gone"})
+        EXPECT_EQ(findText(text), nullptr) << text;
+    // The setting of the hidden row is still editable, under "Other", labelled by its key.
+    ASSERT_NE(findText("a"), nullptr);
+    EXPECT_LT(findText("a")->r.y, findText("zeta")->r.y);  // in list order
+    EXPECT_GT(findText("a")->r.y, findText("OTHER")->r.y);
+    EXPECT_EQ(findText("key_CROSS"), nullptr);
+    EXPECT_EQ(findText("c"), nullptr);
+}
+
+TEST_F(SettingsTest, EmptyListShowsOnlyItsCardAndNoTableShowsEverythingUnderOther) {
+    windowState().state = parseJson(kTable);
+    // One untitled card holding one line of text: 17 + 21 + 19, and the gap after it.
+    EXPECT_FLOAT_EQ(settingsPage(0, 0, 1000), 57 + 14);
+    EXPECT_TRUE(std::none_of(drawn().begin(), drawn().end(), [](const Drawn& d) { return d.kind == "text"; }));
+
+    drawn().clear();
+    windowState().state = parseJson(R"({"steps": {}, "table": {"columns": 5, "buttons": "x"}})");
+    useSettings({{"c", "true"}, {"key_CROSS", "K"}});
+    settingsPage(0, 0, 1000);
+    EXPECT_NE(findText("OTHER"), nullptr);
+    EXPECT_NE(findText("c"), nullptr);
+    EXPECT_NE(findText("key_CROSS"), nullptr);
+    EXPECT_EQ(findText("KEYBOARD AND MOUSE"), nullptr);
+}
+
+TEST_F(SettingsTest, ColumnsStandSideBySideOnlyAbove940AndBindingsGoBelowTheTallest) {
+    windowState().state = parseJson(kTable);
+    useSettings({{"a", "1"}, {"b", "2"}, {"c", "true"}, {"d", "x"}, {"key_CROSS", "K"}, {"key_L3", "A"}});
+    const float x = 10, w = 1014, cw = (w - 14) / 2;
+
+    settingsPage(x, 0, w);
+    EXPECT_FLOAT_EQ(findText("GAME")->r.x, x + 14 + cw + 19);
+    EXPECT_FLOAT_EQ(findText("GAME")->r.y, findText("DISPLAY")->r.y);
+    EXPECT_GT(findText("KEYBOARD AND MOUSE")->r.y, findText("Vsync")->r.y);
+    EXPECT_FLOAT_EQ(findText("L3")->r.x, x + 19 + (w - 38 - 36) / 2 + 36);  // two lines per row
+    EXPECT_FLOAT_EQ(findText("L3")->r.y, findText("Cross")->r.y + (40.5f - 21) / 2);
+
+    drawn().clear();
+    settingsScreenWidth() = [] { return 940; };
+    settingsPage(x, 0, w);
+    EXPECT_FLOAT_EQ(findText("GAME")->r.x, findText("DISPLAY")->r.x);
+    EXPECT_GT(findText("GAME")->r.y, findText("Vsync")->r.y);
+    EXPECT_FLOAT_EQ(findText("L3")->r.x, x + 19);
+    EXPECT_GT(findText("L3")->r.y, findText("Cross")->r.y + 40);
+}
+
+// ---- saving ----
+
+TEST_F(SettingsTest, SaveUpdatesEveryPairAtOnceAndSendsTheExactBody) {
+    useSettings({{"k", "old"}, {"j", "x"}, {"k", "older"}});
+    saveSetting("k", "say \"hi\" \\ é€", false);
+    saveSetting("absent", "1", false);
+    EXPECT_EQ(windowState().settings[0].value, "say \"hi\" \\ é€");
+    EXPECT_EQ(windowState().settings[2].value, "say \"hi\" \\ é€");
+    EXPECT_EQ(windowState().settings.size(), 3u);  // a missing key is not added
+    EXPECT_EQ(sent(), (std::vector<std::string>{"{\"values\": {\"k\": \"say \\\"hi\\\" \\\\ é€\"}}",
+                                                "{\"values\": {\"absent\": \"1\"}}"}));
+    EXPECT_EQ(body("ke\"y", "line\nbreak"), "{\"values\": {\"ke\\\"y\": \"line\\u000abreak\"}}");
+}
+
+TEST_F(SettingsTest, AnswersSetTheStampAndReloadOnlyWhenAsked) {
+    WindowState& window = windowState();
+    useSettings({{"k", "local"}});
+    window.settingsStamp = 5;
+    const Json launcher = parseJson(R"({"settings_stamp": 9, "settings": [{"key": "k", "value": 3}, {"value": 1}]})");
+
+    applySaveAnswer(launcher, false);
+    EXPECT_EQ(window.settingsStamp, 9);
+    EXPECT_EQ(window.settings[0].value, "local");
+
+    uiState().capture.name = "CROSS";
+    applySaveAnswer(launcher, true);
+    ASSERT_EQ(window.settings.size(), 1u);
+    EXPECT_EQ(window.settings[0].value, "3");
+    EXPECT_TRUE(uiState().capture.name.empty());  // a reload cancels a capture
+
+    applySaveAnswer(parseJson(R"({"settings_stamp": "12"})"), false);
+    EXPECT_EQ(window.settingsStamp, 0);  // not a number: no stamp
+    window.settingsStamp = 9;
+    applySaveAnswer(parseJson(R"({"ok": true})"), true);
+    EXPECT_EQ(window.settingsStamp, 0);
+    EXPECT_EQ(window.settings.size(), 1u);  // no list in the answer: the page keeps its own
+
+    // Stamp 0: the next state document brings the launcher's list back, whatever its stamp.
+    applyState(parseJson(R"({"steps": {}, "settings_stamp": 1, "settings": [{"key": "k", "value": "theirs"}]})"));
+    EXPECT_EQ(window.settings[0].value, "theirs");
+}
+
+// ---- value editors ----
+
+TEST_F(SettingsTest, ChoiceToggleAndTextSaveWhatTheUserDid) {
+    useSettings({{"m", "windowed"}, {"t", "maybe"}, {"s", "x"}});
+    const char* choice = R"({"key": "m", "choice": ["windowed", "borderless"]})";
+    mouse(100 + 3 + 5, 210, true);
+    edit(choice);
+    EXPECT_NE(findText("Windowed"), nullptr);  // shown with its first letter upper-cased
+    mouse(100 + 3 + 80 + 5, 210, true);
+    edit(choice);
+    EXPECT_EQ(sent(), (std::vector<std::string>{body("m", "windowed"), body("m", "borderless")}));
+
+    mouse(105, 205, true);
+    edit(R"({"key": "t"})");
+    mouse(105, 205, true);
+    edit(R"({"key": "t"})");
+    EXPECT_EQ(sent(), (std::vector<std::string>{body("t", "true"), body("t", "false")}));
+
+    EditBuffer& field = editBuffer("s");
+    EXPECT_EQ(&field, &editBuffer("s"));  // one buffer per name, and it stays put
+    editBuffer("other");
+    EXPECT_EQ(&field, &editBuffer("s"));
+    edit(R"({"key": "s", "text": true})");
+    EXPECT_EQ(field.text, "x");  // follows the list while not being edited
+    for (const char* typed : {"  two words  ", "   "}) {
+        field.text = typed;
+        field.lostFocus = true;
+        edit(R"({"key": "s", "text": true})");
+    }
+    EXPECT_EQ(sent(), (std::vector<std::string>{body("s", "two words"), body("s", "")}));
+}
+
+TEST_F(SettingsTest, NumberFieldsCommitClampedValuesAndNonNumbersAsZero) {
+    useSettings({{"n", "5"}, {"h", "6"}});
+    const char* row = R"({"key": "n", "and": "h", "number": [-3, 10]})";
+    const std::pair<const char*, const char*> commits[] = {{"99", "10"}, {"abc", "0"}, {"-", "0"}, {"-50", "-3"}};
+    for (const auto& [typed, saved] : commits) {
+        editBuffer("n").text = typed;
+        editBuffer("n").lostFocus = true;
+        edit(row);
+        EXPECT_EQ(editBuffer("n").text, saved);
+    }
+    editBuffer("h").text = "12x";
+    editBuffer("h").lostFocus = true;
+    edit(row);
+    EXPECT_NE(findText("×"), nullptr);
+    EXPECT_EQ(sent(), (std::vector<std::string>{body("n", "10"), body("n", "0"), body("n", "0"), body("n", "-3"),
+                                                body("h", "10")}));
+    EXPECT_EQ(clampNumber(" +7 ", 0, 9), "7");
+    EXPECT_EQ(clampNumber("5", 0, 0), "0");
+    EXPECT_EQ(clampNumber("99999999999999999999", 0, 3), "3");
+}
+
+TEST_F(SettingsTest, SliderDragsFromItsGrabAndSavesOnceOnRelease) {
+    useSettings({{"v", "40"}});
+    const char* row = R"({"key": "v", "range": [0, 100], "unit": "%"})";
+    mouse(100 + 85, 210, true, true);  // press in the middle of the track
+    edit(row);
+    EXPECT_EQ(settingsRecords().activeSlider, "v");
+    EXPECT_NE(findText("50%"), nullptr);
+    mouse(100 + 400, 300, false, true);  // far outside, still held
+    edit(row);
+    EXPECT_NE(findText("100%"), nullptr);
+    EXPECT_TRUE(sent().empty());
+    mouse(100 + 17, 300, false, false);  // released
+    edit(row);
+    EXPECT_EQ(sent(), (std::vector<std::string>{body("v", "10")}));
+    EXPECT_TRUE(settingsRecords().activeSlider.empty());
+    EXPECT_NE(findText("10%"), nullptr);
+
+    EXPECT_DOUBLE_EQ(sliderValueAt(50, 100, 170, 0, 100), 0);
+    EXPECT_DOUBLE_EQ(sliderValueAt(400, 100, 170, -5, 5), 5);
+    EXPECT_DOUBLE_EQ(sliderValueAt(100 + 85, 100, 170, 1, 8), 5);  // 4.5 rounds away from zero
+    EXPECT_DOUBLE_EQ(sliderValueAt(400, 100, 170, 5, 5), 5);
+    EXPECT_DOUBLE_EQ(sliderValueAt(400, 100, 170, 7, 3), 3);
+
+    // lo >= hi: an empty track with the knob at its left end.
+    useSettings({{"w", "9"}});
+    edit(R"({"key": "w", "range": [7, 3]})");
+    const auto knob = std::find_if(drawn().begin(), drawn().end(), [](const Drawn& d) { return d.kind == "circle"; });
+    ASSERT_NE(knob, drawn().end());
+    EXPECT_FLOAT_EQ(knob->r.x, 100);
+}
+
+TEST_F(SettingsTest, SelectListsAnUnknownValueFirstAndSavesTheOptionWithoutUnit) {
+    useSettings({{"l", "7"}});
+    const char* row = R"({"key": "l", "select": [1, "2"], "unit": " ms"})";
+    mouse(110, 210, true);
+    edit(row);
+    const DropDown& list = uiState().dropDown;
+    ASSERT_TRUE(list.open);
+    EXPECT_EQ(list.items, (std::vector<std::string>{"7 ms", "1 ms", "2 ms"}));
+    EXPECT_NE(findText("7 ms"), nullptr);
+    uiState().dropDown.chosen = 2;
+    mouse(0, 0);
+    edit(row);
+    EXPECT_EQ(sent(), (std::vector<std::string>{body("l", "2")}));
+}
+
+// ---- key bindings ----
+
+TEST_F(SettingsTest, AddBindingAppendsNewNamesAndAlwaysSaves) {
+    useSettings({{"key_X", "A B"}});
+    addBinding("key_X", 'C');
+    addBinding("key_X", 'A');
+    addBinding("key_Y", 1010);  // no such setting: saved, nothing added locally
+    EXPECT_EQ(sent(), (std::vector<std::string>{body("key_X", "A B C"), body("key_X", "A B C"),
+                                                body("key_Y", "MOUSE_WHEEL_UP")}));
+    EXPECT_EQ(windowState().settings.size(), 1u);
+}
+
+TEST_F(SettingsTest, ChipsRemoveOnClickAndTheAddChipStartsAndCancelsACapture) {
+    const Json button = parseJson(R"(["CROSS", "Cross", "Jump"])");
+    useSettings({{"key_CROSS", "NONE"}});
+    bindingLine(button, 0, 0, 600, 0);
+    EXPECT_NE(findText("+"), nullptr);
+    EXPECT_EQ(std::count_if(drawn().begin(), drawn().end(), [](const Drawn& d) { return d.kind == "text"; }), 3);
+
+    useSettings({{"key_CROSS", "A B KP_UP MOUSE_LEFT"}});
+    drawn().clear();
+    bindingLine(button, 0, 0, 600, 0);
+    EXPECT_EQ(findText("+"), nullptr);  // more than three: all shown, no add chip
+    for (const char* label : {"A", "B", "Keypad Up", "Mouse Left"})
+        EXPECT_NE(findText(label), nullptr) << label;
+
+    useSettings({{"key_CROSS", "A B"}});
+    drawn().clear();
+    bindingLine(button, 0, 0, 600, 0);
+    const Drawn chipA = *findText("A");
+    mouse(chipA.r.x + 2, chipA.r.y, true);
+    bindingLine(button, 0, 0, 600, 0);
+    useSettings({{"key_CROSS", "B"}});
+    mouse(findText("B")->r.x + 2, findText("B")->r.y, true);
+    bindingLine(button, 0, 0, 600, 0);
+    EXPECT_EQ(sent(), (std::vector<std::string>{body("key_CROSS", "B"), body("key_CROSS", "NONE")}));
+
+    drawn().clear();
+    mouse(0, 0);
+    bindingLine(button, 0, 0, 600, 0);
+    const Drawn plus = *findText("+");
+    mouse(plus.r.x, plus.r.y, true);
+    bindingLine(button, 0, 0, 600, 0);
+    EXPECT_EQ(uiState().capture.name, "CROSS");
+    drawn().clear();
+    mouse(0, 0);
+    bindingLine(button, 0, 0, 600, 0);
+    const Drawn* capture = findText("Press a key or a mouse button");
+    ASSERT_NE(capture, nullptr);
+    const Rect r = uiState().capture.rect;
+    EXPECT_FLOAT_EQ(r.x + 10, capture->r.x);
+    EXPECT_FLOAT_EQ(r.x + r.width, 600);  // right-aligned
+    mouse(r.x + 1, r.y + 1, true);
+    bindingLine(button, 0, 0, 600, 0);
+    EXPECT_TRUE(uiState().capture.name.empty());
+    EXPECT_TRUE(sent().empty());
+}
+
+}  // namespace
+}  // namespace vlr
