@@ -55,13 +55,15 @@ std::string keyName(int code) {
         return "NONE";
     if ((code >= '0' && code <= '9') || (code >= 'A' && code <= 'Z'))
         return std::string(1, static_cast<char>(code));
+    // Appended rather than "F" + text: GCC 12 warns falsely about the latter (-Wrestrict).
+    std::string name;
     if (code >= kKeyF1 && code <= kKeyF12)
-        return "F" + std::to_string(code - kKeyF1 + 1);
+        return name.append("F").append(std::to_string(code - kKeyF1 + 1));
     for (const KeyNameRow& row : kKeyNames) {
         if (row.code == code)
             return row.name;
     }
-    return "KEY_" + std::to_string(code);
+    return name.append("KEY_").append(std::to_string(code));
 }
 
 std::vector<std::string> splitBinding(std::string_view value) {
