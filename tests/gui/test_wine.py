@@ -164,7 +164,31 @@ class WineTest(WindowTest):
         shot, cards, buttons = wait_for(play_page, 20, "the Play page's cards and primary button", interval=0.3)
         shot.crop(left, top, 1280, 720).save_png(os.path.join(artifacts_dir(), "wine-play-page.png"))
         self.assertLess(cards[0], buttons[0], "the button sits inside a card below the first card's top")
+        self.check_settings_page(window, left, top)
         program.kill()
+
+    def check_settings_page(self, window, left, top):
+        """The Settings tab: its underline, two columns of cards, the switches that are on
+        (accent, right-aligned at the second column's edge) and the choice segments."""
+        self.x.click(self.x.geometry(window)[0] + left + 202, self.x.geometry(window)[1] + top + 84)
+
+        def settings_page():
+            shot = self.picture(window)
+            line = [r for r in runs(shot.row(top + 103, left, left + 900), reddish) if r[1] - r[0] > 4]
+            if not line or line[0][0] != 179:
+                return None
+            # A switch that is on: accent between its left end and its knob (right-aligned
+            # at the column's edge, 1211: knob from 1192).
+            switches = runs([shot.pixel(left + 1189, y) for y in range(top + 150, top + 680)],
+                            ACCENT, 3)
+            return (shot, switches) if any(b - a >= 12 for a, b in switches) else None
+        shot, switches = wait_for(settings_page, 20, "the Settings page with its switches", interval=0.3)
+        shot.crop(left, top, 1280, 720).save_png(os.path.join(artifacts_dir(), "wine-settings-page.png"))
+        for x in (50 + 8, 647 + 8):     # both columns' cards, beside the first card's title
+            self.assertColour(shot, left + x, top + 190, CARD, what="card fill")
+        selected = [a for a, b in runs(shot.row(top + 235, left + 340, left + 614), (42, 42, 48), 1)
+                    if b - a >= 40]
+        self.assertTrue(selected, "the selected segment of the first choice row")
 
     def remove_sessions(self, name):
         for path in glob.glob(os.path.join(self.prefix, "drive_c", "users", "*", "Temp", name)):
