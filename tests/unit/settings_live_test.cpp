@@ -16,6 +16,7 @@
 #include "link/state.h"
 #include "platform/platform.h"
 #include "settings/settings.h"
+#include "shell/shell.h"
 
 namespace vlr {
 namespace {
@@ -25,9 +26,11 @@ protected:
     void SetUp() override {
         windowState() = WindowState();
         uiState() = UiState();
+        connectStateModel();  // notices reach the UI state
     }
     void TearDown() override {
         setTheLink(nullptr);
+        windowCalls() = WindowCalls();
         windowState() = WindowState();
         uiState() = UiState();
     }

@@ -15,6 +15,7 @@
 #include "link/link.h"
 #include "link/state.h"
 #include "settings/settings.h"
+#include "shell/shell.h"
 #include "ui/fonts.h"
 #include "ui/widgets.h"
 
@@ -68,6 +69,7 @@ protected:
             font.advances.assign(kAdvanceCount, 7.0f);
         }
         reset();
+        connectStateModel();  // a reload cancels the key capture through it
         setTheLink(&link_);
         settingsScreenWidth() = [] { return 1600; };
     }
@@ -77,6 +79,7 @@ protected:
         for (std::size_t i = 0; i < std::size(kSlots); ++i)
             const_cast<FontSlot&>(fontSlot(kSlots[i])).advances = savedAdvances_[i];
         reset();
+        windowCalls() = WindowCalls();
         settingsScreenWidth() = [] { return GetScreenWidth(); };
     }
     static void reset() {
