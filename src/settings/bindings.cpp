@@ -17,7 +17,6 @@ namespace vlr {
 
 namespace {
 
-float sc(float length) { return length * uiState().scale; }
 
 constexpr Color kNone{0, 0, 0, 0};
 constexpr Color kAccentSoft{229, 32, 46, 153};

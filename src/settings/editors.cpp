@@ -23,7 +23,6 @@ namespace vlr {
 
 namespace {
 
-float sc(float length) { return length * uiState().scale; }
 
 constexpr Color kNone{0, 0, 0, 0};
 constexpr float kFieldHeight = 35;
@@ -176,7 +175,7 @@ void rangeRow(const Json& row, const std::string& key, const std::string& value,
 void selectRow(const Json& row, const std::string& key, const std::string& value, float x, float y) {
     const std::string& unit = asText(get(row, "unit"));
     std::vector<std::string> options;
-    const std::vector<Json>& listed = get(row, "select").items;
+    const auto& listed = get(row, "select").items;
     // A value the table does not offer is listed first, so the user sees what is set.
     if (std::none_of(listed.begin(), listed.end(), [&value](const Json& o) { return asText(o) == value; }))
         options.push_back(value);

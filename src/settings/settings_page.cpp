@@ -24,7 +24,6 @@ namespace vlr {
 
 namespace {
 
-float sc(float length) { return length * uiState().scale; }
 
 constexpr float kCardGap = 14;       // between cards and after the last one
 constexpr float kColumnBoundary = 940;
@@ -242,7 +241,7 @@ float settingsPage(float x, float y, float w) {
     const bool single = sc(kColumnBoundary) >= static_cast<float>(settingsScreenWidth()());
     const float cw = single ? w : (w - sc(kCardGap)) / 2;
     float o = top;
-    const std::vector<Json>& columns = get(table, "columns").items;
+    const auto& columns = get(table, "columns").items;
     for (std::size_t i = 0; i < columns.size(); ++i) {
         float cx = x;
         if (!single) {
