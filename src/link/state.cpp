@@ -113,12 +113,15 @@ void appendConsole(std::string_view text) {
     }
     // Trim in steps of a few thousand so the cost is paid rarely; repeat until under the
     // bound, so one very long piece of output cannot grow the list past it for good.
-    while (lines.size() > kConsoleMaxLines)
+    while (lines.size() > kConsoleMaxLines) {
         lines.erase(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(kConsoleTrimLines));
+        window.consoleDropped += kConsoleTrimLines;
+    }
 }
 
 void clearConsole() {
     WindowState& window = windowState();
+    window.consoleDropped += window.console.size();
     window.console.clear();
     window.openLine = false;
 }

@@ -42,6 +42,8 @@ struct WindowState {
     platform::FileTime programFileTime = platform::kMinFileTime;
     std::deque<std::string> console;   // launcher output, one entry per line
     bool openLine = false;             // the last line has not been ended yet
+    std::uint64_t consoleDropped = 0;  // lines ever removed from the front (trims and clears);
+                                       // lets a view of the console keep its cache in step
     std::int64_t settingsStamp = 0;    // last "settings_stamp" applied
     std::vector<SettingValue> settings;// game settings as the launcher reported them
 };

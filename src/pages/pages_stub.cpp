@@ -1,19 +1,15 @@
 /*******************************************************************************************
-*  pages_stub.cpp — placeholder pages until the real ones land
+*  pages_stub.cpp — placeholder Updates page until the real one lands
 *
-*  They take no room and draw nothing, so the window's frame, tabs and scrolling can run
+*  It takes no room and draws nothing, so the window's frame, tabs and scrolling can run
 *  and be looked at on their own.
 *******************************************************************************************/
 #include "pages/pages.h"
 
 namespace vlr {
 
-void consolePage(float, float, float, float) {}
-
 float updatesPage(float, float, float) {
     return 0;
 }
-
-void followConsoleTail() {}
 
 }  // namespace vlr

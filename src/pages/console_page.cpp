@@ -1,0 +1,211 @@
+/*******************************************************************************************
+*  console_page.cpp — the Console page: the launcher's output in a wrapped, scrolled log
+*
+*  Sections: records · visual-line index · page
+*
+*  Above the log: "Stop", "Copy all", "Clear" and the running task. The log box wraps lines
+*  by characters, scrolls with the wheel and its own scrollbar and follows the newest output
+*  until the user scrolls away from the end; a click on the Console tab follows it again.
+*******************************************************************************************/
+#include <algorithm>
+#include <cmath>
+
+#include "link/commands.h"
+#include "link/json.h"
+#include "link/state.h"
+#include "pages/console.h"
+#include "pages/pages.h"
+#include "ui/fonts.h"
+#include "ui/widgets.h"
+
+namespace vlr {
+
+// ---- records ----
+
+ConsoleRecords& consoleRecords() {
+    static ConsoleRecords records;
+    return records;
+}
+
+void followConsoleTail() { consoleRecords().follow = true; }
+
+std::string consoleText(const std::deque<std::string>& lines) {
+    std::size_t size = 0;
+    for (const std::string& line : lines) size += line.size() + 1;
+    std::string text;
+    text.reserve(size);
+    for (const std::string& line : lines) {
+        text += line;
+        text += '\n';
+    }
+    return text;
+}
+
+// ---- visual-line index ----
+
+std::size_t charsPerLine(float wrapWidth, float advance) {
+    if (!(advance > 0)) return SIZE_MAX;
+    const float k = std::floor(wrapWidth / advance);
+    if (!(k >= 1)) return 1;
+    return k >= static_cast<float>(SIZE_MAX / 2) ? SIZE_MAX : static_cast<std::size_t>(k);
+}
+
+std::size_t charCount(std::string_view line) {
+    std::size_t count = 0;
+    for (std::size_t pos = 0; pos < line.size(); ++count) decodeUtf8(line, pos);
+    return count;
+}
+
+std::uint64_t pieceCount(std::string_view line, std::size_t k) {
+    const std::size_t n = charCount(line);
+    return n == 0 ? 1 : (n - 1) / k + 1;
+}
+
+std::size_t pieceBytes(std::string_view text, std::size_t k) {
+    std::size_t pos = 0;
+    for (std::size_t taken = 0; taken < k && pos < text.size(); ++taken) decodeUtf8(text, pos);
+    return pos;
+}
+
+std::uint64_t syncConsoleIndex(ConsoleIndex& index, const std::deque<std::string>& lines, std::uint64_t dropped,
+                               std::size_t k) {
+    std::uint64_t removed = 0;
+    const std::uint64_t gone = dropped - index.dropped;
+    const bool stale = index.perLine != k || dropped < index.dropped ||
+                       (gone < index.starts.size() && index.starts.size() - gone > lines.size());
+    if (stale) {
+        // A new width, or a console that changed behind our back: measure it all once.
+        index = ConsoleIndex{k, dropped, {}, 0};
+    } else {
+        if (gone > 0) {
+            // Lines appended and dropped between two frames were never indexed.
+            const std::size_t known = static_cast<std::size_t>(std::min<std::uint64_t>(gone, index.starts.size()));
+            const std::uint64_t next = known < index.starts.size() ? index.starts[known] : index.end;
+            if (!index.starts.empty()) removed = next - index.starts.front();
+            index.starts.erase(index.starts.begin(), index.starts.begin() + static_cast<std::ptrdiff_t>(known));
+            index.dropped = dropped;
+        }
+        // Output that did not end with a line feed leaves the last line open to grow.
+        if (!index.starts.empty())
+            index.end = index.starts.back() + pieceCount(lines[index.starts.size() - 1], k);
+    }
+    for (std::size_t i = index.starts.size(); i < lines.size(); ++i) {
+        index.starts.push_back(index.end);
+        index.end += pieceCount(lines[i], k);
+    }
+    return removed;
+}
+
+std::uint64_t visualLineCount(const ConsoleIndex& index) {
+    return index.starts.empty() ? 0 : index.end - index.starts.front();
+}
+
+VisualLine visualLine(const ConsoleIndex& index, std::uint64_t visual) {
+    const std::uint64_t wanted = index.starts.front() + visual;
+    // The last line starting at or before the wanted one.
+    const auto after = std::upper_bound(index.starts.begin(), index.starts.end(), wanted);
+    const std::size_t line = static_cast<std::size_t>(after - index.starts.begin()) - 1;
+    return {line, wanted - index.starts[line]};
+}
+
+// ---- page ----
+
+namespace {
+
+void topRow(float x, float top, bool running, const std::string& task) {
+    WindowState& window = windowState();
+    if (button(x, top, "Stop", kSecondary, running)) act("stop", "{}");
+    const float copyX = x + buttonWidth("Stop") + sc(8);
+    if (button(copyX, top, "Copy all", kQuiet)) {
+        const std::string text = consoleText(window.console);
+        SetClipboardText(text.c_str());
+    }
+    const float clearX = copyX + buttonWidth("Copy all") + sc(8);
+    if (button(clearX, top, "Clear", kQuiet)) clearConsole();
+    if (running)
+        drawCalls().textRun(kRegular13, task + " running.", clearX + buttonWidth("Clear") + sc(14), top + sc(19.5f),
+                            kTextSecondary, 0);
+}
+
+// Draws the visual lines from `first` while they reach into the text area.
+void drawLog(const ConsoleIndex& index, const std::deque<std::string>& lines, std::size_t k, float left,
+             float textTop, float lineHeight, float height, float offset) {
+    const std::uint64_t count = visualLineCount(index);
+    std::uint64_t visual = static_cast<std::uint64_t>(std::max(offset, 0.0f) / lineHeight);
+    if (visual >= count) return;
+    VisualLine at = visualLine(index, visual);
+    // Byte where the piece starts; later pieces of the same line continue from there.
+    std::string_view line = lines[at.line];
+    std::size_t byte = 0;
+    for (std::uint64_t p = 0; p < at.piece; ++p) byte += pieceBytes(line.substr(byte), k);
+
+    for (; visual < count; ++visual) {
+        const float y = static_cast<float>(visual) * lineHeight - offset;
+        if (!(y < height)) break;
+        const std::size_t size = pieceBytes(line.substr(byte), k);
+        drawCalls().textRun(kMono12, line.substr(byte, size), left, textTop + y + lineHeight / 2, kLogText, 0);
+        byte += size;
+        if (byte >= line.size() && at.line + 1 < lines.size()) {
+            line = lines[++at.line];
+            byte = 0;
+        }
+    }
+}
+
+}  // namespace
+
+void consolePage(float x, float top, float width, float bottom) {
+    UiState& ui = uiState();
+    WindowState& window = windowState();
+    ConsoleRecords& records = consoleRecords();
+    const std::string& task = asText(get(window.state, "running"));
+    const bool running = taskRunning(window.state);
+
+    topRow(x, top, running, task);
+
+    Rect box{x, top + sc(51), width, std::max(bottom - top - sc(51), sc(160))};
+    box = snap(box);
+    drawRoundedBox(box, sc(12), kLine, kLogBg);
+
+    const float left = box.x + sc(17);
+    const float textTop = box.y + sc(15);
+    const float height = box.height - sc(30);
+    const float lineHeight = roundHalfAway(sc(18));
+    const std::size_t k = charsPerLine(box.width - sc(40), advanceOf(fontSlot(kMono12), 'M'));
+
+    // Lines trimmed from the front take their height with them; a view scrolled away keeps
+    // showing the same lines.
+    const std::uint64_t removed = syncConsoleIndex(records.index, window.console, window.consoleDropped, k);
+    float& offset = records.offset;
+    offset -= static_cast<float>(removed) * lineHeight;
+
+    const float total = static_cast<float>(visualLineCount(records.index)) * lineHeight;
+    const float maxOffset = std::max(total - height, 0.0f);
+    const float near = sc(30);
+
+    InputSnapshot& in = ui.input;
+    if (in.mouseFree && in.wheel != 0 &&
+        CheckCollisionPointRec(Vector2{in.mouseX, in.mouseY}, toRaylib(box))) {
+        offset -= in.wheel * 3 * lineHeight;
+        in.wheel = 0;
+        records.follow = offset >= maxOffset - near;
+    }
+    if (records.follow) offset = maxOffset;
+    // Clamped before drawing rather than by the scrollbar afterwards, so that no frame shows
+    // the log pulled past its top or end; a clamp counts as the scrollbar's change would.
+    const float clamped = std::clamp(offset, 0.0f, maxOffset);
+    if (clamped != offset) {
+        offset = clamped;
+        records.follow = offset >= maxOffset - near;
+    }
+
+    pushClip({box.x + sc(1), textTop, box.width - sc(2), height});
+    if (ui.drawing) drawLog(records.index, window.console, k, left, textTop, lineHeight, height, offset);
+    popClip();
+
+    const float before = offset;
+    scrollbar("log", {box.x, textTop, box.width - sc(3), height}, total, offset);
+    if (offset != before) records.follow = offset >= maxOffset - near;
+}
+
+}  // namespace vlr
