@@ -1,0 +1,99 @@
+/*******************************************************************************************
+*  updates_page.cpp — the Updates page: checking for and applying updates, what they bring
+*
+*  Two buttons and a status line, then one card per entry: the entries of the pending update
+*  while one is available, else the installed version's change log. An entry's body is a
+*  bulleted list whose items may hold **bold** and `code` spans.
+*******************************************************************************************/
+#include <algorithm>
+
+#include "link/commands.h"
+#include "link/json.h"
+#include "link/state.h"
+#include "pages/markup.h"
+#include "pages/pages.h"
+#include "pages/updates.h"
+#include "ui/fonts.h"
+#include "ui/widgets.h"
+
+namespace vlr {
+
+namespace {
+
+bool blankLine(std::string_view line) { return line.find_first_not_of(" \t") == std::string_view::npos; }
+
+}  // namespace
+
+std::vector<std::string> bulletItems(std::string_view body) {
+    std::vector<std::string> items;
+    std::size_t start = 0;
+    while (start <= body.size()) {
+        std::size_t end = body.find('\n', start);
+        if (end == std::string_view::npos) end = body.size();
+        std::string_view line = body.substr(start, end - start);
+        start = end + 1;
+        if (blankLine(line)) continue;  // adds nothing, not even spacing
+        line.remove_prefix(line.find_first_not_of(" \t"));
+        // "- item", an indented "- item" and the bare "item" are the same bullet.
+        if (line.substr(0, 2) == "- ") line.remove_prefix(2);
+        else if (line == "-") line = {};
+        line.remove_prefix(std::min(line.find_first_not_of(' '), line.size()));
+        items.emplace_back(line);
+    }
+    return items;
+}
+
+float entryBody(std::string_view body, float x, float y, float width) {
+    const bool drawing = uiState().drawing;
+    float h = 0;
+    for (const std::string& item : bulletItems(body)) {
+        if (drawing)
+            DrawCircleV(Vector2{roundHalfAway(x + sc(7)), roundHalfAway(y + h + sc(10.5f))}, sc(2.5f), kLogText);
+        h += drawMarkup(parseMarkup(item), kRegular14, kSemibold14, x + sc(18), y + h, width - sc(18), sc(21), kLogText,
+                        kTextPrimary) +
+             sc(6);
+    }
+    return h;
+}
+
+std::string updatesStatus(const Json& state, std::string_view pending) {
+    if (!pending.empty()) return std::string(pending);
+    return asText(get(get(state, "updates"), "note"));
+}
+
+bool updateAllowed(const Json& state) {
+    return isTrue(get(get(state, "updates"), "behind")) && !taskRunning(state);
+}
+
+float updatesPage(float x, float y, float width) {
+    const Json& state = windowState().state;
+    const Json& updates = get(state, "updates");
+    const bool behind = isTrue(get(updates, "behind"));
+
+    if (button(x, y, "Check for updates", kSecondary)) {
+        updatesPending() = "Checking...";
+        api("check-updates", "{}");
+    }
+    const float updateX = x + buttonWidth("Check for updates") + sc(8);
+    if (button(updateX, y, "Update now", kPrimary, updateAllowed(state)))
+        act("update", "{}", [](const Json&) { uiState().requestedPage = kConsolePage; });
+    drawCalls().textRun(kRegular13, updatesStatus(state, updatesPending()),
+                        updateX + buttonWidth("Update now") + sc(14), y + sc(19.5f), kTextSecondary, 0);
+
+    float top = y + sc(39) + sc(12);
+    if (behind)
+        top += drawTextBlock(kRegular12_5, "What the update brings", x, top, width, sc(18.75f), kTextSecondary, false) +
+               sc(12);
+
+    const Json& entries = behind ? get(updates, "new") : get(state, "changelog");
+    for (const Json& entry : entries.items) {
+        const std::string& body = asText(at(entry, 1));
+        top += card(x, top, width, asText(at(entry, 0)),
+                    [&body](float bx, float by, float bw) { return entryBody(body, bx, by, bw); }, kLine, kTextPrimary,
+                    true) +
+               sc(14);
+    }
+    return top - y;
+}
+
+}  // namespace vlr

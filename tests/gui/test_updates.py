@@ -1,0 +1,124 @@
+"""
++----------------------------------------------------------------------------+
+| test_updates.py — the Updates page driven with the mouse                   |
+|                                                                            |
+| The change log while current; "Check for updates" shows "Checking..." until|
+| the next state update, then the launcher's note; the demo launcher finds   |
+| an update on its second check: the tab gets its red dot, "What the update  |
+| brings" lists the new entries and "Update now" (a primary button, enabled) |
+| starts it and switches to the Console page. Texts are told apart by the    |
+| extent of their pixels; commands are read back from the request log.       |
++----------------------------------------------------------------------------+
+"""
+
+import os
+import sys
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from vlr_gui import ACCENT, PANEL, WindowTest, column, near, reddish, runs, wait_for  # noqa: E402
+
+CARD = (17, 17, 19)
+HOVERED = (32, 32, 36)  # a secondary button under the mouse
+PAGE_TOP = 129          # viewport top 107 + 22
+ROW = PAGE_TOP + 19     # centre of the button row
+
+
+def status_extent(picture, x0):
+    """(start, end) of the status text right of the buttons, or None."""
+    found = runs(picture.row(ROW, x0, 1230), lambda p: max(p) >= 60)
+    found += runs(picture.row(ROW - 3, x0, 1230), lambda p: max(p) >= 60)
+    if not found:
+        return None
+    return min(a for a, _ in found) + x0, max(b for _, b in found) + x0
+
+
+def card_tops(picture):
+    """Tops of the entry cards: card fill starting below the buttons at x 60."""
+    col = column(picture, 60, PAGE_TOP + 45, 687)
+    return [PAGE_TOP + 45 + a for a, b in runs(col, CARD, 2) if b - a > 30]
+
+
+def tab_dot(picture):
+    """Reddish pixels on the tab row's centre line right of the Settings tab."""
+    return [r for r in runs(picture.row(82, 240, 400), reddish) if r[1] - r[0] >= 3]
+
+
+def underline_start(picture):
+    found = [r for r in runs(picture.row(103, 0, 900), reddish) if r[1] - r[0] > 4]
+    return found[0][0] if len(found) == 1 else None
+
+
+def buttons(picture):
+    """(check, update) spans of the two buttons on a row below their labels: the
+    secondary button's panel fill, then the primary button's fill, full or faded."""
+    y = ROW + 13
+    check = [r for r in runs(picture.row(y, 50, 700), lambda p: near(p, PANEL, 2) or near(p, HOVERED, 2))
+             if r[1] - r[0] > 60]
+    update = [r for r in runs(picture.row(y, 50, 700), reddish) if r[1] - r[0] > 40]
+    if not check or not update:
+        return None
+    return (check[0][0] + 50, check[0][1] + 50), (update[0][0] + 50, update[0][1] + 50)
+
+
+class UpdatesPageTest(WindowTest):
+    def click(self, x, y):
+        self.x.click(self.origin[0] + x, self.origin[1] + y)
+
+    def settled(self, test, what, timeout=10):
+        return wait_for(lambda: test(self.picture(self.window)), timeout, what, interval=0.1)
+
+    def test_check_then_update_available_then_update_now(self):
+        box, program, self.window = self.start_window(env={"VLR_DEMO_SPEED": "4"})
+        self.origin = self.x.geometry(self.window)[:2]
+        self.click(280, 85)     # the Updates tab
+        program.wait_quiet(0.4)
+        picture = self.picture(self.window)
+        self.assertGreater(underline_start(picture), 240, "the Updates tab is current")
+        self.assertEqual(tab_dot(picture), [], "no dot while current")
+        current_cards = card_tops(picture)
+        self.assertGreaterEqual(len(current_cards), 2, "the change log's cards")
+        check, update = buttons(picture)
+        middle = ((update[0] + update[1]) // 2, ROW + 13)
+        self.assertFalse(near(picture.pixel(*middle), ACCENT, 6), "Update now is disabled")
+        note = status_extent(picture, update[1] + 5)
+        self.assertIsNotNone(note)
+
+        # Checking...: from the click until the next state update, then the launcher's note.
+        states = box.requests().count("state")
+        self.click((check[0] + check[1]) // 2, ROW)
+
+        def pending():
+            requested = box.requests().count("state")   # before the picture is taken
+            extent = status_extent(self.picture(self.window), update[1] + 5)
+            return extent != note and extent and (extent, requested)
+        checking, requested = wait_for(pending, 10, "the pending status", interval=0.1)
+        self.assertEqual(box.bodies("check-updates"), ["{}"])
+        self.assertEqual(requested, states, "shown before any state update")
+        wait_for(lambda: box.requests().count("state") > states, 10, "the state update after the check")
+        first_note = self.settled(lambda p: status_extent(p, update[1] + 5) not in (checking, None) and
+                                  status_extent(p, update[1] + 5), "the launcher's note")
+        self.assertEqual(tab_dot(self.last_picture), [], "still current after one check")
+
+        # The second check finds the update: the dot, the enabled button, what it brings.
+        self.click((check[0] + check[1]) // 2, ROW)
+        self.assertEqual(self.settled(lambda p: status_extent(p, update[1] + 5) != first_note and
+                                      status_extent(p, update[1] + 5), "Checking... again"), checking)
+        picture = self.settled(lambda p: tab_dot(p) and p, "the dot on the Updates tab")
+        program.wait_quiet(0.4)
+        picture = self.picture(self.window)
+        self.assertEqual(box.bodies("check-updates"), ["{}", "{}"])
+        check, update = buttons(picture)
+        self.assertColour(picture, (update[0] + update[1]) // 2, ROW + 13, ACCENT, what="Update now, enabled")
+        new_cards = card_tops(picture)
+        self.assertGreater(new_cards[0], current_cards[0] + 25, "\"What the update brings\" above the entries")
+
+        self.click((update[0] + update[1]) // 2, ROW)
+        wait_for(lambda: box.bodies("update"), 10, "the update command")
+        self.assertEqual(box.bodies("update"), ["{}"])
+        self.settled(lambda p: underline_start(p) is not None and 60 < underline_start(p) < 150,
+                     "the Console tab after the update started")
+
+
+if __name__ == "__main__":
+    unittest.main()
