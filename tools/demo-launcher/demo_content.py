@@ -547,3 +547,24 @@ NEXT_ENTRIES = [
         "- Updates rebuild only what changed: a few minutes instead of half an hour.",
     ])],
 ]
+
+
+# ---- console output ----
+
+# The code generator's map of functions (one line each) and what it notes about some.
+FUNCTION_COUNT = 9412
+FUNCTION_NOTES = [
+    "", "", "leaf", "", "calls the VU0 macro mode", "", "jump table (14 cases)", "",
+    "r\u00e9entrant \u2014 \u00ab s\u00fbr \u00bb", "", "",
+    "reads the GS privileged registers through a mirror; kept as an exact interpreter block "
+    "because its timing is observable by the game's vsync handler (the intro logo waits on it)",
+]
+
+# The game's text check at start: subtitles in the languages of the European disc.
+GAME_TEXT_CHECK = [
+    "[text]\tEnglish\t\u201cWelcome to Lantern Docks!\u201d \u2713",
+    "[text]\tFran\u00e7ais\t\u00ab Bienvenue aux Docks-Lanterne ! \u00bb \u2713",
+    "[text]\tDeutsch\t\u201eWillkommen in den Laternendocks!\u201c \u2713",
+    "[text]\tEspa\u00f1ol\t\u00a1Bienvenido a los Muelles Farol! \u2713",
+    "[text]\tPolski\t\u201eWitaj w Latarnianych Dokach!\u201d \u017c\u00f3\u0142\u0107 \u2713",
+]

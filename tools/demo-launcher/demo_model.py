@@ -577,6 +577,7 @@ class Model:
         self._finish(disc=True)
         self.set_phase("Generating the code")
         self.say("Analysing SLES_580.13: 9 412 functions, 2.1 MB of code.")
+        self._say_function_map(stop)
         for i in range(1, 9):
             self.wait(stop, 0.3)
             self.say("\t[%3d%%]\tgenerated %d of 9412 functions\t(sub_%08x ... sub_%08x)"
@@ -631,6 +632,7 @@ class Model:
                  "[spu]\t48000 Hz, %s, %s ms" % (settings.get("speakers", "stereo"),
                                                  settings.get("audio_latency", "60")),
                  "[mc]\tmemory card %s (%s MB)" % (memcard, settings.get("memcard_size", "8")))
+        self.say(*content.GAME_TEXT_CHECK)
         levels = ["1-1 Sunken Pier", "1-2 Lantern Docks", "1-3 Rolling Barrels", "2-1 Ice Caves"]
         level, ticks = levels[0], 0
         while True:
@@ -692,6 +694,24 @@ class Model:
         self._finish(version=content.VERSION_NEXT, build=content.BUILD_NEXT,
                      build_files=self.data["build_files"] or self.data["steps"]["game"])
         self.say("Updated to version %s." % content.VERSION_NEXT)
+
+    # ---- bursts of output ----
+
+    def _say_function_map(self, stop):
+        """The code generator's map of every function: thousands of lines in a
+        few events, as a real build prints them, for the console to keep up with."""
+        batch = []
+        for i in range(content.FUNCTION_COUNT):
+            address = 0x104a20 + i * 0x38
+            batch.append("  sub_%08x \u2192 gen_%04d.cpp\t%3d blocks\t%s"
+                         % (address, i // 40, 3 + i % 29, content.FUNCTION_NOTES[i % len(content.FUNCTION_NOTES)]))
+            if len(batch) == 500:
+                self.say(*batch)
+                batch = []
+                if stop.is_set():
+                    raise Stopped()
+        if batch:
+            self.say(*batch)
 
     ACTIONS = {
         "state": act_state,
