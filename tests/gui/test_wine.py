@@ -2,7 +2,8 @@
 +----------------------------------------------------------------------------+
 | test_wine.py — the Windows build's window under Wine, on Xvfb              |
 |                                                                            |
-| Velocrash.exe starts against the demo launcher and draws its frame. Under  |
+| Velocrash.exe starts against the demo launcher and draws its frame and the |
+| Play, Console and Updates pages (a screenshot of each is kept). Under      |
 | Wine the program runs a native Python (Wine starts Unix programs), so the  |
 | launcher is handed Windows paths: the demo launcher maps the session path  |
 | itself; the script path is mapped by a tiny wrapper that stands in for the |
@@ -22,10 +23,11 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from vlr_gui import (ACCENT, BACKGROUND, LINE, WindowTest, artifacts_dir,  # noqa: E402
-                     kill_pid, reddish, runs, session_name, source_dir, wait_for)
+from vlr_gui import (ACCENT, BACKGROUND, LINE, PANEL, WindowTest, artifacts_dir,  # noqa: E402
+                     kill_pid, near, reddish, runs, session_name, source_dir, wait_for)
 
 CARD = (17, 17, 19)
+LOG_BG = (7, 7, 8)
 
 # Windows font file -> the Debian font standing in for it.
 FONTS = {
@@ -165,6 +167,8 @@ class WineTest(WindowTest):
         shot.crop(left, top, 1280, 720).save_png(os.path.join(artifacts_dir(), "wine-play-page.png"))
         self.assertLess(cards[0], buttons[0], "the button sits inside a card below the first card's top")
         self.check_settings_page(window, left, top)
+        self.check_console_page(box, path, window, left, top)
+        self.check_updates_page(window, left, top)
         program.kill()
 
     def check_settings_page(self, window, left, top):
@@ -189,6 +193,45 @@ class WineTest(WindowTest):
         selected = [a for a, b in runs(shot.row(top + 235, left + 340, left + 614), (42, 42, 48), 1)
                     if b - a >= 40]
         self.assertTrue(selected, "the selected segment of the first choice row")
+
+    def click_client(self, window, left, top, x, y):
+        wx, wy = self.x.geometry(window)[:2]
+        self.x.click(wx + left + x, wy + top + y)
+        self.x.move_mouse(1, 1)
+
+    def check_console_page(self, box, session_path, window, left, top):
+        """The log box with its multi-byte and wrapped output, under the Console tab."""
+        lines = ["Console under Wine: tab\there, h\u00e9llo \u2014 \u00ab ok \u00bb \u2713", "x" * 250]
+        box.post("test-lines", {"lines": [line + "\n" for line in lines]}, session=box.session(session_path))
+        self.click_client(window, left, top, 123, 85)
+
+        def console():
+            shot = self.picture(window)
+            # Log background inside the box, text in the log colour on its first two rows
+            # and on the wrapped third.
+            texts = [runs(shot.row(top + y, left + 60, left + 1220), lambda p: max(p) >= 120)
+                     for y in (204, 222, 240)]
+            return shot if all(texts) and near(shot.pixel(left + 640, top + 400), LOG_BG) else None
+        shot = wait_for(console, 20, "the Console page's log", interval=0.3)
+        shot.crop(left, top, 1280, 720).save_png(os.path.join(artifacts_dir(), "wine-console-page.png"))
+        self.assertColour(shot, left + 50, top + 400, LINE, tolerance=8, what="the log box's outline")
+        underline = [r for r in runs(shot.row(top + 103, left, left + 900), reddish) if r[1] - r[0] > 4]
+        self.assertEqual(underline and underline[0][0], 99, underline)
+
+    def check_updates_page(self, window, left, top):
+        """The change log's cards and the two buttons under the Updates tab."""
+        self.click_client(window, left, top, 280, 85)
+
+        def updates():
+            shot = self.picture(window)
+            cards = [y for y in range(top + 190, top + 680)
+                     if any(b - a >= 1100 for a, b in runs(shot.row(y, left, left + 1280), CARD))]
+            panel = runs(shot.row(top + 161, left + 50, left + 700), PANEL, 2)
+            return (shot, cards) if cards and panel and panel[0][0] <= 2 else None
+        shot, cards = wait_for(updates, 20, "the Updates page's cards", interval=0.3)
+        shot.crop(left, top, 1280, 720).save_png(os.path.join(artifacts_dir(), "wine-updates-page.png"))
+        self.assertFalse(near(shot.pixel(left + 1000, top + 161), PANEL), "the buttons end well before")
+        self.assertGreater(len(cards), 100, "several cards of the change log")
 
     def remove_sessions(self, name):
         for path in glob.glob(os.path.join(self.prefix, "drive_c", "users", "*", "Temp", name)):
