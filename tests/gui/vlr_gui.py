@@ -657,6 +657,10 @@ class WindowTest(unittest.TestCase):
             program.kill()
         for sandbox in self.sandboxes:
             sandbox.close()
+        # The server unmaps a killed program's window a moment later; the next test must not
+        # find it and take it for its own.
+        if self.programs:
+            wait_for(lambda: not self.x.windows(), 10, "the windows of this test to go")
 
     def save_failure_screenshot(self):
         base = os.path.join(artifacts_dir(), self.id().rsplit(".", 2)[-2] + "."
