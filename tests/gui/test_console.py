@@ -18,7 +18,8 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from vlr_gui import WindowTest, reddish, require_tools, runs, wait_for  # noqa: E402
+from test_play import PlayPageTest  # noqa: E402
+from vlr_gui import reddish, require_tools, runs, wait_for  # noqa: E402
 
 # The log box at 1280 x 720 and scale 1: column 50..1230, page top 129, box from 180 to
 # 661; text from x 67 and y 195, 451 high, lines of 18; mono 12 advances 7 per character.
@@ -64,17 +65,8 @@ def labels(picture, y=148, x0=50, x1=1000):
     return found
 
 
-class ConsolePageTest(WindowTest):
-    def open(self, seed=None, env=None):
-        box = self.sandbox()
-        if seed is not None:
-            box.seed_state(seed)
-        box, program, window = self.start_window(env=env, box=box)
-        self.origin = self.x.geometry(window)[:2]
-        return box, program, window
-
-    def click(self, x, y, button=1):
-        self.x.click(self.origin[0] + x, self.origin[1] + y, button)
+class ConsolePageTest(PlayPageTest):
+    """Opens and clicks in window coordinates like the Play page's tests."""
 
     def lines(self, box, program, first, last, text=None):
         """Sends lines first..last (n letters M each) and waits until they are drawn."""

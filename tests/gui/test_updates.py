@@ -16,7 +16,8 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from vlr_gui import ACCENT, PANEL, WindowTest, column, near, reddish, runs, wait_for  # noqa: E402
+from test_play import PlayPageTest  # noqa: E402
+from vlr_gui import ACCENT, PANEL, column, near, reddish, runs, wait_for  # noqa: E402
 
 CARD = (17, 17, 19)
 HOVERED = (32, 32, 36)  # a secondary button under the mouse
@@ -61,16 +62,9 @@ def buttons(picture):
     return (check[0][0] + 50, check[0][1] + 50), (update[0][0] + 50, update[0][1] + 50)
 
 
-class UpdatesPageTest(WindowTest):
-    def click(self, x, y):
-        self.x.click(self.origin[0] + x, self.origin[1] + y)
-
-    def settled(self, test, what, timeout=10):
-        return wait_for(lambda: test(self.picture(self.window)), timeout, what, interval=0.1)
-
+class UpdatesPageTest(PlayPageTest):
     def test_check_then_update_available_then_update_now(self):
-        box, program, self.window = self.start_window(env={"VLR_DEMO_SPEED": "4"})
-        self.origin = self.x.geometry(self.window)[:2]
+        box, program, self.window = self.open(env={"VLR_DEMO_SPEED": "4"})
         self.click(280, 85)     # the Updates tab
         program.wait_quiet(0.4)
         picture = self.picture(self.window)
@@ -96,15 +90,18 @@ class UpdatesPageTest(WindowTest):
         self.assertEqual(box.bodies("check-updates"), ["{}"])
         self.assertEqual(requested, states, "shown before any state update")
         wait_for(lambda: box.requests().count("state") > states, 10, "the state update after the check")
-        first_note = self.settled(lambda p: status_extent(p, update[1] + 5) not in (checking, None) and
-                                  status_extent(p, update[1] + 5), "the launcher's note")
+        def status(picture):
+            return status_extent(picture, update[1] + 5)
+        first_note = self.settled(program, self.window, lambda p: status(p) not in (checking, None) and status(p),
+                                  "the launcher's note")
         self.assertEqual(tab_dot(self.last_picture), [], "still current after one check")
 
         # The second check finds the update: the dot, the enabled button, what it brings.
         self.click((check[0] + check[1]) // 2, ROW)
-        self.assertEqual(self.settled(lambda p: status_extent(p, update[1] + 5) != first_note and
-                                      status_extent(p, update[1] + 5), "Checking... again"), checking)
-        picture = self.settled(lambda p: tab_dot(p) and p, "the dot on the Updates tab")
+        again = self.settled(program, self.window, lambda p: status(p) != first_note and status(p),
+                             "Checking... again")
+        self.assertEqual(again, checking)
+        picture = self.settled(program, self.window, lambda p: tab_dot(p) and p, "the dot on the Updates tab")
         program.wait_quiet(0.4)
         picture = self.picture(self.window)
         self.assertEqual(box.bodies("check-updates"), ["{}", "{}"])
@@ -116,7 +113,7 @@ class UpdatesPageTest(WindowTest):
         self.click((update[0] + update[1]) // 2, ROW)
         wait_for(lambda: box.bodies("update"), 10, "the update command")
         self.assertEqual(box.bodies("update"), ["{}"])
-        self.settled(lambda p: underline_start(p) is not None and 60 < underline_start(p) < 150,
+        self.settled(program, self.window, lambda p: 60 < (underline_start(p) or 0) < 150,
                      "the Console tab after the update started")
 
 
