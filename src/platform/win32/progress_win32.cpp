@@ -8,6 +8,7 @@
 *  server gave its length.
 *******************************************************************************************/
 #include "platform/platform.h"
+#include "platform/win32/wide.h"
 
 #include <climits>
 
@@ -27,15 +28,6 @@ constexpr wchar_t kClassName[] = L"VelocrashFirstStart";
 // Written before the worker starts, never changed while it runs.
 HWND progressWindow = nullptr;
 ProgressBoard* progressBoard = nullptr;
-
-std::wstring widen(const std::string& text) {
-    if (text.empty() || text.size() > INT_MAX) return {};
-    int count = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    if (count <= 0) return {};
-    std::wstring wide(static_cast<std::size_t>(count), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), count);
-    return wide;
-}
 
 void drawLine(HDC dc, RECT client, int top, const std::wstring& text) {
     client.top = top;

@@ -5,6 +5,7 @@
 *  CNG's SHA-256 over 64 KiB blocks, and the system's own tar.exe, which reads zip archives.
 *******************************************************************************************/
 #include "platform/platform.h"
+#include "platform/win32/wide.h"
 
 #include <climits>
 
@@ -16,15 +17,6 @@
 namespace vlr::platform {
 
 namespace {
-
-std::wstring widen(const std::string& text) {
-    if (text.empty() || text.size() > INT_MAX) return {};
-    int count = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    if (count <= 0) return {};
-    std::wstring wide(static_cast<std::size_t>(count), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), count);
-    return wide;
-}
 
 // Feeds the download service's progress reports to the caller; everything else is declined.
 class ProgressCallback final : public IBindStatusCallback {

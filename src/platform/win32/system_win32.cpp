@@ -9,6 +9,7 @@
 *            odds and ends
 *******************************************************************************************/
 #include "platform/platform.h"
+#include "platform/win32/wide.h"
 
 #include <climits>
 #include <utility>
@@ -20,7 +21,7 @@ namespace vlr::platform {
 
 // ---- text ----
 
-static std::wstring widen(const std::string& text) {
+std::wstring widen(const std::string& text) {
     if (text.empty() || text.size() > INT_MAX) return {};
     int count = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     if (count <= 0) return {};
