@@ -16,6 +16,7 @@
 #include "link/state.h"
 #include "shell/shell.h"
 #include "ui/ui_state.h"
+#include "window_test.h"
 
 namespace vlr {
 namespace {
@@ -30,16 +31,11 @@ std::size_t queued(Link& link) {
     return link.commands.size();
 }
 
-class CommandsTest : public ::testing::Test {
+class CommandsTest : public test::WindowTest {
 protected:
     void SetUp() override {
-        windowState() = WindowState();
-        uiState() = UiState();
+        WindowTest::SetUp();
         connectStateModel();  // notices reach the UI state
-    }
-    void TearDown() override {
-        setTheLink(nullptr);
-        windowCalls() = WindowCalls();
     }
 
     static void useRunnerWith(const test::DemoPeer& peer) { ASSERT_TRUE(test::useRunnerWith(peer)); }

@@ -19,59 +19,40 @@
 #include "pages/pages.h"
 #include "ui/fonts.h"
 #include "ui/widgets.h"
+#include "window_test.h"
 
 namespace vlr {
 namespace {
 
-std::vector<std::string>& drawn() {
-    static std::vector<std::string> texts;
+// The texts drawn so far: the log's lines as they are, every other text in brackets.
+std::vector<std::string> shown() {
+    std::vector<std::string> texts;
+    for (const test::Drawn& call : test::drawnOf(test::Drawn::kText))
+        texts.push_back(call.slot == kMono12 ? call.text : "[" + call.text + "]");
     return texts;
 }
 
 // The log box of every page test: (100, 251) to (540, 461), text from y 266, 180 high.
 constexpr float kX = 100, kTop = 200, kWidth = 440, kBottom = 461;
 
-class ConsoleTest : public ::testing::Test {
+class ConsoleTest : public test::WindowTest {
 protected:
     void SetUp() override {
-        saved_ = drawCalls();
-        drawCalls() = {[](Rectangle, float, int, Color) {}, [](Rectangle, float, int, float, Color) {},
-                       [](int, int, int, int) {}, [] {},
-                       [](int slot, std::string_view text, float x, float, Color, float) {
-                           if (slot == kMono12) drawn().push_back(std::string(text));
-                           else drawn().push_back("[" + std::string(text) + "]");
-                           return x;
-                       },
-                       [](Vector2, Vector2, float, Color) {}, [](Rectangle, Color) {}};
-        FontSlot& mono = const_cast<FontSlot&>(fontSlot(kMono12));
-        savedAdvances_ = mono.advances;
-        mono.advances.assign(kAdvanceCount, 10.0f);
-        reset();
+        WindowTest::SetUp();
+        test::fixAdvances(kMono12, 10);
         setTheLink(&link_);
-    }
-    void TearDown() override {
-        setTheLink(nullptr);
-        const_cast<FontSlot&>(fontSlot(kMono12)).advances = savedAdvances_;
-        drawCalls() = saved_;
-        reset();
-    }
-    static void reset() {
-        drawn().clear();
-        uiState() = UiState();
-        windowState() = WindowState();
-        consoleRecords() = ConsoleRecords();
     }
 
     // One frame of the page; the log's lines as drawn (buttons and status left out).
     static std::vector<std::string> frame(float wheel = 0) {
-        drawn().clear();
+        test::drawn().clear();
         UiState& ui = uiState();
         ui.input.mouseX = 300;
         ui.input.mouseY = 300;
         ui.input.wheel = wheel;
         consolePage(kX, kTop, kWidth, kBottom);
         std::vector<std::string> log;
-        for (const std::string& text : drawn())
+        for (const std::string& text : shown())
             if (text.empty() || text[0] != '[') log.push_back(text);
         return log;
     }
@@ -88,10 +69,6 @@ protected:
     }
 
     Link link_;
-
-private:
-    DrawCalls saved_{};
-    std::vector<float> savedAdvances_;
 };
 
 // ---- wrapping ----
@@ -130,9 +107,10 @@ TEST_F(ConsoleTest, LongAndMultiByteLinesAreDrawnInPiecesOfK) {
     // A box narrower than one "M": one character per visual line.
     clearConsole();
     appendConsole("a\xc3\xa9z\n");
-    drawn().clear();
+    test::drawn().clear();
     consolePage(kX, kTop, 45, kBottom);
-    EXPECT_EQ(std::vector<std::string>(drawn().begin() + 3, drawn().end()),
+    const std::vector<std::string> texts = shown();
+    EXPECT_EQ(std::vector<std::string>(texts.begin() + 3, texts.end()),
               (std::vector<std::string>{"a", "\xc3\xa9", "z"}));
 }
 
@@ -251,9 +229,9 @@ TEST_F(ConsoleTest, StopOnlyWhileATaskRunsClearEmptiesAndCopyAllText) {
     EXPECT_EQ(consoleText({}), "");
 
     windowState().state = parseJson(R"({"running": "Build"})");
-    drawn().clear();
     frame();
-    EXPECT_NE(std::find(drawn().begin(), drawn().end(), "[Build running.]"), drawn().end());
+    const std::vector<std::string> texts = shown();
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "[Build running.]"), texts.end());
     click(kX + 10, kTop + 10);
     ASSERT_EQ(link_.commands.size(), 1u);
     EXPECT_EQ(link_.commands[0].action, "stop");

@@ -13,6 +13,7 @@
 
 #include "ui/input.h"
 #include "ui/widgets.h"
+#include "window_test.h"
 
 namespace vlr {
 namespace {
@@ -21,9 +22,6 @@ struct Fakes {
     std::set<int> down;
     const char* clipboard = nullptr;
     int screenHeight = 600;
-    std::vector<Rectangle> carets;
-    std::vector<std::vector<Vector2>> lines;  // start, end, (thickness, 0)
-    std::vector<Color> outlines;
 };
 
 Fakes& fakes() {
@@ -36,18 +34,16 @@ InputCalls fakeInput() {
             [] { return fakes().screenHeight; }};
 }
 
-DrawCalls recorder() {
-    DrawCalls calls;
-    calls.roundedRect = [](Rectangle, float, int, Color) {};
-    calls.roundedLines = [](Rectangle, float, int, float, Color colour) { fakes().outlines.push_back(colour); };
-    calls.beginScissor = [](int, int, int, int) {};
-    calls.endScissor = [] {};
-    calls.textRun = [](int, std::string_view, float x, float, Color, float) { return x; };
-    calls.line = [](Vector2 a, Vector2 b, float thickness, Color) {
-        fakes().lines.push_back({a, b, {thickness, 0}});
-    };
-    calls.rectangle = [](Rectangle rec, Color) { fakes().carets.push_back(rec); };
-    return calls;
+// The caret is the only filled rectangle a field draws.
+std::vector<Rectangle> carets() {
+    std::vector<Rectangle> out;
+    for (const test::Drawn& call : test::drawnOf(test::Drawn::kRectangle)) out.push_back(call.rect);
+    return out;
+}
+
+Color lastOutline() {
+    const std::vector<test::Drawn> outlines = test::drawnOf(test::Drawn::kOutline);
+    return outlines.empty() ? Color{} : outlines.back().colour;
 }
 
 EditBuffer buffer(std::string text, std::uint64_t caret) {
@@ -59,27 +55,17 @@ EditBuffer buffer(std::string text, std::uint64_t caret) {
 
 bool same(Color a, Color b) { return a.r == b.r && a.g == b.g && a.b == b.b && a.a == b.a; }
 
-class InputTest : public ::testing::Test {
+class InputTest : public test::WindowTest {
 protected:
     void SetUp() override {
-        savedDraw_ = drawCalls();
-        savedInput_ = inputCalls();
-        drawCalls() = recorder();
+        WindowTest::SetUp();
         inputCalls() = fakeInput();
         fakes() = Fakes();
-        uiState() = UiState();
+        test::fixAdvances(kRegular14, 10);
         // The slot table is writable storage; only its accessor is const.
         FontSlot& slot = const_cast<FontSlot&>(fontSlot(kRegular14));
-        savedAdvances_ = slot.advances;
-        slot.advances.assign(kAdvanceCount, 10.0f);
         slot.advances[0xE9] = 6;  // é
         slot.advances['W'] = 16;
-    }
-    void TearDown() override {
-        const_cast<FontSlot&>(fontSlot(kRegular14)).advances = savedAdvances_;
-        drawCalls() = savedDraw_;
-        inputCalls() = savedInput_;
-        uiState() = UiState();
     }
 
     // One frame's keys for editKeys: the characters first, then the keys.
@@ -102,10 +88,6 @@ protected:
         in.mouseY = y;
         in.leftClick = true;
     }
-
-    DrawCalls savedDraw_{};
-    InputCalls savedInput_{};
-    std::vector<float> savedAdvances_;
 };
 
 // "aé€𝄞b": characters of 1, 2, 3, 4 and 1 bytes.
@@ -277,12 +259,12 @@ TEST_F(InputTest, TextFieldScrollsToKeepTheCaretVisible) {
     press({269});
     textField(b, {100, 50, 200, 39}, "", 11, 0, false);
     EXPECT_FLOAT_EQ(b.scroll, 300 - 178);
-    ASSERT_EQ(fakes().carets.size(), 1u);
-    const Rectangle caret = fakes().carets.back();
+    ASSERT_EQ(carets().size(), 1u);
+    const Rectangle caret = carets().back();
     EXPECT_FLOAT_EQ(caret.x, 111 - 122 + 300);
     EXPECT_FLOAT_EQ(caret.width, 1);
     EXPECT_FLOAT_EQ(caret.height, fontSlot(kRegular14).drawingSize);
-    EXPECT_TRUE(same(fakes().outlines.back(), kAccent));
+    EXPECT_TRUE(same(lastOutline(), kAccent));
 
     press({268});
     textField(b, {100, 50, 200, 39}, "", 11, 0, false);
@@ -291,12 +273,12 @@ TEST_F(InputTest, TextFieldScrollsToKeepTheCaretVisible) {
     // Unfocused: no caret, no scroll, plain outline.
     uiState().focused = nullptr;
     b.scroll = 40;
-    fakes().carets.clear();
+    test::drawn().clear();
     press({});
     textField(b, {100, 50, 200, 39}, "", 11, 0, false);
     EXPECT_FLOAT_EQ(b.scroll, 0);
-    EXPECT_TRUE(fakes().carets.empty());
-    EXPECT_TRUE(same(fakes().outlines.back(), kLine));
+    EXPECT_TRUE(carets().empty());
+    EXPECT_TRUE(same(lastOutline(), kLine));
 }
 
 TEST_F(InputTest, TextFieldCaretAtScaleTwo) {
@@ -304,9 +286,9 @@ TEST_F(InputTest, TextFieldCaretAtScaleTwo) {
     EditBuffer b = buffer("ab", 2);
     uiState().focused = &b;
     textField(b, {100, 50, 200, 78}, "", 22, 0, false);  // the inset comes scaled, like the box
-    ASSERT_EQ(fakes().carets.size(), 1u);
-    EXPECT_FLOAT_EQ(fakes().carets[0].x, 100 + 22 + 20);
-    EXPECT_FLOAT_EQ(fakes().carets[0].width, 2);
+    ASSERT_EQ(carets().size(), 1u);
+    EXPECT_FLOAT_EQ(carets()[0].x, 100 + 22 + 20);
+    EXPECT_FLOAT_EQ(carets()[0].width, 2);
 }
 
 TEST_F(InputTest, TextFieldReportsACommitExactlyOnce) {
@@ -349,7 +331,7 @@ TEST_F(InputTest, SelectBoxListOpensUpwardsOnlyWhenNeededAndPossible) {
         EXPECT_EQ(list.owner, "profile");
         EXPECT_EQ(list.items, items);
     }
-    EXPECT_TRUE(same(fakes().outlines.back(), kAccent));
+    EXPECT_TRUE(same(lastOutline(), kAccent));
 
     // A long item widens the list past the box.
     click(110, 110);
@@ -381,13 +363,14 @@ TEST_F(InputTest, SelectBoxPicksUpTheChosenRowOnce) {
 TEST_F(InputTest, SelectBoxChevronScales) {
     uiState().scale = 2;
     selectBox("s", {100, 50, 200, 40}, {"a"}, "a");
-    ASSERT_EQ(fakes().lines.size(), 2u);
+    const std::vector<test::Drawn> lines = test::drawnOf(test::Drawn::kLine);
+    ASSERT_EQ(lines.size(), 2u);
     const float cx = 300 - 30, cy = 70 + 5;
-    EXPECT_FLOAT_EQ(fakes().lines[0][0].x, cx - 8);
-    EXPECT_FLOAT_EQ(fakes().lines[0][0].y, cy - 8);
-    EXPECT_FLOAT_EQ(fakes().lines[0][1].x, cx);
-    EXPECT_FLOAT_EQ(fakes().lines[1][1].x, cx + 8);
-    EXPECT_FLOAT_EQ(fakes().lines[1][2].x, 3);  // thickness 1.5 at scale 2
+    EXPECT_FLOAT_EQ(lines[0].from.x, cx - 8);
+    EXPECT_FLOAT_EQ(lines[0].from.y, cy - 8);
+    EXPECT_FLOAT_EQ(lines[0].to.x, cx);
+    EXPECT_FLOAT_EQ(lines[1].to.x, cx + 8);
+    EXPECT_FLOAT_EQ(lines[1].thickness, 3);  // thickness 1.5 at scale 2
 }
 
 }  // namespace

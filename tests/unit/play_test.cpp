@@ -18,50 +18,25 @@
 #include "pages/play.h"
 #include "shell/shell.h"
 #include "ui/widgets.h"
+#include "window_test.h"
 
 namespace vlr {
 namespace {
 
-std::vector<std::pair<std::string, Vector2>>& texts() {
-    static std::vector<std::pair<std::string, Vector2>> calls;
-    return calls;
-}
-
 // Where "Play" was drawn, or (-1, -1).
 Vector2 playLabel() {
-    for (const auto& [text, at] : texts())
-        if (text == "Play") return at;
+    for (const test::Drawn& call : test::drawnOf(test::Drawn::kText))
+        if (call.text == "Play") return {call.rect.x, call.rect.y};
     return {-1, -1};
 }
 
-class PlayTest : public ::testing::Test {
+class PlayTest : public test::WindowTest {
 protected:
     void SetUp() override {
-        saved_ = drawCalls();
-        drawCalls() = {[](Rectangle, float, int, Color) {}, [](Rectangle, float, int, float, Color) {},
-                       [](int, int, int, int) {}, [] {},
-                       [](int, std::string_view text, float x, float y, Color, float) {
-                           texts().push_back({std::string(text), {x, y}});
-                           return x;
-                       },
-                       [](Vector2, Vector2, float, Color) {}, [](Rectangle, Color) {}};
-        reset();
+        WindowTest::SetUp();
         setTheLink(&link_);
         connectStateModel();
         playScreenWidth() = [] { return 1600; };
-    }
-    void TearDown() override {
-        setTheLink(nullptr);
-        windowCalls() = WindowCalls();
-        drawCalls() = saved_;
-        reset();
-        playScreenWidth() = [] { return GetScreenWidth(); };
-    }
-    static void reset() {
-        texts().clear();
-        uiState() = UiState();
-        windowState().state = Json();
-        playRecords() = PlayRecords();
     }
     static void useState(std::string_view text) { windowState().state = parseJson(text); }
 
@@ -88,9 +63,6 @@ protected:
     }
 
     Link link_;
-
-private:
-    DrawCalls saved_{};
 };
 
 TEST_F(PlayTest, SectionHeightsForEmptyPartialAndFullStates) {
@@ -132,7 +104,7 @@ TEST_F(PlayTest, NarrowAndWideColumnsAndThePinnedPlayCard) {
     playScreenWidth() = [] { return 940; };  // exactly 940: still one column
     const float narrow = playPage(0, 0, 1000, all);
     EXPECT_FLOAT_EQ(playLabel().x, 19 + 962.0f / 2);
-    texts().clear();
+    test::drawn().clear();
     playScreenWidth() = [] { return 941; };
     EXPECT_LT(playPage(0, 0, 1000, all), narrow);
     EXPECT_FLOAT_EQ(playLabel().x, 660 + 19 + 151);  // right column at 1000 - 340
@@ -144,7 +116,7 @@ TEST_F(PlayTest, NarrowAndWideColumnsAndThePinnedPlayCard) {
     const Rectangle view{0, 100, 1600, 400};
     pushClip({0, 100, 1600, 400});
     auto cardTop = [&](float offset, float& height) {
-        texts().clear();
+        test::drawn().clear();
         height = playPage(0, view.y - offset, 1000, view);
         return playLabel().y - 50;  // label centre: card top + 17 + 5 + 56 / 2
     };

@@ -17,22 +17,16 @@
 #include "platform/platform.h"
 #include "settings/settings.h"
 #include "shell/shell.h"
+#include "window_test.h"
 
 namespace vlr {
 namespace {
 
-class SettingsLiveTest : public ::testing::Test {
+class SettingsLiveTest : public test::WindowTest {
 protected:
     void SetUp() override {
-        windowState() = WindowState();
-        uiState() = UiState();
+        WindowTest::SetUp();
         connectStateModel();  // notices reach the UI state
-    }
-    void TearDown() override {
-        setTheLink(nullptr);
-        windowCalls() = WindowCalls();
-        windowState() = WindowState();
-        uiState() = UiState();
     }
     // The launcher's list, as the window takes it from the first state document.
     static bool loadState() {

@@ -18,75 +18,31 @@
 #include "shell/shell.h"
 #include "ui/fonts.h"
 #include "ui/widgets.h"
+#include "window_test.h"
 
 namespace vlr {
 namespace {
 
-struct Drawn {
-    std::string kind;  // "text", "box", "rect", "circle"
-    std::string text;
-    Rectangle r{};
-    Color colour{};
-};
-
-std::vector<Drawn>& drawn() {
-    static std::vector<Drawn> calls;
-    return calls;
-}
-
-DrawCalls recorder() {
-    DrawCalls calls{};
-    calls.roundedRect = [](Rectangle r, float, int, Color c) { drawn().push_back({"box", "", r, c}); };
-    calls.roundedLines = [](Rectangle, float, int, float, Color) {};
-    calls.beginScissor = [](int, int, int, int) {};
-    calls.endScissor = [] {};
-    calls.textRun = [](int, std::string_view text, float x, float y, Color c, float) {
-        drawn().push_back({"text", std::string(text), {x, y, 0, 0}, c});
-        return x + 7 * static_cast<float>(text.size());
-    };
-    calls.line = [](Vector2, Vector2, float, Color) {};
-    calls.rectangle = [](Rectangle r, Color c) { drawn().push_back({"rect", "", r, c}); };
-    calls.circle = [](Vector2 at, float, Color c) { drawn().push_back({"circle", "", {at.x, at.y, 0, 0}, c}); };
-    return calls;
-}
+using test::Drawn;
+using test::drawn;
 
 const Drawn* findText(std::string_view text) {
     for (const Drawn& d : drawn())
-        if (d.kind == "text" && d.text == text) return &d;
+        if (d.kind == Drawn::kText && d.text == text) return &d;
     return nullptr;
 }
 
 constexpr int kSlots[] = {kRegular14, kRegular12_5, kRegular13};
 
-class SettingsTest : public ::testing::Test {
+class SettingsTest : public test::WindowTest {
 protected:
     void SetUp() override {
-        savedDraw_ = drawCalls();
-        drawCalls() = recorder();
-        for (int slot : kSlots) {
-            FontSlot& font = const_cast<FontSlot&>(fontSlot(slot));
-            savedAdvances_.push_back(font.advances);
-            font.advances.assign(kAdvanceCount, 7.0f);
-        }
-        reset();
+        WindowTest::SetUp();
+        for (int slot : kSlots) test::fixAdvances(slot, 7);
+        test::textAdvance() = 7;
         connectStateModel();  // a reload cancels the key capture through it
         setTheLink(&link_);
         settingsScreenWidth() = [] { return 1600; };
-    }
-    void TearDown() override {
-        setTheLink(nullptr);
-        drawCalls() = savedDraw_;
-        for (std::size_t i = 0; i < std::size(kSlots); ++i)
-            const_cast<FontSlot&>(fontSlot(kSlots[i])).advances = savedAdvances_[i];
-        reset();
-        windowCalls() = WindowCalls();
-        settingsScreenWidth() = [] { return GetScreenWidth(); };
-    }
-    static void reset() {
-        drawn().clear();
-        uiState() = UiState();
-        windowState() = WindowState();
-        settingsRecords() = SettingsRecords();
     }
     static void useSettings(std::vector<SettingValue> values) { windowState().settings = std::move(values); }
     static void mouse(float x, float y, bool click = false, bool down = false) {
@@ -113,8 +69,6 @@ protected:
     }
 
     Link link_;
-    DrawCalls savedDraw_{};
-    std::vector<std::vector<float>> savedAdvances_;
 };
 
 std::string body(std::string_view key, std::string_view value) { return settingsBody(key, value); }
@@ -200,7 +154,7 @@ TEST_F(SettingsTest, RowsSeparateFromTheSecondOnAndKeepTheEditorCentred) {
     EXPECT_FLOAT_EQ(settingRow(shortRow, 0, 0, 600, false, true), 22 + 11);
     drawn().clear();
     EXPECT_FLOAT_EQ(settingRow(shortRow, 0, 0, 600, true, false), 22 + 2 + 11);
-    EXPECT_TRUE(std::none_of(drawn().begin(), drawn().end(), [](const Drawn& d) { return d.kind == "rect"; }));
+    EXPECT_TRUE(test::drawnOf(Drawn::kRectangle).empty());
 
     drawn().clear();
     const float lines = static_cast<float>(wrapLines(kRegular14, label, 600 - 38 - 18).size());
@@ -208,16 +162,16 @@ TEST_F(SettingsTest, RowsSeparateFromTheSecondOnAndKeepTheEditorCentred) {
     const float th = lines * 21 + 17.5f + 2;
     EXPECT_FLOAT_EQ(settingRow(longRow, 50, 100, 600, false, false), th + 22);
     ASSERT_FALSE(drawn().empty());
-    EXPECT_EQ(drawn()[0].kind, "rect");  // the separator along the row's top edge
-    EXPECT_FLOAT_EQ(drawn()[0].r.y, 100);
-    EXPECT_FLOAT_EQ(drawn()[0].r.width, 600);
-    EXPECT_FLOAT_EQ(drawn()[0].r.height, 1);
+    EXPECT_EQ(drawn()[0].kind, Drawn::kRectangle);  // the separator along the row's top edge
+    EXPECT_FLOAT_EQ(drawn()[0].rect.y, 100);
+    EXPECT_FLOAT_EQ(drawn()[0].rect.width, 600);
+    EXPECT_FLOAT_EQ(drawn()[0].rect.height, 1);
     const Drawn* track = nullptr;
     for (const Drawn& d : drawn())
-        if (d.kind == "box") track = &d;
+        if (d.kind == Drawn::kFill) track = &d;
     ASSERT_NE(track, nullptr);
-    EXPECT_FLOAT_EQ(track->r.x, 50 + 600 - 38);
-    EXPECT_FLOAT_EQ(track->r.y, roundHalfAway(100 + 11 + (th - 22) / 2));
+    EXPECT_FLOAT_EQ(track->rect.x, 50 + 600 - 38);
+    EXPECT_FLOAT_EQ(track->rect.y, roundHalfAway(100 + 11 + (th - 22) / 2));
 }
 
 // ---- the page ----
@@ -243,8 +197,8 @@ TEST_F(SettingsTest, PageShowsVisibleRowsAndListsEveryOtherSettingUnderOther) {
         EXPECT_EQ(findText(text), nullptr) << text;
     // The setting of the hidden row is still editable, under "Other", labelled by its key.
     ASSERT_NE(findText("a"), nullptr);
-    EXPECT_LT(findText("a")->r.y, findText("zeta")->r.y);  // in list order
-    EXPECT_GT(findText("a")->r.y, findText("OTHER")->r.y);
+    EXPECT_LT(findText("a")->rect.y, findText("zeta")->rect.y);  // in list order
+    EXPECT_GT(findText("a")->rect.y, findText("OTHER")->rect.y);
     EXPECT_EQ(findText("key_CROSS"), nullptr);
     EXPECT_EQ(findText("c"), nullptr);
 }
@@ -253,7 +207,7 @@ TEST_F(SettingsTest, EmptyListShowsOnlyItsCardAndNoTableShowsEverythingUnderOthe
     windowState().state = parseJson(kTable);
     // One untitled card holding one line of text: 17 + 21 + 19, and the gap after it.
     EXPECT_FLOAT_EQ(settingsPage(0, 0, 1000), 57 + 14);
-    EXPECT_TRUE(std::none_of(drawn().begin(), drawn().end(), [](const Drawn& d) { return d.kind == "text"; }));
+    EXPECT_TRUE(std::none_of(drawn().begin(), drawn().end(), [](const Drawn& d) { return d.kind == Drawn::kText; }));
 
     drawn().clear();
     windowState().state = parseJson(R"({"steps": {}, "table": {"columns": 5, "buttons": "x"}})");
@@ -271,19 +225,19 @@ TEST_F(SettingsTest, ColumnsStandSideBySideOnlyAbove940AndBindingsGoBelowTheTall
     const float x = 10, w = 1014, cw = (w - 14) / 2;
 
     settingsPage(x, 0, w);
-    EXPECT_FLOAT_EQ(findText("GAME")->r.x, x + 14 + cw + 19);
-    EXPECT_FLOAT_EQ(findText("GAME")->r.y, findText("DISPLAY")->r.y);
-    EXPECT_GT(findText("KEYBOARD AND MOUSE")->r.y, findText("Vsync")->r.y);
-    EXPECT_FLOAT_EQ(findText("L3")->r.x, x + 19 + (w - 38 - 36) / 2 + 36);  // two lines per row
-    EXPECT_FLOAT_EQ(findText("L3")->r.y, findText("Cross")->r.y + (40.5f - 21) / 2);
+    EXPECT_FLOAT_EQ(findText("GAME")->rect.x, x + 14 + cw + 19);
+    EXPECT_FLOAT_EQ(findText("GAME")->rect.y, findText("DISPLAY")->rect.y);
+    EXPECT_GT(findText("KEYBOARD AND MOUSE")->rect.y, findText("Vsync")->rect.y);
+    EXPECT_FLOAT_EQ(findText("L3")->rect.x, x + 19 + (w - 38 - 36) / 2 + 36);  // two lines per row
+    EXPECT_FLOAT_EQ(findText("L3")->rect.y, findText("Cross")->rect.y + (40.5f - 21) / 2);
 
     drawn().clear();
     settingsScreenWidth() = [] { return 940; };
     settingsPage(x, 0, w);
-    EXPECT_FLOAT_EQ(findText("GAME")->r.x, findText("DISPLAY")->r.x);
-    EXPECT_GT(findText("GAME")->r.y, findText("Vsync")->r.y);
-    EXPECT_FLOAT_EQ(findText("L3")->r.x, x + 19);
-    EXPECT_GT(findText("L3")->r.y, findText("Cross")->r.y + 40);
+    EXPECT_FLOAT_EQ(findText("GAME")->rect.x, findText("DISPLAY")->rect.x);
+    EXPECT_GT(findText("GAME")->rect.y, findText("Vsync")->rect.y);
+    EXPECT_FLOAT_EQ(findText("L3")->rect.x, x + 19);
+    EXPECT_GT(findText("L3")->rect.y, findText("Cross")->rect.y + 40);
 }
 
 // ---- saving ----
@@ -407,9 +361,10 @@ TEST_F(SettingsTest, SliderDragsFromItsGrabAndSavesOnceOnRelease) {
     // lo >= hi: an empty track with the knob at its left end.
     useSettings({{"w", "9"}});
     edit(R"({"key": "w", "range": [7, 3]})");
-    const auto knob = std::find_if(drawn().begin(), drawn().end(), [](const Drawn& d) { return d.kind == "circle"; });
-    ASSERT_NE(knob, drawn().end());
-    EXPECT_FLOAT_EQ(knob->r.x, 100);
+    const std::vector<Drawn> circles = test::drawnOf(Drawn::kCircle);
+    ASSERT_FALSE(circles.empty());
+    const Drawn* knob = &circles.front();
+    EXPECT_FLOAT_EQ(knob->rect.x, 100);
 }
 
 TEST_F(SettingsTest, SelectListsAnUnknownValueFirstAndSavesTheOptionWithoutUnit) {
@@ -444,7 +399,7 @@ TEST_F(SettingsTest, ChipsRemoveOnClickAndTheAddChipStartsAndCancelsACapture) {
     useSettings({{"key_CROSS", "NONE"}});
     bindingLine(button, 0, 0, 600, 0);
     EXPECT_NE(findText("+"), nullptr);
-    EXPECT_EQ(std::count_if(drawn().begin(), drawn().end(), [](const Drawn& d) { return d.kind == "text"; }), 3);
+    EXPECT_EQ(std::count_if(drawn().begin(), drawn().end(), [](const Drawn& d) { return d.kind == Drawn::kText; }), 3);
 
     useSettings({{"key_CROSS", "A B KP_UP MOUSE_LEFT"}});
     drawn().clear();
@@ -457,10 +412,10 @@ TEST_F(SettingsTest, ChipsRemoveOnClickAndTheAddChipStartsAndCancelsACapture) {
     drawn().clear();
     bindingLine(button, 0, 0, 600, 0);
     const Drawn chipA = *findText("A");
-    mouse(chipA.r.x + 2, chipA.r.y, true);
+    mouse(chipA.rect.x + 2, chipA.rect.y, true);
     bindingLine(button, 0, 0, 600, 0);
     useSettings({{"key_CROSS", "B"}});
-    mouse(findText("B")->r.x + 2, findText("B")->r.y, true);
+    mouse(findText("B")->rect.x + 2, findText("B")->rect.y, true);
     bindingLine(button, 0, 0, 600, 0);
     EXPECT_EQ(sent(), (std::vector<std::string>{body("key_CROSS", "B"), body("key_CROSS", "NONE")}));
 
@@ -468,7 +423,7 @@ TEST_F(SettingsTest, ChipsRemoveOnClickAndTheAddChipStartsAndCancelsACapture) {
     mouse(0, 0);
     bindingLine(button, 0, 0, 600, 0);
     const Drawn plus = *findText("+");
-    mouse(plus.r.x, plus.r.y, true);
+    mouse(plus.rect.x, plus.rect.y, true);
     bindingLine(button, 0, 0, 600, 0);
     EXPECT_EQ(uiState().capture.name, "CROSS");
     drawn().clear();
@@ -477,7 +432,7 @@ TEST_F(SettingsTest, ChipsRemoveOnClickAndTheAddChipStartsAndCancelsACapture) {
     const Drawn* capture = findText("Press a key or a mouse button");
     ASSERT_NE(capture, nullptr);
     const Rect r = uiState().capture.rect;
-    EXPECT_FLOAT_EQ(r.x + 10, capture->r.x);
+    EXPECT_FLOAT_EQ(r.x + 10, capture->rect.x);
     EXPECT_FLOAT_EQ(r.x + r.width, 600);  // right-aligned
     mouse(r.x + 1, r.y + 1, true);
     bindingLine(button, 0, 0, 600, 0);

@@ -14,6 +14,7 @@
 #include "link/state.h"
 #include "platform/platform.h"
 #include "shell/shell.h"
+#include "window_test.h"
 
 namespace vlr {
 namespace {
@@ -124,11 +125,7 @@ TEST(RunningBarTest, SegmentIsCutToTheSeparator) {
 
 // ---- status line ----
 
-class StatusLineTest : public ::testing::Test {
-protected:
-    void SetUp() override { windowState() = WindowState(); }
-    void TearDown() override { windowState() = WindowState(); }
-};
+using StatusLineTest = test::WindowTest;
 
 TEST_F(StatusLineTest, TextAndColourForEachCondition) {
     WindowState& w = windowState();

@@ -10,6 +10,7 @@
 #include "link/commands.h"
 #include "link/link.h"
 #include "link/state.h"
+#include "window_test.h"
 
 namespace vlr {
 namespace {
@@ -17,17 +18,8 @@ namespace {
 namespace fs = std::filesystem;
 
 // Every test starts from a fresh window state and no window.
-class StateTest : public ::testing::Test {
+class StateTest : public test::WindowTest {
 protected:
-    void SetUp() override { reset(); }
-    void TearDown() override {
-        reset();
-        setTheLink(nullptr);
-    }
-    static void reset() {
-        windowState() = WindowState();
-        windowCalls() = WindowCalls();
-    }
     static std::vector<std::string> lines() {
         return {windowState().console.begin(), windowState().console.end()};
     }

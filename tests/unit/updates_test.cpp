@@ -19,41 +19,23 @@
 #include "pages/pages.h"
 #include "pages/updates.h"
 #include "ui/widgets.h"
+#include "window_test.h"
 
 namespace vlr {
 namespace {
 
 using Items = std::vector<std::string>;
 
-class UpdatesTest : public ::testing::Test {
+class UpdatesTest : public test::WindowTest {
 protected:
     void SetUp() override {
-        saved_ = drawCalls();
-        drawCalls() = {[](Rectangle, float, int, Color) {}, [](Rectangle, float, int, float, Color) {},
-                       [](int, int, int, int) {}, [] {},
-                       [](int, std::string_view text, float x, float, Color, float) {
-                           texts().push_back(std::string(text));
-                           return x;
-                       },
-                       [](Vector2, Vector2, float, Color) {}, [](Rectangle, Color) {}};
-        reset();
+        WindowTest::SetUp();
+        windowCalls().stateApplied = pagesFollowState;  // as the shell connects them
         setTheLink(&link_);
     }
-    void TearDown() override {
-        setTheLink(nullptr);
-        drawCalls() = saved_;
-        reset();
-    }
-    static void reset() {
-        texts().clear();
-        uiState() = UiState();
-        windowState() = WindowState();
-        updatesPending().clear();
-        windowCalls() = WindowCalls();
-        windowCalls().stateApplied = pagesFollowState;  // as the shell connects them
-    }
-    static std::vector<std::string>& texts() {
-        static std::vector<std::string> drawn;
+    static std::vector<std::string> texts() {
+        std::vector<std::string> drawn;
+        for (const test::Drawn& call : test::drawnOf(test::Drawn::kText)) drawn.push_back(call.text);
         return drawn;
     }
     static float measure() {
@@ -67,15 +49,12 @@ protected:
         ui.input.mouseX = x;
         ui.input.mouseY = 210;
         ui.input.leftClick = true;
-        texts().clear();
+        test::drawn().clear();
         updatesPage(100, 200, 800);
         ui.input.leftClick = false;
     }
 
     Link link_;
-
-private:
-    DrawCalls saved_{};
 };
 
 TEST(UpdatesBullets, DashIndentedDashAndBareTextAreTheSameItem) {
@@ -127,9 +106,10 @@ TEST_F(UpdatesTest, CheckShowsCheckingUntilTheNextStateAndUpdateSwitchesToConsol
     ASSERT_EQ(link_.commands.size(), 1u);
     EXPECT_EQ(link_.commands[0].action, "check-updates");
     EXPECT_EQ(link_.commands[0].body, "{}");
-    texts().clear();
+    test::drawn().clear();
     updatesPage(100, 200, 800);
-    EXPECT_NE(std::find(texts().begin(), texts().end(), "Checking..."), texts().end());
+    const std::vector<std::string> drawn = texts();
+    EXPECT_NE(std::find(drawn.begin(), drawn.end(), "Checking..."), drawn.end());
 
     // A failed check leaves the pending text; the next state document ends it.
     link_.commands[0].completion(parseJson(R"({"error": "offline"})"));

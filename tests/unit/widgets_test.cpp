@@ -12,87 +12,22 @@
 #include "link/json.h"
 #include "link/state.h"
 #include "ui/widgets.h"
+#include "window_test.h"
 
 namespace vlr {
 namespace {
 
-struct DrawnCall {
-    std::string kind;  // "fill", "lines", "scissor", "end", "text"
-    Rectangle rec{};
-    float roundness = 0;
-    float thickness = 0;
-    Color colour{};
-    int slot = -1;
-    std::string text;
-    float extraSpacing = 0;
-};
+using test::Drawn;
+using test::drawn;
+using test::drawnOf;
 
-std::vector<DrawnCall>& drawn() {
-    static std::vector<DrawnCall> calls;
-    return calls;
-}
-
-std::vector<DrawnCall> drawnOf(const std::string& kind) {
-    std::vector<DrawnCall> out;
-    for (const DrawnCall& call : drawn())
-        if (call.kind == kind) out.push_back(call);
-    return out;
-}
-
-DrawnCall& record(const char* kind, Rectangle rec, Color colour) {
-    DrawnCall& call = drawn().emplace_back();
-    call.kind = kind;
-    call.rec = rec;
-    call.colour = colour;
-    return call;
-}
-
-DrawCalls recorder() {
-    DrawCalls calls;
-    calls.roundedRect = [](Rectangle rec, float roundness, int, Color colour) {
-        record("fill", rec, colour).roundness = roundness;
-    };
-    calls.roundedLines = [](Rectangle rec, float roundness, int, float thickness, Color colour) {
-        DrawnCall& call = record("lines", rec, colour);
-        call.roundness = roundness;
-        call.thickness = thickness;
-    };
-    calls.beginScissor = [](int x, int y, int width, int height) {
-        record("scissor", Rectangle{float(x), float(y), float(width), float(height)}, Color{});
-    };
-    calls.endScissor = [] { record("end", Rectangle{}, Color{}); };
-    calls.textRun = [](int slot, std::string_view text, float x, float centreY, Color colour, float extra) {
-        DrawnCall& call = record("text", Rectangle{x, centreY, 0, 0}, colour);
-        call.slot = slot;
-        call.text = text;
-        call.extraSpacing = extra;
-        return x;
-    };
-    return calls;
-}
-
-class WidgetTest : public ::testing::Test {
+class WidgetTest : public test::WindowTest {
 protected:
-    void SetUp() override {
-        saved_ = drawCalls();
-        drawCalls() = recorder();
-        drawn().clear();
-        uiState() = UiState();
-        windowState() = WindowState();
-    }
-    void TearDown() override {
-        drawCalls() = saved_;
-        uiState() = UiState();
-        windowState() = WindowState();
-    }
     static void mouseAt(float x, float y, bool click = false) {
         uiState().input.mouseX = x;
         uiState().input.mouseY = y;
         uiState().input.leftClick = click;
     }
-
-private:
-    DrawCalls saved_{};
 };
 using ButtonTest = WidgetTest;
 using ClipTest = WidgetTest;
@@ -144,13 +79,13 @@ TEST_F(WidgetTest, RoundedBoxSnapsInPlaceAndFillsInsideItsOutline) {
     Rect r{10.4f, 20.5f, 100.2f, 40.0f};
     drawRoundedBox(r, 12, kLine, kCardFill);
     expectRect(toRaylib(r), 10, 21, 101, 40);
-    const auto fills = drawnOf("fill");
-    const auto lines = drawnOf("lines");
+    const auto fills = drawnOf(Drawn::kFill);
+    const auto lines = drawnOf(Drawn::kOutline);
     ASSERT_EQ(fills.size(), 1u);
     ASSERT_EQ(lines.size(), 1u);
-    expectRect(fills[0].rec, 12, 23, 97, 36);
+    expectRect(fills[0].rect, 12, 23, 97, 36);
     EXPECT_FLOAT_EQ(fills[0].roundness, 2 * 10.0f / 36);
-    expectRect(lines[0].rec, 12, 23, 97, 36);
+    expectRect(lines[0].rect, 12, 23, 97, 36);
     EXPECT_FLOAT_EQ(lines[0].thickness, 2);
     EXPECT_TRUE(sameColour(lines[0].colour, kLine));
     EXPECT_TRUE(sameColour(fills[0].colour, kCardFill));
@@ -160,15 +95,15 @@ TEST_F(WidgetTest, RoundedBoxDropsOutlineEqualToFillAndSkipsClearParts) {
     Rect r{0, 0, 50, 20};
     drawRoundedBox(r, 4, kAccent, kAccent, 3);
     ASSERT_EQ(drawn().size(), 1u);
-    EXPECT_EQ(drawn()[0].kind, "fill");
-    expectRect(drawn()[0].rec, 0, 0, 50, 20);  // the whole box, no inner rectangle
+    EXPECT_EQ(drawn()[0].kind, Drawn::kFill);
+    expectRect(drawn()[0].rect, 0, 0, 50, 20);  // the whole box, no inner rectangle
     EXPECT_FLOAT_EQ(drawn()[0].roundness, 0.4f);
 
     drawn().clear();
     drawRoundedBox(r, 4, kLine, Color{0, 0, 0, 0}, 3);
     ASSERT_EQ(drawn().size(), 1u);
-    EXPECT_EQ(drawn()[0].kind, "lines");
-    expectRect(drawn()[0].rec, 3, 3, 44, 14);
+    EXPECT_EQ(drawn()[0].kind, Drawn::kOutline);
+    expectRect(drawn()[0].rect, 3, 3, 44, 14);
     EXPECT_FLOAT_EQ(drawn()[0].roundness, 2 * 1.0f / 14);
 
     drawn().clear();
@@ -198,26 +133,26 @@ TEST_F(ButtonTest, GeometryAndPrimaryHasNoOutline) {
     EXPECT_EQ(width, roundHalfAway(width));
     EXPECT_GE(width, 60);  // 30s of padding around the label
     button(10.5f, 20.5f, "Play", kPrimary);
-    const auto fills = drawnOf("fill");
+    const auto fills = drawnOf(Drawn::kFill);
     ASSERT_EQ(fills.size(), 1u);
-    EXPECT_TRUE(drawnOf("lines").empty());
-    expectRect(fills[0].rec, 11, 21, roundHalfAway(10.5f + width) - 11, 78);
+    EXPECT_TRUE(drawnOf(Drawn::kOutline).empty());
+    expectRect(fills[0].rect, 11, 21, roundHalfAway(10.5f + width) - 11, 78);
     EXPECT_TRUE(sameColour(fills[0].colour, kAccent));
-    const auto texts = drawnOf("text");
+    const auto texts = drawnOf(Drawn::kText);
     ASSERT_EQ(texts.size(), 1u);
     EXPECT_EQ(texts[0].slot, kRegular14);
-    EXPECT_FLOAT_EQ(texts[0].rec.x, 11 + 30);
-    EXPECT_FLOAT_EQ(texts[0].rec.y, 21 + 39);
+    EXPECT_FLOAT_EQ(texts[0].rect.x, 11 + 30);
+    EXPECT_FLOAT_EQ(texts[0].rect.y, 21 + 39);
     EXPECT_TRUE(sameColour(texts[0].colour, kWhite));
 
     // The quiet style turns into a secondary-looking button under the mouse.
     drawn().clear();
     mouseAt(20, 30);
     button(10, 20, "Open", kQuiet);
-    ASSERT_EQ(drawnOf("lines").size(), 1u);
-    EXPECT_TRUE(sameColour(drawnOf("lines")[0].colour, kLine));
-    EXPECT_TRUE(sameColour(drawnOf("fill")[0].colour, kPanelFill));
-    EXPECT_TRUE(sameColour(drawnOf("text")[0].colour, kTextPrimary));
+    ASSERT_EQ(drawnOf(Drawn::kOutline).size(), 1u);
+    EXPECT_TRUE(sameColour(drawnOf(Drawn::kOutline)[0].colour, kLine));
+    EXPECT_TRUE(sameColour(drawnOf(Drawn::kFill)[0].colour, kPanelFill));
+    EXPECT_TRUE(sameColour(drawnOf(Drawn::kText)[0].colour, kTextPrimary));
 }
 
 TEST_F(ButtonTest, DisabledNeverReactsAndIsFaded) {
@@ -226,8 +161,8 @@ TEST_F(ButtonTest, DisabledNeverReactsAndIsFaded) {
     EXPECT_TRUE(uiState().input.leftClick);
     EXPECT_EQ(uiState().input.wantedCursor, MOUSE_CURSOR_DEFAULT);
     ASSERT_EQ(drawn().size(), 3u);  // fill, outline, label
-    for (const DrawnCall& call : drawn()) EXPECT_EQ(call.colour.a, 102) << call.kind;
-    EXPECT_TRUE(sameColour(drawnOf("fill")[0].colour, Color{24, 24, 27, 102}));  // normal, not hovered
+    for (const Drawn& call : drawn()) EXPECT_EQ(call.colour.a, 102) << call.kind;
+    EXPECT_TRUE(sameColour(drawnOf(Drawn::kFill)[0].colour, Color{24, 24, 27, 102}));  // normal, not hovered
 }
 
 TEST_F(WidgetTest, HoverNeedsDrawingFreeMouseAndTheTopClip) {
@@ -259,17 +194,17 @@ TEST_F(ClipTest, IntersectsNestedAndEmptiesWhenDisjoint) {
     mouseAt(200, 50);
     EXPECT_FALSE(isHovered({0, 0, 1000, 1000}));
 
-    const auto scissors = drawnOf("scissor");
+    const auto scissors = drawnOf(Drawn::kScissor);
     ASSERT_EQ(scissors.size(), 3u);
-    expectRect(scissors[0].rec, 0, 10, 100, 100);
-    expectRect(scissors[1].rec, 50, 50, 50, 60);  // right edge 100.4 snaps to 100
-    expectRect(scissors[2].rec, 200, 50, 0, 0);
+    expectRect(scissors[0].rect, 0, 10, 100, 100);
+    expectRect(scissors[1].rect, 50, 50, 50, 60);  // right edge 100.4 snaps to 100
+    expectRect(scissors[2].rect, 200, 50, 0, 0);
 
     popClip();
     popClip();
     popClip();
     EXPECT_TRUE(uiState().clips.empty());
-    EXPECT_EQ(drawn().back().kind, "end");
+    EXPECT_EQ(drawn().back().kind, Drawn::kEndScissor);
     popClip();  // one too many: nothing happens
     EXPECT_TRUE(uiState().clips.empty());
 }
@@ -306,7 +241,7 @@ TEST_F(CardTest, WhollyBelowTheClipOnlyMeasuresYetReturnsItsHeight) {
     runs = 0;
     card(0, 599, 400, "", [&](float, float, float) { return ++runs, 10.0f; });
     EXPECT_EQ(runs, 2);
-    EXPECT_EQ(drawnOf("fill").size(), 1u);
+    EXPECT_EQ(drawnOf(Drawn::kFill).size(), 1u);
 }
 
 TEST_F(CardTest, HeightComesFromTheMeasuringPass) {
@@ -317,9 +252,9 @@ TEST_F(CardTest, HeightComesFromTheMeasuringPass) {
     });
     EXPECT_EQ(passes, (std::vector<bool>{false, true}));
     EXPECT_EQ(height, 46);  // 10 + 17 + 19
-    const auto fills = drawnOf("fill");
+    const auto fills = drawnOf(Drawn::kFill);
     ASSERT_EQ(fills.size(), 1u);
-    expectRect(fills[0].rec, 6, 8, 298, 44);  // inside the one-pixel outline
+    expectRect(fills[0].rect, 6, 8, 298, 44);  // inside the one-pixel outline
     EXPECT_TRUE(sameColour(fills[0].colour, kCardFill));
     EXPECT_TRUE(uiState().drawing);
 }
@@ -344,25 +279,25 @@ TEST_F(CardTest, TitleLayoutSmallAndLarge) {
     EXPECT_FLOAT_EQ(seenX, 138);
     EXPECT_FLOAT_EQ(seenY, 200 + 34 + 24 + 33);
     EXPECT_FLOAT_EQ(seenWidth, 424);
-    auto texts = drawnOf("text");
+    auto texts = drawnOf(Drawn::kText);
     ASSERT_EQ(texts.size(), 1u);
     EXPECT_EQ(texts[0].text, "SAUVEGARDé 2B");  // ASCII letters only
     EXPECT_EQ(texts[0].slot, kSemibold11);
     EXPECT_FLOAT_EQ(texts[0].extraSpacing, 2);
-    EXPECT_FLOAT_EQ(texts[0].rec.x, 138);
-    EXPECT_FLOAT_EQ(texts[0].rec.y, 200 + 34 + 16.5f);
+    EXPECT_FLOAT_EQ(texts[0].rect.x, 138);
+    EXPECT_FLOAT_EQ(texts[0].rect.y, 200 + 34 + 16.5f);
 
     drawn().clear();
     card(100, 200, 500, "Play", content, kAccent, kTextPrimary, true);
     EXPECT_FLOAT_EQ(seenY, 200 + 34 + 24 + 42);
-    texts = drawnOf("text");
+    texts = drawnOf(Drawn::kText);
     ASSERT_EQ(texts.size(), 1u);
     EXPECT_EQ(texts[0].text, "Play");
     EXPECT_EQ(texts[0].slot, kSemibold14);
     EXPECT_FLOAT_EQ(texts[0].extraSpacing, 0);
-    EXPECT_FLOAT_EQ(texts[0].rec.y, 200 + 34 + 21);
+    EXPECT_FLOAT_EQ(texts[0].rect.y, 200 + 34 + 21);
     EXPECT_TRUE(sameColour(texts[0].colour, kTextPrimary));
-    EXPECT_TRUE(sameColour(drawnOf("lines")[0].colour, kAccent));
+    EXPECT_TRUE(sameColour(drawnOf(Drawn::kOutline)[0].colour, kAccent));
 }
 
 // ---- scrollbar ----
@@ -379,7 +314,7 @@ TEST_F(ScrollTest, ClampsTheOffsetAndHidesWhenContentFits) {
     offset = 1000;
     scrollbar("page", {0, 0, 100, 200}, 500, offset);
     EXPECT_EQ(offset, 300);
-    EXPECT_EQ(drawnOf("fill").size(), 2u);
+    EXPECT_EQ(drawnOf(Drawn::kFill).size(), 2u);
 }
 
 TEST_F(ScrollTest, DragFollowsTheMouseClampsAndEndsOnRelease) {
@@ -390,10 +325,10 @@ TEST_F(ScrollTest, DragFollowsTheMouseClampsAndEndsOnRelease) {
         mouseAt(95, mouseY, click);
         uiState().input.mouseDown = down;
         scrollbar("page", view, 800, offset);
-        return drawnOf("fill").at(0);
+        return drawnOf(Drawn::kFill).at(0);
     };
 
-    Rectangle bar = frame(10, true, true).rec;
+    Rectangle bar = frame(10, true, true).rect;
     EXPECT_EQ(uiState().active, "page");
     EXPECT_FALSE(uiState().input.leftClick);
     EXPECT_EQ(offset, 0);
@@ -402,9 +337,9 @@ TEST_F(ScrollTest, DragFollowsTheMouseClampsAndEndsOnRelease) {
     frame(40, false, true);
     EXPECT_FLOAT_EQ(offset, 120);  // 30 px of track is a fifth of the range
 
-    DrawnCall drawnThumb = frame(1000, false, true);
+    Drawn drawnThumb = frame(1000, false, true);
     EXPECT_EQ(offset, 600);
-    EXPECT_FLOAT_EQ(drawnThumb.rec.y, 32);  // still where this frame began
+    EXPECT_FLOAT_EQ(drawnThumb.rect.y, 32);  // still where this frame began
     EXPECT_TRUE(sameColour(drawnThumb.colour, Color{58, 58, 65, 255}));  // lit while dragged, mouse off it
 
     frame(-500, false, false);  // released somewhere outside the window

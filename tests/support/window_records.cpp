@@ -1,0 +1,114 @@
+/*******************************************************************************************
+*  window_records.cpp — the window-wide records reset, the drawing recorder, saved seams
+*******************************************************************************************/
+#include "window_records.h"
+
+#include "link/link.h"
+#include "link/state.h"
+#include "pages/console.h"
+#include "pages/pages.h"
+#include "pages/play.h"
+#include "settings/settings.h"
+#include "ui/fonts.h"
+#include "ui/ui_state.h"
+
+namespace vlr::test {
+
+std::vector<Drawn>& drawn() {
+    static std::vector<Drawn> calls;
+    return calls;
+}
+
+std::vector<Drawn> drawnOf(Drawn::Kind kind) {
+    std::vector<Drawn> out;
+    for (const Drawn& call : drawn())
+        if (call.kind == kind) out.push_back(call);
+    return out;
+}
+
+float& textAdvance() {
+    static float advance = 0;
+    return advance;
+}
+
+namespace {
+
+Drawn& record(Drawn::Kind kind, Rectangle rect, Color colour) {
+    Drawn& call = drawn().emplace_back();
+    call.kind = kind;
+    call.rect = rect;
+    call.colour = colour;
+    return call;
+}
+
+// The table is writable storage; only its accessor is const.
+std::vector<float>& advancesOf(int slot) { return const_cast<FontSlot&>(fontSlot(slot)).advances; }
+
+}  // namespace
+
+DrawCalls drawRecorder() {
+    DrawCalls calls{};
+    calls.roundedRect = [](Rectangle rect, float roundness, int, Color colour) {
+        record(Drawn::kFill, rect, colour).roundness = roundness;
+    };
+    calls.roundedLines = [](Rectangle rect, float roundness, int, float thickness, Color colour) {
+        Drawn& call = record(Drawn::kOutline, rect, colour);
+        call.roundness = roundness;
+        call.thickness = thickness;
+    };
+    calls.beginScissor = [](int x, int y, int width, int height) {
+        record(Drawn::kScissor, Rectangle{float(x), float(y), float(width), float(height)}, Color{});
+    };
+    calls.endScissor = [] { record(Drawn::kEndScissor, Rectangle{}, Color{}); };
+    calls.textRun = [](int slot, std::string_view text, float x, float centreY, Color colour, float extra) {
+        Drawn& call = record(Drawn::kText, Rectangle{x, centreY, 0, 0}, colour);
+        call.slot = slot;
+        call.text = text;
+        call.extraSpacing = extra;
+        return x + textAdvance() * static_cast<float>(text.size());
+    };
+    calls.line = [](Vector2 from, Vector2 to, float thickness, Color colour) {
+        Drawn& call = record(Drawn::kLine, Rectangle{}, colour);
+        call.from = from;
+        call.to = to;
+        call.thickness = thickness;
+    };
+    calls.rectangle = [](Rectangle rect, Color colour) { record(Drawn::kRectangle, rect, colour); };
+    calls.circle = [](Vector2 centre, float radius, Color colour) {
+        record(Drawn::kCircle, Rectangle{centre.x, centre.y, 0, 0}, colour).radius = radius;
+    };
+    return calls;
+}
+
+void fixAdvances(int slot, float advance) { advancesOf(slot).assign(kAdvanceCount, advance); }
+
+void resetWindowRecords() {
+    drawn().clear();
+    textAdvance() = 0;
+    setTheLink(nullptr);
+    uiState() = UiState();
+    windowState() = WindowState();
+    windowCalls() = WindowCalls();
+    consoleRecords() = ConsoleRecords();
+    playRecords() = PlayRecords();
+    settingsRecords() = SettingsRecords();
+    updatesPending().clear();
+}
+
+SavedSeams::SavedSeams()
+    : draw_(drawCalls()),
+      input_(inputCalls()),
+      playWidth_(playScreenWidth()),
+      settingsWidth_(settingsScreenWidth()) {
+    for (int slot = 0; slot < kFontSlotCount; ++slot) advances_.push_back(advancesOf(slot));
+}
+
+void SavedSeams::restore() const {
+    drawCalls() = draw_;
+    inputCalls() = input_;
+    playScreenWidth() = playWidth_;
+    settingsScreenWidth() = settingsWidth_;
+    for (int slot = 0; slot < kFontSlotCount; ++slot) advancesOf(slot) = advances_[static_cast<std::size_t>(slot)];
+}
+
+}  // namespace vlr::test

@@ -1,0 +1,66 @@
+/*******************************************************************************************
+*  window_records.h — a fresh window for headless tests and benchmarks: every window-wide
+*  record reset, and a recorder behind the drawing seam
+*
+*  The recorder keeps each call the toolkit and the pages make through drawCalls(), in
+*  order, so a test reads back what would have been drawn, where and in which colour.
+*  SavedSeams keeps what a test may replace (the seams, the fonts' advance tables) so that
+*  it can be put back afterwards. tests/unit/window_test.h wraps both into a fixture.
+*******************************************************************************************/
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "raylib.h"
+#include "ui/input.h"
+#include "ui/widgets.h"
+
+namespace vlr::test {
+
+// One call through the drawing seam.
+struct Drawn {
+    enum Kind { kFill, kOutline, kScissor, kEndScissor, kText, kLine, kRectangle, kCircle };
+    Kind kind = kFill;
+    Rectangle rect{};      // fill, outline, scissor, rectangle; a text's (x, centre y); a circle's centre
+    Color colour{};
+    float roundness = 0;   // fill, outline
+    float thickness = 0;   // outline, line
+    int slot = -1;         // text
+    std::string text;
+    float extraSpacing = 0;  // text
+    Vector2 from{}, to{};    // line
+    float radius = 0;        // circle
+};
+
+// What the recorder received since the last reset, oldest first.
+std::vector<Drawn>& drawn();
+std::vector<Drawn> drawnOf(Drawn::Kind kind);
+// Drawing calls that append to drawn(). A text run reports its end as its start plus
+// textAdvance() per byte (0 unless a test sets it).
+DrawCalls drawRecorder();
+float& textAdvance();
+
+// Every code point of `slot` `advance` wide (the tables are empty before fonts are built).
+void fixAdvances(int slot, float advance);
+
+// The window-wide records as a fresh process has them: UI and window state, the pages'
+// records, the window calls, no link, nothing recorded.
+void resetWindowRecords();
+
+// The seams a test may replace and the fonts' advance tables, as they were when made.
+class SavedSeams {
+public:
+    SavedSeams();
+    void restore() const;
+
+private:
+    DrawCalls draw_;
+    InputCalls input_;
+    std::function<int()> playWidth_;
+    std::function<int()> settingsWidth_;
+    std::vector<std::vector<float>> advances_;
+};
+
+}  // namespace vlr::test
