@@ -6,6 +6,8 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <random>
+#include <string>
 
 #include "link/commands.h"
 #include "link/link.h"
@@ -117,7 +119,9 @@ TEST_F(StateTest, HigherFrontRaisesTheWindowOnce) {
 }
 
 TEST_F(StateTest, NewBuildRestartsOnlyWhenTheProgramFileChanged) {
-    const fs::path program = fs::temp_directory_path() / "vlr_state_test_program.bin";
+    // A name of its own: another build's tests may run this one at the same time.
+    const fs::path program =
+        fs::temp_directory_path() / ("vlr_state_test_program-" + std::to_string(std::random_device()()) + ".bin");
     { std::ofstream(program) << "program"; }
     WindowState& w = windowState();
     w.programPath = program.string();
