@@ -4,13 +4,17 @@
 *  Opens the real window (run it under Xvfb or on a desktop), applies the demo launcher's
 *  state after a simulated installation and an available update, and times the frame without
 *  presenting it: input snapshot, layout, measuring and drawing into raylib's batch. Prints
-*  the median and 99th percentile over 1000 frames per page, the processor time per frame,
-*  and the resident memory after start-up and at the end. A program, not a test.
+*  per page the batch flushes and draw calls of one frame, the median and 99th percentile over
+*  1000 frames, the thread's processor time per frame, the process's processor time per
+*  presented frame, and the same for a blank page (the window before its first state) measured
+*  in the same run, with each page's ratio to it. Also the resident memory after start-up and
+*  at the end. A program, not a test.
 *
-*      bench_frame [path/to/tools/demo-launcher/launcher.py]
+*      bench_frame [--frames N] [--only PAGE] [path/to/tools/demo-launcher/launcher.py]
 *******************************************************************************************/
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <ctime>
 #include <time.h>
@@ -30,16 +34,77 @@
 
 #include "demo_peer.h"
 
+// raylib reaches OpenGL through the loader's function pointers; counting the calls that go
+// through them is the one way to see every flush, including those raylib starts by itself
+// (a full batch, too many draw calls). Only this benchmark looks at them.
+extern "C" {
+extern void (*glad_glUseProgram)(unsigned program);
+extern void (*glad_glDrawElements)(unsigned mode, int count, unsigned type, const void* indices);
+extern void (*glad_glDrawArrays)(unsigned mode, int first, int count);
+}
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using namespace vlr;
 
-constexpr int kFrames = 1000;
+int kFrames = 1000;   // --frames N
+std::string onlyPage; // --only NAME: just the cases whose name starts with NAME (and the blank one)
+
+// ---- counting flushes and draw calls ----
+
+struct GlCounts {
+    int flushes = 0;     // batches sent to the driver (one program bind each)
+    int drawCalls = 0;   // glDrawElements / glDrawArrays
+};
+GlCounts glCounts;
+void (*realUseProgram)(unsigned) = nullptr;
+void (*realDrawElements)(unsigned, int, unsigned, const void*) = nullptr;
+void (*realDrawArrays)(unsigned, int, int) = nullptr;
+
+void countUseProgram(unsigned program) {
+    if (program != 0)
+        ++glCounts.flushes;
+    realUseProgram(program);
+}
+void countDrawElements(unsigned mode, int count, unsigned type, const void* indices) {
+    ++glCounts.drawCalls;
+    realDrawElements(mode, count, type, indices);
+}
+void countDrawArrays(unsigned mode, int first, int count) {
+    ++glCounts.drawCalls;
+    realDrawArrays(mode, first, count);
+}
+
+void countGlCalls() {
+    realUseProgram = glad_glUseProgram;
+    realDrawElements = glad_glDrawElements;
+    realDrawArrays = glad_glDrawArrays;
+    glad_glUseProgram = countUseProgram;
+    glad_glDrawElements = countDrawElements;
+    glad_glDrawArrays = countDrawArrays;
+}
+
+// ---- one figure per page ----
+
+struct PageFigures {
+    std::string name;
+    GlCounts counts;            // in one whole frame, presenting included
+    double median = 0, p99 = 0; // wall time of the frame without presenting, microseconds
+    double cpuMedian = 0;       // this thread's processor time of the same
+    double presentedCpu = 0;    // the process's processor time per presented frame
+};
+std::vector<PageFigures> figures;
 
 std::string launcherScript(int argc, char** argv) {
-    if (argc > 1)
-        return argv[1];
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--frames" && i + 1 < argc)
+            kFrames = std::max(10, std::atoi(argv[++i]));
+        else if (std::string(argv[i]) == "--only" && i + 1 < argc)
+            onlyPage = argv[++i];
+        else
+            return argv[i];
+    }
     std::string here = __FILE__;
     const std::string tail = "bench/bench_frame.cpp";
     if (here.size() >= tail.size())
@@ -155,8 +220,21 @@ double threadCpuMicros() {
 }
 
 void benchPage(const char* name, int page) {
+    if (!onlyPage.empty() && std::string(name).rfind(onlyPage, 0) != 0 && std::string(name) != "Blank")
+        return;
     UiState& ui = uiState();
     ui.currentPage = ui.requestedPage = page;
+    PageFigures result;
+    result.name = name;
+    // One frame first: counted whole (the flush at presenting included), and a page's first
+    // drawing may settle its records.
+    drawFrame();
+    EndDrawing();
+    glCounts = {};
+    drawFrame();
+    EndDrawing();
+    result.counts = glCounts;
+
     std::vector<double> micros;
     std::vector<double> cpu;
     micros.reserve(kFrames);
@@ -168,15 +246,43 @@ void benchPage(const char* name, int page) {
         drawFrame();
         cpu.push_back(threadCpuMicros() - cpuBefore);
         micros.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
-        EndDrawing();  // presenting is not part of the figure; nor is its time below meaningful
+        EndDrawing();
     }
-    const double cpuTotal = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+    result.presentedCpu = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC * 1e6 / kFrames;
     std::sort(micros.begin(), micros.end());
     std::sort(cpu.begin(), cpu.end());
-    std::printf("%-24s median %7.1f us, p99 %7.1f us, max %7.1f us, CPU median %7.1f us  (process CPU incl. "
-                "presenting: %.0f us/frame)\n",
-                name, micros[micros.size() / 2], micros[micros.size() * 99 / 100], micros.back(),
-                cpu[cpu.size() / 2], cpuTotal * 1e6 / kFrames);
+    result.median = micros[micros.size() / 2];
+    result.p99 = micros[micros.size() * 99 / 100];
+    result.cpuMedian = cpu[cpu.size() / 2];
+    std::printf("%-24s flushes %3d, draw calls %4d, median %7.1f us, p99 %7.1f us, CPU median %7.1f us, "
+                "process CPU per presented frame %6.0f us\n",
+                name, result.counts.flushes, result.counts.drawCalls, result.median, result.p99, result.cpuMedian,
+                result.presentedCpu);
+    std::fflush(stdout);
+    figures.push_back(result);
+}
+
+// The blank page: the window's frame (header, tabs, footer) around a page with one line, as
+// the window shows before its first state.
+void benchBlank() {
+    WindowState& window = windowState();
+    const bool received = window.stateReceived;
+    window.stateReceived = false;
+    benchPage("Blank", 0);
+    window.stateReceived = received;
+}
+
+void printTable() {
+    if (figures.empty())
+        return;
+    const PageFigures& blank = figures.front();
+    std::printf("\n%-24s %7s %6s %9s %9s %9s %8s %10s %8s\n", "page", "flushes", "draws", "median us", "p99 us",
+                "CPU us", "x blank", "present us", "x blank");
+    for (const PageFigures& page : figures) {
+        std::printf("%-24s %7d %6d %9.1f %9.1f %9.1f %8.2f %10.0f %8.2f\n", page.name.c_str(), page.counts.flushes,
+                    page.counts.drawCalls, page.median, page.p99, page.cpuMedian, page.cpuMedian / blank.cpuMedian,
+                    page.presentedCpu, page.presentedCpu / blank.presentedCpu);
+    }
 }
 
 // 20000 lines of about 120 characters: every seventh holds multi-byte text, every
@@ -230,7 +336,9 @@ int main(int argc, char** argv) {
     std::printf("window %dx%d at UI scale %.2f, state document of %zu top-level members\n", GetScreenWidth(),
                 GetScreenHeight(), static_cast<double>(uiState().scale), state.members.size());
     printResident("after start-up");
+    countGlCalls();
 
+    benchBlank();
     benchPage("Play", 0);
     benchPage("Console, empty", 1);
     benchConsole();
@@ -245,6 +353,7 @@ int main(int argc, char** argv) {
                "is of its usual width, which is what a notice of a real failure often looks like.");
     benchPage("Play, running + notice", 0);
 
+    printTable();
     printResident("after the runs");
     CloseWindow();
     return 0;

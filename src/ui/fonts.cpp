@@ -3,11 +3,13 @@
 *
 *  Reads the four font files once per process, checks that they carry usable head/hhea
 *  tables, and bakes the ten slots for the current UI scale: the face's glyphs plus the
-*  symbol font's for what the face lacks, in one atlas per slot, with an advance table so
-*  that measuring never needs raylib. Without any usable file the slots fall back to raylib's
-*  built-in font at a whole multiple of its 10-pixel size.
+*  symbol font's for what the face lacks, with an advance table so that measuring never needs
+*  raylib. The slots' glyph images then go into one texture together with a white block that
+*  raylib's shapes are pointed at, so that the whole window draws from a single texture.
+*  Without any usable file the slots fall back to raylib's built-in font at a whole multiple
+*  of its 10-pixel size.
 *
-*  Sections: font files · baking glyphs · slots
+*  Sections: font files · baking glyphs · slots · the shared texture
 *******************************************************************************************/
 #include "ui/fonts.h"
 
@@ -26,6 +28,14 @@ namespace {
 
 constexpr int kGlyphPadding = 4;
 constexpr int kLargestFontSize = 1024;   // keeps a wild scale from asking for gigabyte atlases
+constexpr int kAtlasRowWidth = 2048;
+// Every OpenGL 3.3 driver worth the name takes this; beyond it each slot keeps its own texture.
+constexpr int kLargestTexture = 8192;
+// Shapes sample a speck in the middle of a white block. A multisampled pixel that a thin
+// triangle only grazes takes its texture coordinate from beyond the triangle; with a speck
+// that small, even far beyond it stays white.
+constexpr int kWhiteBlock = 8;
+constexpr float kWhiteSpeck = 1.0f / 64;
 
 struct SlotRecipe {
     int file;     // 0 regular, 1 semibold, 2 mono
@@ -188,7 +198,18 @@ std::vector<GlyphInfo> bakeGlyphs(const FontFile& face, const FontFile& symbol, 
 
 void fillAdvances(FontSlot& slot) {
     slot.advances.assign(kAdvanceCount, 0.0f);
+    slot.glyphs.assign(kAdvanceCount, -1);
     const Font& font = slot.font;
+    if (font.glyphs != nullptr && font.glyphCount <= INT16_MAX) {
+        for (int i = font.glyphCount - 1; i >= 0; --i) {   // the first of two glyphs for one code point wins
+            const int value = font.glyphs[i].value;
+            if (value >= 0 && value < kAdvanceCount) slot.glyphs[static_cast<std::size_t>(value)] = static_cast<std::int16_t>(i);
+        }
+        const std::int16_t question = std::max<std::int16_t>(0, slot.glyphs['?']);
+        for (std::int16_t& index : slot.glyphs) {
+            if (index < 0) index = question;
+        }
+    }
     if (font.glyphs != nullptr && font.baseSize > 0) {
         const float factor = slot.drawingSize / static_cast<float>(font.baseSize);
         for (int i = 0; i < font.glyphCount; ++i) {
@@ -209,6 +230,12 @@ void fillAdvances(FontSlot& slot) {
     }
 }
 
+int glyphIndexOf(const FontSlot& slot, int codepoint) {
+    const auto index = static_cast<std::size_t>(codepoint);
+    if (codepoint >= 0 && index < slot.glyphs.size()) return slot.glyphs[index];
+    return slot.glyphs.size() > '?' ? slot.glyphs['?'] : 0;
+}
+
 // ---- slots ----
 
 FontSlot buildFontSlot(const FontFile& face, const FontFile& symbol, float emSize) {
@@ -224,9 +251,7 @@ FontSlot buildFontSlot(const FontFile& face, const FontFile& symbol, float emSiz
     if (infos != nullptr) {
         const int count = static_cast<int>(glyphs.size());
         Rectangle* recs = nullptr;
-        Image atlas = GenImageFontAtlas(glyphs.data(), &recs, count, size, kGlyphPadding, 0);
-        slot.font.texture = LoadTextureFromImage(atlas);
-        UnloadImage(atlas);
+        slot.atlas = GenImageFontAtlas(glyphs.data(), &recs, count, size, kGlyphPadding, 0);
         for (GlyphInfo& glyph : glyphs) {
             UnloadImage(glyph.image);
             glyph.image = Image{};
@@ -252,6 +277,31 @@ FontSlot buildFontSlot(const FontFile& face, const FontFile& symbol, float emSiz
     return slot;
 }
 
+// ---- the shared texture ----
+
+AtlasLayout layOutAtlas(const std::vector<AtlasPlace>& sizes, int rowWidth) {
+    AtlasLayout layout;
+    layout.places.resize(sizes.size());
+    std::vector<std::size_t> order(sizes.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return sizes[a].y > sizes[b].y; });
+    for (const AtlasPlace& size : sizes) rowWidth = std::max(rowWidth, size.x);
+
+    int x = 0, rowTop = 0, rowHeight = 0;
+    for (std::size_t i : order) {
+        if (x > 0 && x + sizes[i].x > rowWidth) {
+            rowTop += rowHeight;
+            x = rowHeight = 0;
+        }
+        layout.places[i] = {x, rowTop};
+        x += sizes[i].x;
+        rowHeight = std::max(rowHeight, sizes[i].y);
+        layout.width = std::max(layout.width, x);
+    }
+    layout.height = rowTop + rowHeight;
+    return layout;
+}
+
 namespace {
 
 // Before the first rebuild (and in headless tests) every slot measures all text as zero wide
@@ -263,6 +313,83 @@ std::array<FontSlot, kFontSlotCount>& slots() {
         return initial;
     }();
     return table;
+}
+
+Texture2D sharedTexture{};   // id 0 while the slots have textures of their own
+
+void copyInto(Image& target, const Image& source, AtlasPlace at) {
+    const int bytes = 2;   // both are grey + alpha
+    auto* to = static_cast<unsigned char*>(target.data);
+    const auto* from = static_cast<const unsigned char*>(source.data);
+    for (int row = 0; row < source.height; ++row) {
+        std::memcpy(to + (static_cast<std::size_t>(at.y + row) * target.width + at.x) * bytes,
+                    from + static_cast<std::size_t>(row) * source.width * bytes,
+                    static_cast<std::size_t>(source.width) * bytes);
+    }
+}
+
+// Puts every baked slot's glyph image into one texture and points the slots and raylib's
+// shapes at it. When that texture would be too large, each slot gets its own as before.
+void shareOneTexture() {
+    std::vector<FontSlot*> baked;
+    std::vector<AtlasPlace> sizes;
+    for (FontSlot& slot : slots()) {
+        if (slot.loaded && slot.atlas.data != nullptr && slot.atlas.format == PIXELFORMAT_UNCOMPRESSED_GRAY_ALPHA) {
+            baked.push_back(&slot);
+            sizes.push_back({slot.atlas.width, slot.atlas.height});
+        }
+    }
+    sizes.push_back({kWhiteBlock, kWhiteBlock});
+    const AtlasLayout layout = layOutAtlas(sizes, kAtlasRowWidth);
+
+    if (baked.empty() || layout.width > kLargestTexture || layout.height > kLargestTexture) {
+        for (FontSlot& slot : slots()) {
+            if (slot.loaded && slot.atlas.data != nullptr) slot.font.texture = LoadTextureFromImage(slot.atlas);
+        }
+    } else {
+        Image atlas{};   // grey + alpha, cleared: what lies between the images stays transparent
+        atlas.data = MemAlloc(static_cast<unsigned>(layout.width * layout.height * 2));
+        atlas.width = layout.width;
+        atlas.height = layout.height;
+        atlas.mipmaps = 1;
+        atlas.format = PIXELFORMAT_UNCOMPRESSED_GRAY_ALPHA;
+        for (std::size_t i = 0; i < baked.size(); ++i) {
+            const AtlasPlace at = layout.places[i];
+            copyInto(atlas, baked[i]->atlas, at);
+            for (int g = 0; g < baked[i]->font.glyphCount; ++g) {
+                baked[i]->font.recs[g].x += static_cast<float>(at.x);
+                baked[i]->font.recs[g].y += static_cast<float>(at.y);
+            }
+        }
+        const AtlasPlace white = layout.places.back();
+        ImageDrawRectangle(&atlas, white.x, white.y, kWhiteBlock, kWhiteBlock, Color{255, 255, 255, 255});
+        sharedTexture = LoadTextureFromImage(atlas);
+        UnloadImage(atlas);
+        for (FontSlot* slot : baked) slot->font.texture = sharedTexture;
+        if (sharedTexture.id != 0) {
+            const float middle = kWhiteBlock / 2;
+            SetShapesTexture(sharedTexture, Rectangle{static_cast<float>(white.x) + middle,
+                                                      static_cast<float>(white.y) + middle, kWhiteSpeck, kWhiteSpeck});
+        }
+    }
+    for (FontSlot& slot : slots()) {
+        UnloadImage(slot.atlas);
+        slot.atlas = Image{};
+    }
+}
+
+void unloadSlots() {
+    SetShapesTexture(Texture2D{}, Rectangle{});   // back to raylib's own white pixel
+    if (sharedTexture.id != 0) UnloadTexture(sharedTexture);
+    for (FontSlot& slot : slots()) {
+        if (!slot.loaded) continue;
+        if (slot.font.texture.id != sharedTexture.id) UnloadTexture(slot.font.texture);
+        UnloadFontData(slot.font.glyphs, slot.font.glyphCount);
+        MemFree(slot.font.recs);
+        slot.font = Font{};
+        slot.loaded = false;
+    }
+    sharedTexture = Texture2D{};
 }
 
 }  // namespace
@@ -280,15 +407,15 @@ void rebuildFonts() {
     // raylib warns for every glyph a face lacks; missing glyphs are expected here (the symbol
     // font supplies them), so only its errors are of interest while baking.
     SetTraceLogLevel(LOG_ERROR);
+    unloadSlots();
     const float scale = uiState().scale;
     for (int i = 0; i < kFontSlotCount; ++i) {
-        FontSlot& slot = slots()[static_cast<std::size_t>(i)];
-        if (slot.loaded) UnloadFont(slot.font);
         const SlotRecipe& recipe = kSlotRecipes[static_cast<std::size_t>(i)];
         const FontFile& own = files[static_cast<std::size_t>(recipe.file)];
         const FontFile& face = own.bytes.empty() ? files[0] : own;
-        slot = buildFontSlot(face, files[3], scale * recipe.size);
+        slots()[static_cast<std::size_t>(i)] = buildFontSlot(face, files[3], scale * recipe.size);
     }
+    shareOneTexture();
     SetTraceLogLevel(LOG_WARNING);
 }
 

@@ -3,7 +3,9 @@
 *
 *  All text is UTF-8 and drawn from TrueType files with raylib. Widths come from a per-slot
 *  advance table rather than from raylib, so measuring is a table lookup, works in measuring
-*  passes, and matches what is drawn to the pixel.
+*  passes, and matches what is drawn to the pixel. All slots share one texture, which also
+*  holds the white block that raylib's shapes sample: a frame of text and shapes is then one
+*  draw call instead of one per change of font or between text and shapes.
 *******************************************************************************************/
 #pragma once
 
@@ -26,10 +28,12 @@ struct FontFile {
 inline constexpr int kAdvanceCount = 10240;
 
 struct FontSlot {
-    Font font{};                        // raylib font with its atlas
+    Font font{};                        // glyphs and their rectangles in font.texture
+    Image atlas{};                      // the slot's own glyph image until the shared texture is made
     float drawingSize = 10;             // size passed to raylib when drawing
     float extraSpacing = 0;             // added to every advance (built-in font only)
     std::vector<float> advances;        // kAdvanceCount entries, by code point
+    std::vector<std::int16_t> glyphs;   // kAdvanceCount entries: index into font.glyphs, '?' for the rest
     bool loaded = false;                // built from a file; unload before a rebuild
 };
 
@@ -55,6 +59,17 @@ FontSlot buildFontSlot(const FontFile& face, const FontFile& symbol, float emSiz
 void rebuildFonts();                          // all ten slots for uiState().scale
 const FontSlot& fontSlot(int slot);
 
+// Where each slot's glyph image goes in the one shared texture: images in rows (tallest first)
+// no wider than `rowWidth` or the widest image; the last size is the white block for shapes.
+struct AtlasPlace {
+    int x = 0, y = 0;
+};
+struct AtlasLayout {
+    std::vector<AtlasPlace> places;   // one per size, in the order given
+    int width = 0, height = 0;
+};
+AtlasLayout layOutAtlas(const std::vector<AtlasPlace>& sizes, int rowWidth);   // sizes as {width, height}
+
 // The code points baked into every slot (357).
 const std::vector<int>& bakedCodepoints();
 
@@ -63,8 +78,10 @@ int raylibFontSize(const FontFile& file, float emSize);   // pixel height raylib
 // The face's glyphs with image data, then the symbol font's for what the face lacks, shifted
 // onto the face's baseline. Sets baseSize; the caller owns the glyph images.
 std::vector<GlyphInfo> bakeGlyphs(const FontFile& face, const FontFile& symbol, float emSize, int& baseSize);
-// The advance table from slot.font (glyph rectangles, or the glyph images while there are none).
+// The advance and glyph tables from slot.font (glyph rectangles, or the glyph images while there
+// are none).
 void fillAdvances(FontSlot& slot);
+int glyphIndexOf(const FontSlot& slot, int codepoint);
 
 // One UTF-8 character at `pos` (advanced past it); malformed bytes decode as '?'.
 int decodeUtf8(std::string_view text, std::size_t& pos);

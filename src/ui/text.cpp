@@ -3,12 +3,16 @@
 *
 *  Every operation walks UTF-8 with the same forgiving decoder and measures with the slot's
 *  advance table, so a measuring pass and the drawing pass agree to the pixel and measuring
-*  never calls raylib.
+*  never calls raylib. A run is drawn as one strip of glyph quads into raylib's batch: each
+*  quad covers the glyph's own pixels only (not the transparent padding around it in the
+*  atlas, which would cost fill for nothing) and finds its glyph by table, not by search.
 *******************************************************************************************/
 #include <cmath>
 
 #include "ui/fonts.h"
 #include "ui/ui_state.h"
+
+#include "rlgl.h"
 
 namespace vlr {
 
@@ -51,18 +55,53 @@ float textWidth(int slot, std::string_view text, float extraSpacing) {
     return textWidth(fontSlot(slot), text, extraSpacing);
 }
 
+namespace {
+
+// One glyph's quad in the order raylib's own textured quads use (so no face is culled).
+void glyphQuad(const Font& font, int index, float x, float top, float scale) {
+    const Rectangle& rec = font.recs[index];
+    const GlyphInfo& glyph = font.glyphs[index];
+    const float left = x + static_cast<float>(glyph.offsetX) * scale;
+    const float upper = top + static_cast<float>(glyph.offsetY) * scale;
+    const float right = left + rec.width * scale;
+    const float lower = upper + rec.height * scale;
+    const float w = static_cast<float>(font.texture.width);
+    const float h = static_cast<float>(font.texture.height);
+    rlTexCoord2f(rec.x / w, rec.y / h);
+    rlVertex2f(left, upper);
+    rlTexCoord2f(rec.x / w, (rec.y + rec.height) / h);
+    rlVertex2f(left, lower);
+    rlTexCoord2f((rec.x + rec.width) / w, (rec.y + rec.height) / h);
+    rlVertex2f(right, lower);
+    rlTexCoord2f((rec.x + rec.width) / w, rec.y / h);
+    rlVertex2f(right, upper);
+}
+
+}  // namespace
+
 float drawTextRun(const FontSlot& slot, std::string_view text, float x, float centreY, Color colour,
                   float extraSpacing) {
     x = std::round(x);
+    const Font& font = slot.font;
     // A slot without glyphs (before the first rebuild) has nothing raylib could draw from.
-    const bool draw = uiState().drawing && slot.font.glyphs != nullptr && slot.font.recs != nullptr &&
-                      slot.font.glyphCount > 0;
+    const bool draw = uiState().drawing && font.glyphs != nullptr && font.recs != nullptr && font.glyphCount > 0 &&
+                      font.texture.id != 0 && font.baseSize > 0 && !slot.glyphs.empty();
+    if (!draw) {
+        for (std::size_t pos = 0; pos < text.size();) x += advanceOf(slot, decodeUtf8(text, pos)) + extraSpacing;
+        return x;
+    }
     const float top = std::round(centreY - slot.drawingSize / 2);
+    const float scale = slot.drawingSize / static_cast<float>(font.baseSize);
+    rlSetTexture(font.texture.id);
+    rlBegin(RL_QUADS);
+    rlColor4ub(colour.r, colour.g, colour.b, colour.a);
     for (std::size_t pos = 0; pos < text.size();) {
         const int codepoint = decodeUtf8(text, pos);
-        if (draw && codepoint != ' ') DrawTextCodepoint(slot.font, codepoint, {x, top}, slot.drawingSize, colour);
+        if (codepoint != ' ') glyphQuad(font, glyphIndexOf(slot, codepoint), x, top, scale);
         x += advanceOf(slot, codepoint) + extraSpacing;
     }
+    rlEnd();
+    rlSetTexture(0);
     return x;
 }
 
