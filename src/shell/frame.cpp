@@ -193,10 +193,15 @@ void drawFooter(const Layout& layout, float screenWidth, const WindowState& wind
     fillSnapped({0, top, screenWidth, std::max(1.0f, roundHalfAway(uiState().scale))}, kLine);
 
     if (window.stateReceived) {
-        pushClip({0, top, 0.65f * screenWidth, height});
-        drawTextRun(kRegular12, "Work folder: " + asText(get(window.state, "work")), sc(28), top + height / 2,
-                    kTextSecondary);
-        popClip();
+        // Every clip ends raylib's batch: clip only a folder too long for its share of the footer.
+        const std::string work = "Work folder: " + asText(get(window.state, "work"));
+        const Rect box{0, top, 0.65f * screenWidth, height};
+        const bool overflows = sc(28) + textWidth(kRegular12, work) + 1 > box.width;   // +1: a last glyph's overhang
+        if (overflows)
+            pushClip(box);
+        drawTextRun(kRegular12, work, sc(28), top + height / 2, kTextSecondary);
+        if (overflows)
+            popClip();
     }
 
     const StatusLine status = statusLine(window);
@@ -289,7 +294,12 @@ void drawFrame() {
     drawNotice(ui.notice, screenWidth, screenHeight);
     drawDropDown(ui);
 
-    EndScissorMode();
+    // A clip left open would cut the next frame; the balanced case needs no call, which would
+    // only end the batch early.
+    if (!ui.clips.empty()) {
+        ui.clips.clear();
+        EndScissorMode();
+    }
     if (ui.input.wantedCursor != ui.lastCursor) {
         SetMouseCursor(ui.input.wantedCursor);
         ui.lastCursor = ui.input.wantedCursor;

@@ -9,6 +9,8 @@
 *******************************************************************************************/
 #include "ui/widgets.h"
 
+#include "rlgl.h"
+
 #include <algorithm>
 #include <cmath>
 #include <string>
@@ -33,11 +35,83 @@ float drawRaylibText(int slot, std::string_view text, float x, float centreY, Co
     return drawTextRun(slot, text, x, centreY, colour, extraSpacing);
 }
 
+// ---- quads only ----
+// raylib draws thick lines as triangles and one-pixel outlines as GL lines; each change of
+// primitive kind ends a draw call, and a driver without a GPU pays for every one. These draw
+// the same shapes as quads, so that a frame stays one draw call. Under multisampling a line
+// of width 1 covers exactly the quad of width 1 around it, so the pixels do not change.
+
+// The quad of width `thickness` around the segment, corners in the turn raylib's quads take.
+void lineQuad(Vector2 from, Vector2 to, float thickness, Color colour) {
+    const float dx = to.x - from.x;
+    const float dy = to.y - from.y;
+    const float length = std::sqrt(dx * dx + dy * dy);
+    if (!(length > 0) || !(thickness > 0)) return;
+    const float nx = -dy / length * thickness / 2;
+    const float ny = dx / length * thickness / 2;
+    const Texture2D texture = GetShapesTexture();
+    const Rectangle speck = GetShapesTextureRectangle();
+    const float u = (speck.x + speck.width / 2) / static_cast<float>(texture.width);
+    const float v = (speck.y + speck.height / 2) / static_cast<float>(texture.height);
+    rlSetTexture(texture.id);
+    rlBegin(RL_QUADS);
+    rlColor4ub(colour.r, colour.g, colour.b, colour.a);
+    rlTexCoord2f(u, v);
+    rlVertex2f(from.x - nx, from.y - ny);
+    rlVertex2f(from.x + nx, from.y + ny);
+    rlVertex2f(to.x + nx, to.y + ny);
+    rlVertex2f(to.x - nx, to.y - ny);
+    rlEnd();
+    rlSetTexture(0);
+}
+
+void drawLine(Vector2 from, Vector2 to, float thickness, Color colour) { lineQuad(from, to, thickness, colour); }
+
+// A rounded outline of width 1 just outside `rec`, traced along the path raylib's own
+// one-pixel outline takes (the same corner segments, the same half-pixel centres), each
+// piece a quad. Wider outlines are quads in raylib already.
+void drawRoundedOutline(Rectangle rec, float roundness, int segments, float thickness, Color colour) {
+    if (thickness > 1 || !(thickness > 0) || roundness <= 0) {
+        DrawRectangleRoundedLinesEx(rec, roundness, segments, thickness, colour);
+        return;
+    }
+    roundness = std::min(roundness, 1.0f);
+    const float radius = std::min(rec.width, rec.height) * roundness / 2;
+    if (!(radius > 0)) return;
+    if (segments < 4) {
+        const float step = std::acos(2 * std::pow(1 - 0.5f / radius, 2.0f) - 1);
+        segments = static_cast<int>(std::ceil(2 * PI / step) / 2.0f);
+        if (segments <= 0) segments = 4;
+    }
+    const float stepDegrees = 90.0f / static_cast<float>(segments);
+    const float outer = radius + thickness;
+    const float left = rec.x + radius + 0.5f, right = rec.x + rec.width - radius - 0.5f;
+    const float top = rec.y + radius + 0.5f, bottom = rec.y + rec.height - radius - 0.5f;
+    const Vector2 centres[4] = {{left, top}, {right, top}, {right, bottom}, {left, bottom}};
+    const float startDegrees[4] = {180, 270, 0, 90};
+    for (int corner = 0; corner < 4; ++corner) {
+        float angle = startDegrees[corner];
+        for (int i = 0; i < segments; ++i) {
+            const Vector2 c = centres[corner];
+            lineQuad({c.x + std::cos(DEG2RAD * angle) * outer, c.y + std::sin(DEG2RAD * angle) * outer},
+                     {c.x + std::cos(DEG2RAD * (angle + stepDegrees)) * outer,
+                      c.y + std::sin(DEG2RAD * (angle + stepDegrees)) * outer},
+                     1, colour);
+            angle += stepDegrees;
+        }
+    }
+    const float near = 0.5f - thickness;   // the sides' centres, half a pixel outside
+    lineQuad({left, rec.y + near}, {right, rec.y + near}, 1, colour);
+    lineQuad({rec.x + rec.width - near, top}, {rec.x + rec.width - near, bottom}, 1, colour);
+    lineQuad({right, rec.y + rec.height - near}, {left, rec.y + rec.height - near}, 1, colour);
+    lineQuad({rec.x + near, bottom}, {rec.x + near, top}, 1, colour);
+}
+
 }  // namespace
 
 DrawCalls& drawCalls() {
-    static DrawCalls calls{DrawRectangleRounded, DrawRectangleRoundedLinesEx, BeginScissorMode, EndScissorMode,
-                           drawRaylibText, DrawLineEx, DrawRectangleRec, DrawCircleV};
+    static DrawCalls calls{DrawRectangleRounded, drawRoundedOutline, BeginScissorMode, EndScissorMode,
+                           drawRaylibText, drawLine, DrawRectangleRec, DrawCircleV};
     return calls;
 }
 
