@@ -322,6 +322,7 @@ int main(int argc, char** argv) {
         state = syntheticState();
     }
 
+    SetTraceLogLevel(LOG_WARNING);
     if (!createWindow()) {
         std::printf("no graphics window could be created (is DISPLAY set?)\n");
         return 1;

@@ -6,12 +6,14 @@
 | Against the demo launcher on a private Xvfb:                               |
 |  - time from process start to the first frame drawn, with a launcher that  |
 |    the window reuses (started once by a first window, which is then ended) |
+|    against the same for a bare raylib program that only opens a window    |
+|    and draws one frame (bench/bare_window.cpp), runs taken in turns       |
 |  - frames drawn over an idle period with a connected, quiet launcher       |
 |  - resident memory of the program after start                              |
 | Prints figures; it is not a test.                                          |
 |                                                                            |
 |   bench/startup.py [--program build/linux/velocrash] [--runs 20]           |
-|                    [--idle 60]                                             |
+|                    [--bare build/linux/bare_window] [--idle 60]            |
 +----------------------------------------------------------------------------+
 """
 
@@ -43,6 +45,7 @@ def end(program):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[2].strip("| "))
     parser.add_argument("--program", default=os.path.join("build", "linux", "velocrash"))
+    parser.add_argument("--bare", default=os.path.join("build", "linux", "bare_window"))
     parser.add_argument("--runs", type=int, default=20)
     parser.add_argument("--idle", type=float, default=60.0)
     options = parser.parse_args()
@@ -59,15 +62,23 @@ def main():
         sandbox.wait_session()
         end(first)
 
-        times = []
-        for _ in range(options.runs):
-            program = Program(args, env)
+        def first_frame_ms(command):
+            program = Program(command, env)
             wait_for(lambda: program.frame_times(), 30, "the first frame")
-            times.append((program.frame_times()[0] - program.started) * 1000)
+            elapsed = (program.frame_times()[0] - program.started) * 1000
             end(program)
-        times.sort()
-        print("start to first frame, reused launcher: median %.0f ms, best %.0f ms, worst %.0f ms (%d runs)"
-              % (statistics.median(times), times[0], times[-1], len(times)))
+            return elapsed
+
+        # In turns, so that both see the same machine in the same minutes.
+        times, bare = [], []
+        for _ in range(options.runs):
+            times.append(first_frame_ms(args))
+            bare.append(first_frame_ms([os.path.abspath(options.bare)]))
+        for name, figures in (("launcher window, reused launcher", times), ("bare raylib window", bare)):
+            figures.sort()
+            print("start to first frame, %s: median %.0f ms, best %.0f ms, worst %.0f ms (%d runs)"
+                  % (name, statistics.median(figures), figures[0], figures[-1], len(figures)))
+        print("launcher window / bare window (medians): %.2f" % (statistics.median(times) / statistics.median(bare)))
 
         program = Program(args, env)
         wait_for(lambda: program.frame_times(), 30, "the first frame")

@@ -24,6 +24,7 @@
 #include "link/link.h"
 #include "link/state.h"
 #include "raylib.h"
+#include "ui/fonts.h"
 #include "ui/ui_state.h"
 
 namespace vlr {
@@ -88,12 +89,17 @@ float displayScale();
 std::string scriptFolder(std::string_view scriptPath);
 std::string logoPath(std::string_view scriptPath);
 
-// Creates the hidden window; false when no graphics window could be made.
+// Creates the hidden window; false when no graphics window could be made. raylib's log level
+// is the caller's to set (a font bake may be logging from another thread meanwhile).
 bool createWindow();
+
+// The scale fonts are baked for while the window is still being made: most displays have it.
+inline constexpr float kLikelyScale = 1;
 
 // Everything between creating the window and starting the threads: exit key, scale, size and
 // placement, title bar, logo, fonts, input hooks and the window calls of the state model.
-void setUpWindow(const std::string& scriptPath);
+// Fonts baked early for the scale the window turns out to have are used as they are.
+void setUpWindow(const std::string& scriptPath, BakedFonts early = {});
 
 // ---- wake thread ----
 

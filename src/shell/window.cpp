@@ -14,6 +14,8 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstring>
+#include <vector>
 
 #define GLFW_INCLUDE_NONE
 #include <GLFW/glfw3.h>
@@ -102,6 +104,49 @@ std::string logoPath(std::string_view scriptPath) {
 
 namespace {
 
+// The logo with its smaller levels, each texel the average of the 2×2 above it (what a
+// driver's mipmap generation gives). Made here rather than by the driver: a driver without a
+// GPU compiles a shader for it, which once took a fifth of the window's start.
+Image withMipmaps(Image image) {
+    ImageFormat(&image, PIXELFORMAT_UNCOMPRESSED_R8G8B8A8);
+    std::vector<std::vector<unsigned char>> levels;
+    levels.emplace_back(static_cast<const unsigned char*>(image.data),
+                        static_cast<const unsigned char*>(image.data) + static_cast<std::size_t>(image.width) * image.height * 4);
+    int w = image.width, h = image.height;
+    while (w > 1 || h > 1) {
+        const int nw = std::max(1, w / 2), nh = std::max(1, h / 2);
+        const std::vector<unsigned char>& above = levels.back();
+        std::vector<unsigned char> level(static_cast<std::size_t>(nw) * nh * 4);
+        for (int y = 0; y < nh; ++y) {
+            for (int x = 0; x < nw; ++x) {
+                const int x0 = std::min(2 * x, w - 1), x1 = std::min(2 * x + 1, w - 1);
+                const int y0 = std::min(2 * y, h - 1), y1 = std::min(2 * y + 1, h - 1);
+                for (int c = 0; c < 4; ++c) {
+                    auto at = [&](int ax, int ay) { return above[(static_cast<std::size_t>(ay) * w + ax) * 4 + c]; };
+                    const int sum = at(x0, y0) + at(x1, y0) + at(x0, y1) + at(x1, y1);
+                    level[(static_cast<std::size_t>(y) * nw + x) * 4 + c] = static_cast<unsigned char>((sum + 2) / 4);
+                }
+            }
+        }
+        levels.push_back(std::move(level));
+        w = nw;
+        h = nh;
+    }
+    std::size_t total = 0;
+    for (const auto& level : levels) total += level.size();
+    auto* data = static_cast<unsigned char*>(MemAlloc(static_cast<unsigned>(total)));
+    if (data == nullptr) return image;
+    std::size_t at = 0;
+    for (const auto& level : levels) {
+        std::memcpy(data + at, level.data(), level.size());
+        at += level.size();
+    }
+    UnloadImage(image);
+    image.data = data;
+    image.mipmaps = static_cast<int>(levels.size());
+    return image;
+}
+
 void loadLogo(const std::string& scriptPath) {
     std::string bytes;
     if (!platform::readFile(logoPath(scriptPath), bytes) || bytes.empty() || bytes.size() > INT_MAX)
@@ -110,8 +155,8 @@ void loadLogo(const std::string& scriptPath) {
                                       static_cast<int>(bytes.size()));
     if (image.data == nullptr)
         return;
+    image = withMipmaps(image);
     Texture2D texture = LoadTextureFromImage(image);
-    GenTextureMipmaps(&texture);
     SetTextureFilter(texture, TEXTURE_FILTER_TRILINEAR);
     shellState().logo = texture;
     UnloadImage(image);
@@ -170,13 +215,12 @@ void hookInput() {
 // ---- set-up ----
 
 bool createWindow() {
-    SetTraceLogLevel(LOG_WARNING);
     SetConfigFlags(FLAG_WINDOW_RESIZABLE | FLAG_MSAA_4X_HINT | FLAG_WINDOW_HIDDEN);
     InitWindow(kBaseWidth, kBaseHeight, "Velocrash Rebuilt");
     return IsWindowReady();
 }
 
-void setUpWindow(const std::string& scriptPath) {
+void setUpWindow(const std::string& scriptPath, BakedFonts early) {
     SetExitKey(KEY_NULL);  // Escape closes drop-down lists, never the window
 
     UiState& ui = uiState();
@@ -199,7 +243,10 @@ void setUpWindow(const std::string& scriptPath) {
 
     platform::useDarkTitleBar(GetWindowHandle());
     loadLogo(scriptPath);
-    rebuildFonts();
+    if (early.scale == ui.scale)
+        adoptFonts(std::move(early));
+    else
+        rebuildFonts();
     hookInput();
 
     WindowCalls& calls = windowCalls();

@@ -7,6 +7,7 @@
 *  and wakes for input, handed-over work or a requested wake time.
 *******************************************************************************************/
 #include <cstdio>
+#include <future>
 #include <system_error>
 #include <thread>
 
@@ -109,7 +110,20 @@ int windowMode(int argc, const char* const* argv) {
         return 0;
     }
 
-    if (!createWindow())
+    // Baking the fonts takes about as long as the driver takes to make the window: both at
+    // once. Only errors are logged until both are done, as the bake's missing-glyph warnings
+    // are expected (the symbol font fills in) and the level is shared with this thread.
+    SetTraceLogLevel(LOG_ERROR);
+    std::future<BakedFonts> fonts;
+    try {
+        fonts = std::async(std::launch::async, bakeFonts, kLikelyScale);
+    } catch (const std::system_error&) {
+        // No thread to spare: the window bakes its fonts itself.
+    }
+    const bool created = createWindow();
+    BakedFonts early = fonts.valid() ? fonts.get() : BakedFonts{};
+    SetTraceLogLevel(LOG_WARNING);
+    if (!created)
         return 2;  // nothing started, nobody contacted; the lock goes with `instance`
 
     WindowState& window = windowState();
@@ -122,7 +136,7 @@ int windowMode(int argc, const char* const* argv) {
         window.programPath.empty() ? platform::kMinFileTime : platform::lastWriteTime(window.programPath);
 
     connectStateModel();
-    setUpWindow(args->script);
+    setUpWindow(args->script, std::move(early));
     shellState().traceFrames = platform::getEnv("VLR_TRACE_FRAMES").has_value();
 
     setWindowOpen(link, true);

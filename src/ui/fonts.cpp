@@ -238,7 +238,10 @@ int glyphIndexOf(const FontSlot& slot, int codepoint) {
 
 // ---- slots ----
 
-FontSlot buildFontSlot(const FontFile& face, const FontFile& symbol, float emSize) {
+namespace {
+
+// The face's glyphs, or a slot that is not `loaded` when there are none. Needs no window.
+FontSlot bakeSlot(const FontFile& face, const FontFile& symbol, float emSize) {
     FontSlot slot;
     int size = 0;
     std::vector<GlyphInfo> glyphs = bakeGlyphs(face, symbol, emSize, size);
@@ -264,17 +267,31 @@ FontSlot buildFontSlot(const FontFile& face, const FontFile& symbol, float emSiz
         slot.font.glyphs = infos;
         slot.drawingSize = static_cast<float>(size);
         slot.loaded = true;
+        fillAdvances(slot);
     } else {
-        // No face, or raylib could not make a single glyph of it: text must still show, so use
-        // the built-in font rather than a slot with nothing to draw.
         for (GlyphInfo& glyph : glyphs) UnloadImage(glyph.image);
-        const float k = std::max(1.0f, std::round(emSize / 9));
-        slot.font = GetFontDefault();
-        slot.drawingSize = 10 * k;
-        slot.extraSpacing = k;
     }
+    return slot;
+}
+
+// No face, or raylib could not make a single glyph of it: text must still show, so the
+// built-in font rather than a slot with nothing to draw. raylib makes that font with the
+// window, so this runs on the window's thread.
+FontSlot builtInSlot(float emSize) {
+    FontSlot slot;
+    const float k = std::max(1.0f, std::round(emSize / 9));
+    slot.font = GetFontDefault();
+    slot.drawingSize = 10 * k;
+    slot.extraSpacing = k;
     fillAdvances(slot);
     return slot;
+}
+
+}  // namespace
+
+FontSlot buildFontSlot(const FontFile& face, const FontFile& symbol, float emSize) {
+    FontSlot slot = bakeSlot(face, symbol, emSize);
+    return slot.loaded ? slot : builtInSlot(emSize);
 }
 
 // ---- the shared texture ----
@@ -378,44 +395,86 @@ void shareOneTexture() {
     }
 }
 
+// What a baked slot owns until it is adopted: glyph records, rectangles and its image.
+void freeSlot(FontSlot& slot) {
+    if (slot.loaded) {
+        if (slot.font.texture.id != 0 && slot.font.texture.id != sharedTexture.id) UnloadTexture(slot.font.texture);
+        UnloadFontData(slot.font.glyphs, slot.font.glyphCount);
+        MemFree(slot.font.recs);
+    }
+    UnloadImage(slot.atlas);
+    slot = FontSlot{};
+}
+
 void unloadSlots() {
     SetShapesTexture(Texture2D{}, Rectangle{});   // back to raylib's own white pixel
     if (sharedTexture.id != 0) UnloadTexture(sharedTexture);
     for (FontSlot& slot : slots()) {
         if (!slot.loaded) continue;
-        if (slot.font.texture.id != sharedTexture.id) UnloadTexture(slot.font.texture);
-        UnloadFontData(slot.font.glyphs, slot.font.glyphCount);
-        MemFree(slot.font.recs);
-        slot.font = Font{};
-        slot.loaded = false;
+        slot.font.texture.id = slot.font.texture.id == sharedTexture.id ? 0 : slot.font.texture.id;
+        freeSlot(slot);
     }
     sharedTexture = Texture2D{};
 }
 
+const std::array<FontFile, 4>& fontFiles() {
+    static const std::array<FontFile, 4> files = [] {
+        std::array<FontFile, 4> read;
+        for (std::size_t role = 0; role < read.size(); ++role)
+            read[role] = loadFontFile(platform::fontFilePath(static_cast<int>(role)));
+        return read;
+    }();
+    return files;
+}
+
 }  // namespace
 
-void rebuildFonts() {
-    static std::array<FontFile, 4> files;
-    static bool filesRead = false;
-    if (!filesRead) {
-        for (std::size_t role = 0; role < files.size(); ++role) {
-            files[role] = loadFontFile(platform::fontFilePath(static_cast<int>(role)));
-        }
-        filesRead = true;
-    }
+BakedFonts::BakedFonts(BakedFonts&& other) noexcept : scale(other.scale), slots(std::move(other.slots)) {
+    other.slots.clear();
+}
 
+BakedFonts& BakedFonts::operator=(BakedFonts&& other) noexcept {
+    if (this != &other) {
+        for (FontSlot& slot : slots) freeSlot(slot);
+        scale = other.scale;
+        slots = std::move(other.slots);
+        other.slots.clear();
+    }
+    return *this;
+}
+
+BakedFonts::~BakedFonts() {
+    for (FontSlot& slot : slots) freeSlot(slot);
+}
+
+BakedFonts bakeFonts(float scale) {
+    const std::array<FontFile, 4>& files = fontFiles();
+    BakedFonts baked;
+    baked.scale = scale;
+    baked.slots.reserve(kFontSlotCount);
+    for (const SlotRecipe& recipe : kSlotRecipes) {
+        const FontFile& own = files[static_cast<std::size_t>(recipe.file)];
+        const FontFile& face = own.bytes.empty() ? files[0] : own;
+        baked.slots.push_back(bakeSlot(face, files[3], scale * recipe.size));
+    }
+    return baked;
+}
+
+void adoptFonts(BakedFonts baked) {
+    if (baked.slots.size() != kFontSlotCount) return;
+    unloadSlots();
+    for (std::size_t i = 0; i < kFontSlotCount; ++i) {
+        slots()[i] = baked.slots[i].loaded ? baked.slots[i] : builtInSlot(baked.scale * kSlotRecipes[i].size);
+        baked.slots[i] = FontSlot{};   // now the table's
+    }
+    shareOneTexture();
+}
+
+void rebuildFonts() {
     // raylib warns for every glyph a face lacks; missing glyphs are expected here (the symbol
     // font supplies them), so only its errors are of interest while baking.
     SetTraceLogLevel(LOG_ERROR);
-    unloadSlots();
-    const float scale = uiState().scale;
-    for (int i = 0; i < kFontSlotCount; ++i) {
-        const SlotRecipe& recipe = kSlotRecipes[static_cast<std::size_t>(i)];
-        const FontFile& own = files[static_cast<std::size_t>(recipe.file)];
-        const FontFile& face = own.bytes.empty() ? files[0] : own;
-        slots()[static_cast<std::size_t>(i)] = buildFontSlot(face, files[3], scale * recipe.size);
-    }
-    shareOneTexture();
+    adoptFonts(bakeFonts(uiState().scale));
     SetTraceLogLevel(LOG_WARNING);
 }
 

@@ -57,6 +57,20 @@ FontFile loadFontFile(const std::string& path);
 FontFile parseFontFile(std::string bytes);   // the table check on bytes already read
 FontSlot buildFontSlot(const FontFile& face, const FontFile& symbol, float emSize);
 void rebuildFonts();                          // all ten slots for uiState().scale
+
+// rebuildFonts in two halves, so that the slow half can run while the window is being made.
+// bakeFonts needs no window and may run on any thread (one at a time); adoptFonts makes the
+// shared texture and must run on the window's thread. Slots never adopted are freed with it.
+struct BakedFonts {
+    float scale = 0;
+    std::vector<FontSlot> slots;
+    BakedFonts() = default;
+    BakedFonts(BakedFonts&& other) noexcept;
+    BakedFonts& operator=(BakedFonts&& other) noexcept;
+    ~BakedFonts();
+};
+BakedFonts bakeFonts(float scale);
+void adoptFonts(BakedFonts baked);
 const FontSlot& fontSlot(int slot);
 
 // Where each slot's glyph image goes in the one shared texture: images in rows (tallest first)
