@@ -214,6 +214,11 @@ TEST(FontAdvances, ScaleSpaceAndFallBackToQuestionMark) {
     EXPECT_EQ(advanceOf(slot, 10240), 8);
     EXPECT_EQ(advanceOf(slot, 12000), 8);
     EXPECT_EQ(advanceOf(slot, -1), 8);
+    // Drawing finds glyphs by the same table: unknown, out-of-table and negative code points
+    // take the '?' glyph, not whatever happens to be first.
+    EXPECT_EQ(glyphIndexOf(slot, 'b'), 1);
+    EXPECT_EQ(glyphIndexOf(slot, 0x2715), 3);
+    for (int codepoint : {int{'c'}, 12000, 10240, -1}) EXPECT_EQ(glyphIndexOf(slot, codepoint), 2) << codepoint;
 
     FontSlot spaced = slotOf(glyphs, 10, 10, 1);   // the built-in font's spacing is in the table
     EXPECT_EQ(advanceOf(spaced, 'a'), 6);
@@ -327,6 +332,42 @@ TEST(FontAdvances, SlotsBeforeTheFirstRebuildMeasureWithoutRaylib) {
     EXPECT_EQ(drawTextRun(kSemibold17, "abc", 3.5f, 10, kWhite), 4);   // nothing to draw with: no crash
     EXPECT_EQ(drawTextBlock(kRegular12, "a\n\nb", 0, 0, 100, 18, kWhite, true), 54);   // lines × height
     EXPECT_EQ(drawTextBlock(kRegular12, "", 0, 0, 100, 18, kWhite, false), 18);
+}
+
+// ---- the shared texture ----
+
+TEST(FontAtlas, SlotImagesAndTheWhiteBlockNeverOverlapAndStayInside) {
+    struct Case {
+        std::vector<AtlasPlace> sizes;
+        int rowWidth;
+    };
+    const std::vector<Case> cases = {
+        {{{512, 256}, {512, 128}, {256, 256}, {1024, 512}, {512, 256}, {8, 8}}, 2048},
+        {{{3000, 100}, {100, 3000}, {8, 8}}, 2048},   // wider than a row: a row of its own
+        {{{8, 8}}, 2048},
+        {{{300, 20}, {300, 40}, {300, 30}, {300, 10}, {8, 8}}, 600},
+    };
+    for (const Case& c : cases) {
+        const AtlasLayout layout = layOutAtlas(c.sizes, c.rowWidth);
+        ASSERT_EQ(layout.places.size(), c.sizes.size());
+        int widest = c.rowWidth;
+        for (const AtlasPlace& size : c.sizes) widest = std::max(widest, size.x);
+        EXPECT_LE(layout.width, widest);
+        for (std::size_t i = 0; i < c.sizes.size(); ++i) {
+            const AtlasPlace a = layout.places[i], sa = c.sizes[i];
+            EXPECT_GE(a.x, 0);
+            EXPECT_GE(a.y, 0);
+            EXPECT_LE(a.x + sa.x, layout.width);
+            EXPECT_LE(a.y + sa.y, layout.height);
+            for (std::size_t j = i + 1; j < c.sizes.size(); ++j) {
+                const AtlasPlace b = layout.places[j], sb = c.sizes[j];
+                const bool apart = a.x + sa.x <= b.x || b.x + sb.x <= a.x || a.y + sa.y <= b.y || b.y + sb.y <= a.y;
+                EXPECT_TRUE(apart) << i << " and " << j;
+            }
+        }
+    }
+    // Rows fill before the texture grows: four 300-wide images in rows of 600 take two rows.
+    EXPECT_EQ(layOutAtlas({{300, 20}, {300, 40}, {300, 30}, {300, 10}}, 600).height, 40 + 20);
 }
 
 // ---- UTF-8 ----
