@@ -20,7 +20,12 @@ using DosName = WCHAR*(CDECL*)(LPCSTR);
 
 std::string quoted(const std::string& text) {
     std::string out = "'";
-    for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    for (char c : text) {
+        if (c == '\'')
+            out.append("'\\''");
+        else
+            out.push_back(c);
+    }
     return out + "'";
 }
 
