@@ -123,7 +123,7 @@ void topRow(float x, float top, bool running, const std::string& task) {
     const float clearX = copyX + buttonWidth("Copy all") + sc(8);
     if (button(clearX, top, "Clear", kQuiet)) clearConsole();
     if (running)
-        drawCalls().textRun(kRegular13, task + " running.", clearX + buttonWidth("Clear") + sc(14), top + sc(19.5f),
+        drawTextRun(kRegular13, task + " running.", clearX + buttonWidth("Clear") + sc(14), top + sc(19.5f),
                             kTextSecondary, 0);
 }
 
@@ -143,7 +143,7 @@ void drawLog(const ConsoleIndex& index, const std::deque<std::string>& lines, st
         const float y = static_cast<float>(visual) * lineHeight - offset;
         if (!(y < height)) break;
         const std::size_t size = pieceBytes(line.substr(byte), k);
-        drawCalls().textRun(kMono12, line.substr(byte, size), left, textTop + y + lineHeight / 2, kLogText, 0);
+        drawTextRun(kMono12, line.substr(byte, size), left, textTop + y + lineHeight / 2, kLogText, 0);
         byte += size;
         if (byte >= line.size() && at.line + 1 < lines.size()) {
             line = lines[++at.line];

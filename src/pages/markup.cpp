@@ -148,7 +148,7 @@ float drawMarkup(const std::vector<MarkupSegment>& segments, int plainSlot, int 
         }
         for (const MarkupWord& word : layout.words) {
             const float centre = y + (static_cast<float>(word.line) + 0.5f) * lineHeight;
-            drawCalls().textRun(word.slot, word.text, x + word.x, centre,
+            drawTextRun(word.slot, word.text, x + word.x, centre,
                                 word.style == kMarkupBold ? boldColour : plainColour, 0);
         }
     }

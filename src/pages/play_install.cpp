@@ -42,14 +42,14 @@ void drawStepMarker(float centreX, float centreY, bool done) {
     const float s = uiState().scale;
     const Vector2 centre{roundHalfAway(centreX), roundHalfAway(centreY)};
     if (done) {
-        DrawCircleV(centre, 8 * s, kDoneMarker);
+        drawCalls().circle(centre, 8 * s, kDoneMarker);
         const Vector2 start{centre.x - 3.7f * s, centre.y + 0.3f * s};
         const Vector2 bend{centre.x - 1.3f * s, centre.y + 2.7f * s};
         const Vector2 end{centre.x + 3.7f * s, centre.y - 2.7f * s};
         drawCalls().line(start, bend, 1.7f * s, kTextPrimary);
         drawCalls().line(bend, end, 1.7f * s, kTextPrimary);
     } else {
-        DrawRing(centre, 6.5f * s, 8 * s, 0, 360, 0, kStepPending);
+        drawCalls().ring(centre, 6.5f * s, 8 * s, kStepPending);
     }
 }
 
@@ -62,7 +62,7 @@ float checklist(const Json& steps, float x, float y, float w) {
         const float left = x + (sc(18) + columnWidth) * static_cast<float>(i % 2);
         const float centreY = y + sc(10.5f) + sc(29) * static_cast<float>(i / 2);
         drawStepMarker(left + sc(8), centreY, done);
-        drawCalls().textRun(kRegular14, label, left + sc(26), centreY, done ? kTextPrimary : kTextSecondary, 0);
+        drawTextRun(kRegular14, label, left + sc(26), centreY, done ? kTextPrimary : kTextSecondary, 0);
     }
     return sc(29) * static_cast<float>((count + 1) / 2) + sc(8);
 }
@@ -94,7 +94,7 @@ float buildRow(bool enabled, float x, float top, float w) {
     if (uiState().drawing) {
         for (std::size_t j = 0; j < lines.size(); ++j) {
             const float centreY = top + (row - noteHeight) / 2 + sc(19.5f) * (static_cast<float>(j) + 0.5f);
-            drawCalls().textRun(kRegular13, note.substr(lines[j].start, lines[j].length), x + labelWidth + sc(6),
+            drawTextRun(kRegular13, note.substr(lines[j].start, lines[j].length), x + labelWidth + sc(6),
                                 centreY, kTextSecondary, 0);
         }
     }

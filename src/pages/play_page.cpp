@@ -123,7 +123,7 @@ float playSection(float x, float y, float w) {
         drawRoundedBox(play, sc(10), fill, fill);
         const float spacing = roundHalfAway(0.34f * ui.scale);
         const float labelWidth = textWidth(kSemibold17, "Play", spacing);
-        drawCalls().textRun(kSemibold17, "Play", play.x + (play.width - labelWidth) / 2, play.y + play.height / 2,
+        drawTextRun(kSemibold17, "Play", play.x + (play.width - labelWidth) / 2, play.y + play.height / 2,
                             playable ? kWhite : kPlayDisabled, spacing);
     }
     if (hovered) {

@@ -48,7 +48,7 @@ float entryBody(std::string_view body, float x, float y, float width) {
     float h = 0;
     for (const std::string& item : bulletItems(body)) {
         if (drawing)
-            DrawCircleV(Vector2{roundHalfAway(x + sc(7)), roundHalfAway(y + h + sc(10.5f))}, sc(2.5f), kLogText);
+            drawCalls().circle(Vector2{roundHalfAway(x + sc(7)), roundHalfAway(y + h + sc(10.5f))}, sc(2.5f), kLogText);
         h += drawMarkup(parseMarkup(item), kRegular14, kSemibold14, x + sc(18), y + h, width - sc(18), sc(21), kLogText,
                         kTextPrimary) +
              sc(6);
@@ -77,7 +77,7 @@ float updatesPage(float x, float y, float width) {
     const float updateX = x + buttonWidth("Check for updates") + sc(8);
     if (button(updateX, y, "Update now", kPrimary, updateAllowed(state)))
         act("update", "{}", [](const Json&) { uiState().requestedPage = kConsolePage; });
-    drawCalls().textRun(kRegular13, updatesStatus(state, updatesPending()),
+    drawTextRun(kRegular13, updatesStatus(state, updatesPending()),
                         updateX + buttonWidth("Update now") + sc(14), y + sc(19.5f), kTextSecondary, 0);
 
     float top = y + sc(39) + sc(12);

@@ -109,9 +109,9 @@ bool chip(const Chip& c, Rect r, const std::string& name, const std::string& key
         drawRoundedBox(box, sc(7), outline, fillColour);
         if (add && !capturing)
             dashedBorder(r, hovered ? kAccentSoft : kLine);
-        const float end = drawCalls().textRun(kRegular13, c.label, r.x + sc(10), r.y + r.height / 2, text, 0);
+        const float end = drawTextRun(kRegular13, c.label, r.x + sc(10), r.y + r.height / 2, text, 0);
         if (!add)
-            drawCalls().textRun(kRegular13, "×", end + sc(7), r.y + r.height / 2, kTextSecondary, 0);
+            drawTextRun(kRegular13, "×", end + sc(7), r.y + r.height / 2, kTextSecondary, 0);
         if (add && capturing)
             ui.capture.rect = r;
     }
@@ -157,9 +157,9 @@ float bindingLine(const Json& button, float x, float y, float w, float lh) {
     if (ui.drawing) {
         fill({x, y, w, std::max(1.0f, roundHalfAway(ui.scale))}, kLine);
         const float textTop = y + sc(kLinePad) + (hc - tb) / 2;
-        drawCalls().textRun(kRegular14, label, x, textTop + sc(10.5f), kTextPrimary, 0);
+        drawTextRun(kRegular14, label, x, textTop + sc(10.5f), kTextPrimary, 0);
         if (!help.empty())
-            drawCalls().textRun(kRegular12_5, help, x, textTop + sc(31), kTextSecondary, 0);
+            drawTextRun(kRegular12_5, help, x, textTop + sc(31), kTextSecondary, 0);
     }
     const float chipTop = y + sc(kLinePad) + (hc - cb) / 2;
     for (std::size_t r = 0; r < rows.size(); ++r) {

@@ -82,7 +82,7 @@ int choiceEditor(float x, float y, const Json& options, std::string_view current
         if (ui.drawing) {
             if (selected)
                 drawRoundedBox(segment, sc(7), kNone, kRowHover);
-            drawCalls().textRun(kRegular14, capitalised(text), segment.x + sc(12), segment.y + segment.height / 2,
+            drawTextRun(kRegular14, capitalised(text), segment.x + sc(12), segment.y + segment.height / 2,
                                 selected ? kTextPrimary : kTextSecondary, 0);
         }
         if (isHovered(segment)) {
@@ -165,7 +165,7 @@ void rangeRow(const Json& row, const std::string& key, const std::string& value,
         records.dragValue = p;
     if (uiState().drawing) {
         const std::string shown = (dragging ? wholeText(p) : value) + asText(get(row, "unit"));
-        drawCalls().textRun(kRegular14, shown, x + sc(kRangeWidth) - textWidth(kRegular14, shown), y + sc(10.5f),
+        drawTextRun(kRegular14, shown, x + sc(kRangeWidth) - textWidth(kRegular14, shown), y + sc(10.5f),
                             kTextSecondary, 0);
     }
 }
@@ -281,7 +281,7 @@ void valueEditor(const Json& row, float x, float y) {
         const Json& partner = get(row, "and");
         if (partner.isString()) {
             if (uiState().drawing)
-                drawCalls().textRun(kRegular14, "×", x + sc(92), y + sc(17.5f), kTextSecondary, 0);
+                drawTextRun(kRegular14, "×", x + sc(92), y + sc(17.5f), kTextSecondary, 0);
             numberField(partner.text, x + sc(kNumberWidth + 16) + textWidth(kRegular14, "×"), y, bounds);
         }
         break;

@@ -184,14 +184,14 @@ float settingRow(const Json& row, float x, float y, float w, bool first, bool la
         float d = t + (ch - th) / 2;
         for (const TextLine& line : labelLines) {
             d += sc(kLabelLine);
-            drawCalls().textRun(kRegular14, std::string_view(label).substr(line.start, line.length), x,
+            drawTextRun(kRegular14, std::string_view(label).substr(line.start, line.length), x,
                                 d - sc(kLabelLine / 2), kTextPrimary, 0);
         }
         if (!help.empty()) {
             d += sc(2);
             for (const TextLine& line : helpLines) {
                 d += sc(kHelpLine);
-                drawCalls().textRun(kRegular12_5, std::string_view(help).substr(line.start, line.length), x,
+                drawTextRun(kRegular12_5, std::string_view(help).substr(line.start, line.length), x,
                                     d - sc(kHelpLine / 2), kTextSecondary, 0);
             }
         }

@@ -41,7 +41,7 @@ SteadyTime steadyIn(double seconds) {
 }
 
 void fillSnapped(Rect r, Color colour) {
-    DrawRectangleRec(toRaylib(snap(r)), colour);
+    drawCalls().rectangle(toRaylib(snap(r)), colour);
 }
 
 }  // namespace
@@ -84,8 +84,9 @@ void drawHeader(float screenWidth, const Json& state) {
     const ShellState& shell = shellState();
     if (shell.logo.id != 0) {
         const Rect at = snap({sc(28), sc(18), sc(32), sc(32)});
-        DrawTexturePro(shell.logo, Rectangle{0, 0, static_cast<float>(shell.logo.width), static_cast<float>(shell.logo.height)},
-                       toRaylib(at), Vector2{0, 0}, 0, kWhite);
+        drawCalls().texture(shell.logo,
+                            Rectangle{0, 0, static_cast<float>(shell.logo.width), static_cast<float>(shell.logo.height)},
+                            toRaylib(at), kWhite);
     }
 
     const float titleEnd = drawTextRun(kSemibold16, "Velocrash", sc(72), sc(34), kTextPrimary);
@@ -118,7 +119,7 @@ void drawTabs(UiState& ui, const Json& state) {
         drawTextRun(kRegular14, label, tab.x + sc(14), tab.y + sc(18.5f),
                     current || hovered ? kTextPrimary : kTextSecondary);
         if (page == kUpdatesPage && behind)
-            DrawCircleV(Vector2{tab.x + tab.width - sc(17), tab.y + sc(18.5f)}, sc(3), kAccent);
+            drawCalls().circle(Vector2{tab.x + tab.width - sc(17), tab.y + sc(18.5f)}, sc(3), kAccent);
         if (current) {
             Rect underline{tab.x + sc(14), tab.y + tab.height - sc(2), tab.width - sc(28), sc(2)};
             drawRoundedBox(underline, sc(1), kAccent, kAccent);
@@ -261,7 +262,7 @@ void drawFrame() {
     resolveOverlays(ui, IsWindowFocused(), addBinding);
 
     BeginDrawing();
-    ClearBackground(kWindowBg);
+    drawCalls().clear(kWindowBg);
     const float screenWidth = static_cast<float>(GetScreenWidth());
     const float screenHeight = static_cast<float>(GetScreenHeight());
 
@@ -269,7 +270,7 @@ void drawFrame() {
     drawTabs(ui, window.state);
 
     const Rect separator = snap({0, sc(105), screenWidth, sc(2)});
-    DrawRectangleRec(toRaylib(separator), kLine);
+    drawCalls().rectangle(toRaylib(separator), kLine);
     const bool running = taskRunning(window.state);
     if (running) {
         const BarSpan bar = runningBarSpan(uiClock(), screenWidth);
@@ -298,7 +299,7 @@ void drawFrame() {
     // only end the batch early.
     if (!ui.clips.empty()) {
         ui.clips.clear();
-        EndScissorMode();
+        drawCalls().endScissor();
     }
     if (ui.input.wantedCursor != ui.lastCursor) {
         SetMouseCursor(ui.input.wantedCursor);

@@ -127,7 +127,7 @@ int selectBox(std::string_view id, Rect r, const std::vector<std::string>& items
         const Rect textBox{r.x, r.y, r.width - sc(24), r.height};
         const bool overflows = sc(11) + textWidth(kRegular14, shown) > textBox.width;
         if (overflows) pushClip(textBox);
-        drawCalls().textRun(kRegular14, shown, r.x + sc(11), r.y + r.height / 2, kTextPrimary, 0);
+        drawTextRun(kRegular14, shown, r.x + sc(11), r.y + r.height / 2, kTextPrimary, 0);
         if (overflows) popClip();
         const float cx = r.x + r.width - sc(15);
         const float cy = r.y + r.height / 2 + sc(2.5f);
@@ -199,8 +199,8 @@ bool textField(EditBuffer& b, Rect r, std::string_view placeholder, float inset,
         const bool overflows = b.scroll > 0 || shownWidth > iw;
         if (overflows) pushClip({tx - sc(1), r.y, iw + sc(2), r.height});
         const float centreY = r.y + r.height / 2;
-        if (b.text.empty()) drawCalls().textRun(kRegular14, placeholder, tx, centreY, kPlaceholder, 0);
-        drawCalls().textRun(kRegular14, b.text, tx - b.scroll, centreY, kTextPrimary, 0);
+        if (b.text.empty()) drawTextRun(kRegular14, placeholder, tx, centreY, kPlaceholder, 0);
+        drawTextRun(kRegular14, b.text, tx - b.scroll, centreY, kTextPrimary, 0);
         if (focused) {
             const float h = fontSlot(kRegular14).drawingSize;
             const Rect caret = snap({tx - b.scroll + cw, centreY - h / 2, std::max(1.0f, roundHalfAway(ui.scale)), h});

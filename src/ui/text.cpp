@@ -11,6 +11,7 @@
 
 #include "ui/fonts.h"
 #include "ui/ui_state.h"
+#include "ui/widgets.h"
 
 #include "rlgl.h"
 
@@ -106,7 +107,9 @@ float drawTextRun(const FontSlot& slot, std::string_view text, float x, float ce
 }
 
 float drawTextRun(int slot, std::string_view text, float x, float centreY, Color colour, float extraSpacing) {
-    return drawTextRun(fontSlot(slot), text, x, centreY, colour, extraSpacing);
+    // Measured here when not drawing, so that a measuring pass never depends on the seam.
+    if (!uiState().drawing) return drawTextRun(fontSlot(slot), text, x, centreY, colour, extraSpacing);
+    return drawCalls().textRun(slot, text, x, centreY, colour, extraSpacing);
 }
 
 std::vector<TextLine> wrapLines(const FontSlot& slot, std::string_view text, float width) {
@@ -158,7 +161,7 @@ float drawTextBlock(int slot, std::string_view text, float x, float y, float wid
         for (std::size_t n = 0; n < lines.size(); ++n) {
             const std::string_view line = text.substr(lines[n].start, lines[n].length);
             const float left = centred ? x + (width - textWidth(font, line)) / 2 : x;
-            drawTextRun(font, line, left, y + (static_cast<float>(n) + 0.5f) * lineHeight, colour);
+            drawTextRun(slot, line, left, y + (static_cast<float>(n) + 0.5f) * lineHeight, colour);
         }
     }
     return static_cast<float>(lines.size()) * lineHeight;

@@ -31,8 +31,16 @@ Color faded(Color c) {
     return c;
 }
 
-float drawRaylibText(int slot, std::string_view text, float x, float centreY, Color colour, float extraSpacing) {
-    return drawTextRun(slot, text, x, centreY, colour, extraSpacing);
+float drawGlyphs(int slot, std::string_view text, float x, float centreY, Color colour, float extraSpacing) {
+    return drawTextRun(fontSlot(slot), text, x, centreY, colour, extraSpacing);
+}
+
+void drawRing(Vector2 centre, float inner, float outer, Color colour) {
+    DrawRing(centre, inner, outer, 0, 360, 0, colour);
+}
+
+void drawTexture(Texture2D texture, Rectangle source, Rectangle target, Color tint) {
+    DrawTexturePro(texture, source, target, Vector2{0, 0}, 0, tint);
 }
 
 // ---- quads only ----
@@ -111,7 +119,8 @@ void drawRoundedOutline(Rectangle rec, float roundness, int segments, float thic
 
 DrawCalls& drawCalls() {
     static DrawCalls calls{DrawRectangleRounded, drawRoundedOutline, BeginScissorMode, EndScissorMode,
-                           drawRaylibText, drawLine, DrawRectangleRec, DrawCircleV};
+                           drawGlyphs,           drawLine,           DrawRectangleRec, DrawCircleV,
+                           drawRing,             drawTexture,        ClearBackground};
     return calls;
 }
 
@@ -244,7 +253,7 @@ bool button(float x, float y, std::string_view label, int style, bool enabled) {
         if (!enabled) colours = {faded(colours.fill), faded(colours.outline), faded(colours.label)};
         const float centreY = y0 + box.height / 2;
         drawRoundedBox(box, sc(8), colours.outline, colours.fill);
-        drawCalls().textRun(kRegular14, label, x0 + sc(15), centreY, colours.label, 0);
+        drawTextRun(kRegular14, label, x0 + sc(15), centreY, colours.label, 0);
     }
     return hovered && takeClick();
 }
@@ -280,9 +289,9 @@ float card(float x, float y, float width, std::string_view title, const CardCont
             if (ui.drawing) {
                 const float centreY = y + sc(17) + lineHeight / 2;
                 if (largeTitle)
-                    drawCalls().textRun(kSemibold14, title, x + pad, centreY, titleColour, 0);
+                    drawTextRun(kSemibold14, title, x + pad, centreY, titleColour, 0);
                 else
-                    drawCalls().textRun(kSemibold11, asciiUpper(title), x + pad, centreY, titleColour,
+                    drawTextRun(kSemibold11, asciiUpper(title), x + pad, centreY, titleColour,
                                         roundHalfAway(ui.scale));
             }
             top += sc(12) + lineHeight;

@@ -64,8 +64,9 @@ float card(float x, float y, float width, std::string_view title, const CardCont
 void scrollbar(std::string_view id, Rect viewport, float contentHeight, float& offset);
 
 // ---- drawing seam ----
-// The raylib calls the toolkit draws with. Tests swap them for recorders so that the drawing
-// paths run without a window; the program never changes them.
+// Every drawing call the frame, the pages and the toolkit make goes through here (text too:
+// drawTextRun with a slot number comes here). Tests swap the entries for recorders so that the
+// drawing paths run without a window; the program never changes them.
 struct DrawCalls {
     void (*roundedRect)(Rectangle rec, float roundness, int segments, Color colour);
     void (*roundedLines)(Rectangle rec, float roundness, int segments, float thickness, Color colour);
@@ -75,6 +76,9 @@ struct DrawCalls {
     void (*line)(Vector2 start, Vector2 end, float thickness, Color colour) = nullptr;
     void (*rectangle)(Rectangle rec, Color colour) = nullptr;
     void (*circle)(Vector2 centre, float radius, Color colour) = nullptr;
+    void (*ring)(Vector2 centre, float inner, float outer, Color colour) = nullptr;
+    void (*texture)(Texture2D texture, Rectangle source, Rectangle target, Color tint) = nullptr;
+    void (*clear)(Color colour) = nullptr;
 };
 DrawCalls& drawCalls();
 

@@ -218,7 +218,10 @@ class MisbehavingLauncherTest(WindowTest):
                "max %.3f s; descriptors/threads after the first %s, after the last %s"
                % (restarts, min(reconnects), sorted(reconnects)[len(reconnects) // 2],
                   max(reconnects), counts[0], counts[-1]))
-        self.assertLess(max(reconnects), 1.1)
+        # The event thread tries again a second after the stream ended; the margin is for the
+        # state request on a machine busy with other builds, not for a second try.
+        self.assertLess(max(reconnects), 1.6)
+        self.assertLess(sorted(reconnects)[len(reconnects) // 2], 1.05)
         self.assertEqual(counts[0], counts[-1], "descriptors and threads stay as they were")
         self.assertIsNone(program.exit_code())
 

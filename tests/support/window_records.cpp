@@ -77,6 +77,13 @@ DrawCalls drawRecorder() {
     calls.circle = [](Vector2 centre, float radius, Color colour) {
         record(Drawn::kCircle, Rectangle{centre.x, centre.y, 0, 0}, colour).radius = radius;
     };
+    calls.ring = [](Vector2 centre, float inner, float outer, Color colour) {
+        Drawn& call = record(Drawn::kRing, Rectangle{centre.x, centre.y, 0, 0}, colour);
+        call.inner = inner;
+        call.radius = outer;
+    };
+    calls.texture = [](Texture2D, Rectangle, Rectangle target, Color tint) { record(Drawn::kTexture, target, tint); };
+    calls.clear = [](Color colour) { record(Drawn::kClear, Rectangle{}, colour); };
     return calls;
 }
 

@@ -21,9 +21,9 @@ namespace vlr::test {
 
 // One call through the drawing seam.
 struct Drawn {
-    enum Kind { kFill, kOutline, kScissor, kEndScissor, kText, kLine, kRectangle, kCircle };
+    enum Kind { kFill, kOutline, kScissor, kEndScissor, kText, kLine, kRectangle, kCircle, kRing, kTexture, kClear };
     Kind kind = kFill;
-    Rectangle rect{};      // fill, outline, scissor, rectangle; a text's (x, centre y); a circle's centre
+    Rectangle rect{};      // fill, outline, scissor, rectangle, texture target; a text's (x, centre y); a circle's or ring's centre
     Color colour{};
     float roundness = 0;   // fill, outline
     float thickness = 0;   // outline, line
@@ -31,7 +31,8 @@ struct Drawn {
     std::string text;
     float extraSpacing = 0;  // text
     Vector2 from{}, to{};    // line
-    float radius = 0;        // circle
+    float radius = 0;        // circle; a ring's outer radius
+    float inner = 0;         // ring
 };
 
 // What the recorder received since the last reset, oldest first.

@@ -207,7 +207,11 @@ TEST_F(SettingsTest, EmptyListShowsOnlyItsCardAndNoTableShowsEverythingUnderOthe
     windowState().state = parseJson(kTable);
     // One untitled card holding one line of text: 17 + 21 + 19, and the gap after it.
     EXPECT_FLOAT_EQ(settingsPage(0, 0, 1000), 57 + 14);
-    EXPECT_TRUE(std::none_of(drawn().begin(), drawn().end(), [](const Drawn& d) { return d.kind == Drawn::kText; }));
+    // Its one text is the empty list's message, and no setting or section title.
+    const std::vector<Drawn> texts = test::drawnOf(Drawn::kText);
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_EQ(texts[0].slot, kRegular14);
+    EXPECT_EQ(texts[0].text.rfind("The game writes its settings file", 0), 0u) << texts[0].text;
 
     drawn().clear();
     windowState().state = parseJson(R"({"steps": {}, "table": {"columns": 5, "buttons": "x"}})");
