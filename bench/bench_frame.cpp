@@ -290,7 +290,8 @@ void printTable() {
 void fillConsole() {
     clearConsole();
     for (int i = 0; i < 20000; ++i) {
-        std::string line = "[" + std::to_string(i) + "]\tgen_" + std::to_string(i % 240) + ".cpp\t";
+        std::string line = "[";
+        line.append(std::to_string(i)).append("]\tgen_").append(std::to_string(i % 240)).append(".cpp\t");
         if (i % 7 == 0) line += "r\xc3\xa9sultat \xe2\x80\x94 \xc2\xabVelocrash\xc2\xbb \xe2\x9c\x93 ";
         const std::size_t target = i % 13 == 0 ? 400 : 120;
         while (line.size() < target) line += "sub_00104a20 ";
