@@ -18,12 +18,6 @@
 namespace vlr {
 
 // Window mode's result codes.
-enum class WindowResult : int {
-    Ended = 0,          // closed, or handed over to a running window
-    LauncherFailed = 1, // the launcher could not be started (or bad arguments)
-    NoWindow = 2,       // no graphics window could be made
-    Replaced = 3,       // the program file was replaced: start it anew
-};
 
 struct StartCalls {
     std::string programPath;                          // empty: the system could not tell

@@ -19,8 +19,6 @@ namespace vlr {
 
 namespace {
 
-const Color kStepPending{229, 32, 46, 178};
-
 const char* const kDownloadLabel = "Accept the licence and download";
 const char* const kBuildLabel = "Generate the code and build the game";
 const char* const kBuildNote = "30 to 90 minutes the first time, a few minutes after an update.";

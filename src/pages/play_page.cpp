@@ -20,8 +20,6 @@ namespace vlr {
 
 namespace {
 
-const Color kWarningOutline{229, 32, 46, 114};
-
 const char* const kDiscHelp =
     "Your own Velocrash ISO, European version (SLES-58013). Keep it where it is: the game reads it at every launch.";
 

@@ -18,9 +18,6 @@ namespace vlr {
 namespace {
 
 
-constexpr Color kNone{0, 0, 0, 0};
-constexpr Color kAccentSoft{229, 32, 46, 153};
-constexpr Color kCaptureFill{229, 32, 46, 35};
 constexpr float kChipHeight = 28;
 constexpr float kChipGap = 6;
 constexpr float kLinePad = 9;        // above and below a line's content
@@ -100,9 +97,9 @@ bool chip(const Chip& c, Rect r, const std::string& name, const std::string& key
         Color text = kTextPrimary;
         if (add && capturing) {
             outline = kAccent;
-            fillColour = kCaptureFill;
+            fillColour = kAccentGlow;
         } else if (add && !hovered) {
-            outline = kNone;
+            outline = kTransparent;
             text = kTextSecondary;
         }
         Rect box = r;

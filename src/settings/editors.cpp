@@ -24,7 +24,6 @@ namespace vlr {
 namespace {
 
 
-constexpr Color kNone{0, 0, 0, 0};
 constexpr float kFieldHeight = 35;
 constexpr float kNumberWidth = 84;
 constexpr float kTextWidth = 220;
@@ -81,7 +80,7 @@ int choiceEditor(float x, float y, const Json& options, std::string_view current
         const bool selected = text == current;
         if (ui.drawing) {
             if (selected)
-                drawRoundedBox(segment, sc(7), kNone, kRowHover);
+                drawRoundedBox(segment, sc(7), kTransparent, kRowHover);
             drawTextRun(kRegular14, capitalised(text), segment.x + sc(12), segment.y + segment.height / 2,
                                 selected ? kTextPrimary : kTextSecondary, 0);
         }
@@ -132,10 +131,10 @@ bool slider(std::string_view id, float x, float y, std::int64_t lo, std::int64_t
                                              0.0f, 1.0f)
                                 : 0.0f;
         Rect track{tx, top, tw, height};
-        drawRoundedBox(track, sc(2), kNone, kRowHover);
+        drawRoundedBox(track, sc(2), kTransparent, kRowHover);
         if (q > 0) {
             Rect fill{tx, top, tw * q, height};
-            drawRoundedBox(fill, sc(2), kNone, kAccent);
+            drawRoundedBox(fill, sc(2), kTransparent, kAccent);
         }
         drawCalls().circle({tx + tw * q, top + height / 2}, sc(8), kAccent);
     }
@@ -244,7 +243,7 @@ void toggle(const std::string& key, const std::string& value, float x, float y) 
     Rect r = snap({x, y, sc(38), sc(22)});
     if (ui.drawing) {
         Rect track = r;
-        drawRoundedBox(track, r.height / 2, kNone, on ? kAccent : kRowHover);
+        drawRoundedBox(track, r.height / 2, kTransparent, on ? kAccent : kRowHover);
         drawCalls().circle({r.x + sc(on ? 27 : 11), r.y + r.height / 2}, sc(8), on ? kWhite : kTextSecondary);
     }
     if (isHovered(r)) {

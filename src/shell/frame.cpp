@@ -32,7 +32,6 @@ namespace vlr {
 namespace {
 
 constexpr const char* kTabLabels[kPageCount] = {"Play", "Console", "Settings", "Updates"};
-constexpr Color kNoColour{0, 0, 0, 0};
 constexpr double kBarPeriod = 1.4;
 
 SteadyTime steadyIn(double seconds) {
@@ -98,7 +97,7 @@ void drawHeader(float screenWidth, const Json& state) {
         const float chipWidth = roundHalfAway(sc(22) + textWidth(kRegular12, text));
         const float chipX = screenWidth - sc(28) - chipWidth;
         Rect chip{chipX, sc(22), chipWidth, sc(24)};
-        drawRoundedBox(chip, sc(12), kLine, kNoColour);
+        drawRoundedBox(chip, sc(12), kLine, kTransparent);
         drawTextRun(kRegular12, text, chipX + sc(11), sc(34), kTextSecondary);
     }
 }

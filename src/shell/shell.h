@@ -31,9 +31,16 @@ namespace vlr {
 
 // ---- window mode ----
 
+// How window mode ended: the process's exit code, and what the start mode does next.
+enum class WindowResult : int {
+    Ended = 0,          // closed, or handed over to a running window
+    LauncherFailed = 1, // the launcher could not be started (or bad arguments)
+    NoWindow = 2,       // no graphics window could be made
+    Replaced = 3,       // the program file was replaced: start it anew
+};
+
 // Window mode: argument vector as the start mode builds it ("name --python P --script S").
-// Returns 0 closed / handed over, 1 launcher not started or bad arguments, 2 no graphics window,
-// 3 program file replaced.
+// Returns a WindowResult as an int, the process's exit code.
 int windowMode(int argc, const char* const* argv);
 
 // Gives the state model what it asks of the window besides raising it: the notice box, the key

@@ -82,6 +82,10 @@ void closeWindow(Link& link) {
     CloseWindow();
 }
 
+int exitCode(WindowResult result) {
+    return static_cast<int>(result);
+}
+
 }  // namespace
 
 void connectStateModel() {
@@ -94,11 +98,11 @@ void connectStateModel() {
 int windowMode(int argc, const char* const* argv) {
     const std::optional<WindowArgs> args = parseWindowArgs(argc, argv);
     if (!args)
-        return 1;
+        return exitCode(WindowResult::LauncherFailed);
     const platform::PrivateFolder folder = platform::sessionFolder();
     if (!folder.problem.empty()) {
         platform::showError("Velocrash Rebuilt", folder.problem);
-        return 1;
+        return exitCode(WindowResult::LauncherFailed);
     }
     const std::string name = sessionName(args->script);
     const std::string session = sessionFilePath(name);
@@ -107,7 +111,7 @@ int windowMode(int argc, const char* const* argv) {
     platform::InstanceLock instance = platform::takeInstanceLock(name);
     if (!instance.first) {
         handOverToRunningWindow(link, session);
-        return 0;
+        return exitCode(WindowResult::Ended);
     }
 
     // Baking the fonts takes about as long as the driver takes to make the window: both at
@@ -124,12 +128,13 @@ int windowMode(int argc, const char* const* argv) {
     BakedFonts early = fonts.valid() ? fonts.get() : BakedFonts{};
     SetTraceLogLevel(LOG_WARNING);
     if (!created)
-        return 2;  // nothing started, nobody contacted; the lock goes with `instance`
+        // Nothing started, nobody contacted; the lock goes with `instance`.
+        return exitCode(WindowResult::NoWindow);
 
     WindowState& window = windowState();
     if (findOrStartLauncher(link, *args, session, window.launcher) == LauncherFound::Failed) {
         CloseWindow();
-        return 1;
+        return exitCode(WindowResult::LauncherFailed);
     }
     window.programPath = platform::programPath();
     window.programFileTime =
@@ -142,7 +147,7 @@ int windowMode(int argc, const char* const* argv) {
     setWindowOpen(link, true);
     if (!startThreads(link)) {
         closeWindow(link);
-        return 1;
+        return exitCode(WindowResult::LauncherFailed);
     }
 
     frame();  // drawn while hidden, so the window never shows an empty first frame
@@ -156,7 +161,7 @@ int windowMode(int argc, const char* const* argv) {
     // process.
     closeWindow(link);
     instance.release();
-    return window.restart ? 3 : 0;
+    return exitCode(window.restart ? WindowResult::Replaced : WindowResult::Ended);
 }
 
 }  // namespace vlr

@@ -19,8 +19,6 @@ namespace vlr {
 
 namespace {
 
-constexpr Color kNone{0, 0, 0, 0};
-constexpr Color kFocusHalo{229, 32, 46, 35};
 
 }  // namespace
 
@@ -189,7 +187,7 @@ bool textField(EditBuffer& b, Rect r, std::string_view placeholder, float inset,
 
         if (focused) {
             Rect halo{r.x - sc(3), r.y - sc(3), r.width + sc(6), r.height + sc(6)};
-            drawRoundedBox(halo, sc(11), kFocusHalo, kNone, sc(3));
+            drawRoundedBox(halo, sc(11), kAccentGlow, kTransparent, sc(3));
         }
         Rect box = r;
         drawRoundedBox(box, sc(8), focused ? kAccent : kLine, kWindowBg);

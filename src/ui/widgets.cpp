@@ -19,9 +19,6 @@ namespace vlr {
 
 namespace {
 
-constexpr Color kNone{0, 0, 0, 0};
-constexpr Color kThumb{42, 42, 48, 255};
-constexpr Color kThumbLit{58, 58, 65, 255};
 
 bool sameColour(Color a, Color b) { return a.r == b.r && a.g == b.g && a.b == b.b && a.a == b.a; }
 
@@ -228,7 +225,7 @@ ButtonColours buttonColours(int style, bool hovered) {
     case kPrimary:
         return hovered ? ButtonColours{kAccentHover, kAccentHover, kWhite} : ButtonColours{kAccent, kAccent, kWhite};
     case kQuiet:
-        return hovered ? ButtonColours{kPanelFill, kLine, kTextPrimary} : ButtonColours{kNone, kNone, kTextSecondary};
+        return hovered ? ButtonColours{kPanelFill, kLine, kTextPrimary} : ButtonColours{kTransparent, kTransparent, kTextSecondary};
     default:
         return hovered ? ButtonColours{kButtonHover, kButtonHoverLine, kTextPrimary}
                        : ButtonColours{kPanelFill, kLine, kTextPrimary};
@@ -351,7 +348,7 @@ void scrollbar(std::string_view id, Rect viewport, float contentHeight, float& o
     // Drawn where the offset stood when the frame began; a drag shows on the next frame.
     const Color colour = (ui.active == id || hovered) ? kThumbLit : kThumb;
     Rect bar{thumb.x + sc(2), thumb.y + sc(2), thumb.width - sc(4), thumb.height - sc(4)};
-    drawRoundedBox(bar, sc(3), kNone, colour);
+    drawRoundedBox(bar, sc(3), kTransparent, colour);
 }
 
 }  // namespace vlr

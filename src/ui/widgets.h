@@ -35,6 +35,13 @@ inline constexpr Color kLogText{201, 201, 207, 255};
 inline constexpr Color kPlaceholder{85, 85, 93, 255};
 inline constexpr Color kPlayDisabled{93, 93, 102, 255};
 inline constexpr Color kWhite{255, 255, 255, 255};
+inline constexpr Color kTransparent{0, 0, 0, 0};        // "no outline" / "no fill"
+inline constexpr Color kAccentGlow{229, 32, 46, 35};    // focus halo, key capture fill
+inline constexpr Color kAccentSoft{229, 32, 46, 153};   // a chip waiting for a key
+inline constexpr Color kStepPending{229, 32, 46, 178};  // ring of an installation step still to do
+inline constexpr Color kWarningOutline{229, 32, 46, 114};
+inline constexpr Color kThumb = kRowHover;              // scrollbar thumb
+inline constexpr Color kThumbLit = kDoneMarker;         // scrollbar thumb hovered or dragged
 
 // ---- layout lengths (at scale 1; sc() turns them into pixels) ----
 inline constexpr float kControlHeight = 39;   // buttons, text fields and select boxes
