@@ -97,6 +97,15 @@ def environ_of(pid):
         return dict(item.split(b"=", 1) for item in f.read().split(b"\0") if b"=" in item)
 
 
+def download_bar_part_way(test, progress, timeout):
+    """A screenshot of the progress window once its download bar is neither empty nor full."""
+    def bar_moving():
+        shot = test.picture(progress)
+        filled = runs(shot.row(168), ACCENT, 4)
+        return shot if filled and filled[0][0] == 0 and 0 < filled[0][1] < 640 else None
+    return wait_for(bar_moving, timeout, "the download bar part-way", interval=0.2)
+
+
 class FirstStartTest(WindowTest):
     def setUp(self):
         super().setUp()
@@ -148,12 +157,7 @@ class FirstStartTest(WindowTest):
         x, y, _, _ = self.x.geometry(progress)
         self.assertEqual((x, y), ((self.x.width - 640) // 2, (self.x.height - 170) // 2))
 
-        def bar_moving():
-            shot = self.picture(progress)
-            row = shot.row(168)
-            filled = runs(row, ACCENT, 4)
-            return shot if filled and filled[0][0] == 0 and 0 < filled[0][1] < 640 else None
-        shot = wait_for(bar_moving, 15, "the download bar part-way", interval=0.2)
+        shot = download_bar_part_way(self, progress, 15)
         shot.save_png(os.path.join(artifacts_dir(), "first-start-progress.png"))
         for px in (0, 320, 639):
             self.assertColour(shot, px, 0, ACCENT, what="accent band")
@@ -313,11 +317,7 @@ class WineFirstStartTest(test_wine.WineTest):
         progress = wait_for(lambda: self.sized(lambda size: size == PROGRESS_SIZE), 60,
                             "the progress window")[0]
 
-        def bar_moving():
-            shot = self.picture(progress)
-            filled = runs(shot.row(168), ACCENT, 4)
-            return shot if filled and filled[0][0] == 0 and 0 < filled[0][1] < 640 else None
-        shot = wait_for(bar_moving, 20, "the download bar part-way", interval=0.2)
+        shot = download_bar_part_way(self, progress, 20)
         shot.save_png(os.path.join(artifacts_dir(), "wine-first-start-progress.png"))
         for px in (0, 320, 639):
             self.assertColour(shot, px, 0, ACCENT, what="accent band")
