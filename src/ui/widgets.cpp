@@ -19,7 +19,6 @@ namespace vlr {
 
 namespace {
 
-
 bool sameColour(Color a, Color b) { return a.r == b.r && a.g == b.g && a.b == b.b && a.a == b.a; }
 
 // Disabled widgets keep their colours at two fifths of the alpha, truncated (255 -> 102).
