@@ -90,17 +90,24 @@ void takeInput(UiState& ui, ShellState& shell) {
     in.strokes.clear();
 
     // Take the queue up to the first change between typing and clicking; the rest waits for
-    // the next frame, so each part meets the focus the part before it left behind.
+    // the next frame, so each part meets the focus the part before it left behind. Presses made
+    // at another place, or of a button already pressed in this frame, wait too: a frame hit-tests
+    // one pointer position, and a press lands where it was made even if the pointer moved on.
     bool typed = false, clicked = false;
     while (!shell.pending.empty()) {
         const PendingInput next = shell.pending.front();
         const bool isClick = next.kind == PendingInput::kButton;
         if ((isClick && typed) || (!isClick && clicked))
             break;
+        const bool known = isClick && next.code >= 0 && next.code < 8;
+        if (isClick && clicked && (next.x != in.mouseX || next.y != in.mouseY || (known && in.pressed[next.code])))
+            break;
         shell.pending.pop_front();
         if (isClick) {
             clicked = true;
-            if (next.code >= 0 && next.code < 8)
+            in.mouseX = next.x;
+            in.mouseY = next.y;
+            if (known)
                 in.pressed[next.code] = true;
         } else {
             typed = true;

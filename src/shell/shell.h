@@ -54,7 +54,8 @@ void connectStateModel();
 struct PendingInput {
     enum Kind : unsigned char { kButton, kKey, kChar };
     Kind kind = kKey;
-    int code = 0;   // mouse button 0-7, raylib key code, or Unicode code point
+    int code = 0;          // mouse button 0-7, raylib key code, or Unicode code point
+    float x = 0, y = 0;    // where the pointer was at a press: the click lands there
 };
 
 // More than this many unconsumed inputs means the frames have stopped; later ones are dropped.

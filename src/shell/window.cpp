@@ -172,8 +172,10 @@ GLFWcharfun raylibChar = nullptr;
 // raylib answers "pressed this frame" once per key and frame: a press and release between two
 // frames, or several presses of one key, would count once. The queue keeps every one, in order.
 void onMouseButton(GLFWwindow* window, int button, int action, int mods) {
-    if (action == GLFW_PRESS && button >= 0 && button < 8)
-        queueInput(shellState(), {PendingInput::kButton, button});
+    if (action == GLFW_PRESS && button >= 0 && button < 8) {
+        const Vector2 at = GetMousePosition();  // moves before the press are in already
+        queueInput(shellState(), {PendingInput::kButton, button, at.x, at.y});
+    }
     if (raylibMouseButton)
         raylibMouseButton(window, button, action, mods);
 }

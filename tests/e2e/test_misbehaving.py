@@ -72,6 +72,17 @@ def port_open(port):
         return False
 
 
+
+def steady_counts(pid, span=1.0):
+    """(descriptors, threads) at their lowest over `span` seconds: a request under way holds a
+    socket for a moment, a leak holds it for good."""
+    samples = []
+    end = time.monotonic() + span
+    while not samples or time.monotonic() < end:
+        samples.append((descriptors(pid), proc_status(pid, "Threads")))
+        time.sleep(0.05)
+    return min(d for d, _ in samples), min(t for _, t in samples)
+
 class MisbehavingLauncherTest(WindowTest):
     # ---- helpers ----
 
@@ -209,7 +220,8 @@ class MisbehavingLauncherTest(WindowTest):
                 reconnects.append(time.monotonic() - ready)
                 wait_for(lambda: last_console_count(program, ready) == 0, 3, "the console cleared")
                 if round_ in (0, restarts - 1):
-                    counts.append((descriptors(pid), proc_status(pid, "Threads")))
+                    counts.append(steady_counts(pid))
+
         finally:
             if launcher:
                 kill_pid(launcher.pid)

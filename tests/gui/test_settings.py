@@ -99,6 +99,11 @@ class SettingsPageTest(WindowTest):
         self.x.click(self.origin[0] + x, self.origin[1] + y, button)
         self.program.wait_quiet(0.3)
 
+    def pointer(self, *command):
+        """One xdotool pointer step, taken by a frame before the next one."""
+        self.x.run(["xdotool"] + [str(part) for part in command])
+        self.x.input_sent()
+
     def shot(self):
         return self.picture(self.window)
 
@@ -157,16 +162,12 @@ class EditorsTest(SettingsPageTest):
                       range(2, 20), select[1], toggle[0])
         self.assertTrue(track, "the slider's track")
         y = (track[0][0] + track[0][1]) // 2
-        self.x.move_mouse(self.origin[0] + track_x + 20, self.origin[1] + y)
-        self.program.wait_quiet(0.3)
-        self.x.run(["xdotool", "mousedown", "1"])
-        self.program.wait_quiet(0.3)
+        self.pointer("mousemove", self.origin[0] + track_x + 20, self.origin[1] + y)
+        self.pointer("mousedown", 1)
         for dx, dy in ((150, 30), (121, 5)):
-            self.x.move_mouse(self.origin[0] + track_x + dx, self.origin[1] + y + dy)
-            self.program.wait_quiet(0.3)
+            self.pointer("mousemove", self.origin[0] + track_x + dx, self.origin[1] + y + dy)
         self.assertEqual(len(self.box.bodies("settings")), 2, "nothing is sent during the drag")
-        self.x.run(["xdotool", "mouseup", "1"])
-        self.program.wait_quiet(0.3)
+        self.pointer("mouseup", 1)
         # Toggle: on -> off.
         self.click(left - 19, (toggle[0] + toggle[1]) // 2)
         # Number: replaced by 25, committed with Enter: clamped to 10.

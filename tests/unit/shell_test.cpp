@@ -305,6 +305,31 @@ TEST(TakeInputTest, TypingAndClickingAreTakenInTheirOrderOverSeveralFrames) {
     EXPECT_EQ(shell.pending.size(), kMaxPendingInput);
 }
 
+// A press is taken at the place it was made, even when the pointer has moved on since; a
+// second press elsewhere, or a second press of the same button, gets a frame of its own.
+TEST(TakeInputTest, PressesLandWhereTheyWereMadeOnePlaceAFrame) {
+    UiState ui;
+    ShellState shell;
+    queueInput(shell, {PendingInput::kButton, 0, 40, 50});
+    queueInput(shell, {PendingInput::kButton, 1, 40, 50});
+    queueInput(shell, {PendingInput::kButton, 0, 300, 20});
+    queueInput(shell, {PendingInput::kButton, 0, 300, 20});
+
+    takeInput(ui, shell);
+    EXPECT_TRUE(ui.input.leftClick);
+    EXPECT_TRUE(ui.input.pressed[1]);
+    EXPECT_EQ(ui.input.mouseX, 40);
+    EXPECT_EQ(ui.input.mouseY, 50);
+    for (int frame = 0; frame < 2; ++frame) {
+        takeInput(ui, shell);
+        EXPECT_TRUE(ui.input.leftClick);
+        EXPECT_FALSE(ui.input.pressed[1]);
+        EXPECT_EQ(ui.input.mouseX, 300);
+        EXPECT_EQ(ui.input.mouseY, 20);
+    }
+    EXPECT_TRUE(shell.pending.empty());
+}
+
 TEST(TakeInputTest, AnyButtonWheelKeyOrCharacterCountsAsInput) {
     InputSnapshot in;
     in.pressed[7] = true;
