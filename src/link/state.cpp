@@ -2,7 +2,6 @@
 *  state.cpp — the window's copy of the launcher's state
 *
 *  Sections:
-*    records        the window state and the window calls
 *    state          applying a state document and its side effects
 *    console        the launcher's output as a bounded list of lines
 *    messages       event-stream messages and game settings
@@ -16,18 +15,6 @@
 #include "link/state.h"
 
 namespace vlr {
-
-// ---- records ----
-
-WindowState& windowState() {
-    static WindowState window;
-    return window;
-}
-
-WindowCalls& windowCalls() {
-    static WindowCalls calls;
-    return calls;
-}
 
 // ---- state ----
 

@@ -48,7 +48,7 @@ struct WindowState {
     std::vector<SettingValue> settings;// game settings as the launcher reported them
 };
 
-WindowState& windowState();
+WindowState& windowState();  // one of the window-wide records (shell/records.h)
 
 // What the state model asks of the window, set by the shell (no-ops until then, e.g. in
 // tests): raising it, showing a notice, dropping a key capture whose settings list was
@@ -61,7 +61,7 @@ struct WindowCalls {
     std::function<void()> cancelCapture;
     std::function<void(const Json& state)> stateApplied;
 };
-WindowCalls& windowCalls();
+WindowCalls& windowCalls();  // one of the window-wide records (shell/records.h)
 
 // True while the launcher runs a task (the state's "running" text is not empty).
 bool taskRunning(const Json& state);

@@ -32,7 +32,7 @@ struct ConsoleRecords {
     ConsoleIndex index;
 };
 
-ConsoleRecords& consoleRecords();
+ConsoleRecords& consoleRecords();  // one of the window-wide records (shell/records.h)
 
 // Characters per visual line for a wrap width and the advance of "M" in mono 12; a slot
 // without glyphs (no fonts yet) wraps nothing.

@@ -20,13 +20,6 @@
 
 namespace vlr {
 
-// ---- records ----
-
-ConsoleRecords& consoleRecords() {
-    static ConsoleRecords records;
-    return records;
-}
-
 void followConsoleTail() { consoleRecords().follow = true; }
 
 std::string consoleText(const std::deque<std::string>& lines) {

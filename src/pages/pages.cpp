@@ -7,11 +7,6 @@
 
 namespace vlr {
 
-std::string& updatesPending() {
-    static std::string text;
-    return text;
-}
-
 void pagesFollowState(const Json& state) {
     playFollowState(state);
     updatesPending().clear();

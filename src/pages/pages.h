@@ -18,7 +18,7 @@ namespace vlr {
 void pagesFollowState(const Json& state);
 
 // Transient Updates page text ("Checking..."); every state document empties it.
-std::string& updatesPending();
+std::string& updatesPending();  // one of the window-wide records (shell/records.h)
 
 float playPage(float x, float y, float width, Rectangle viewport);
 void consolePage(float x, float top, float width, float bottom);

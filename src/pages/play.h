@@ -25,14 +25,11 @@ struct PlayRecords {
     EditBuffer newSaves;           // optional folder of saves to copy into it
 };
 
-PlayRecords& playRecords();
+PlayRecords& playRecords();  // one of the window-wide records (shell/records.h)
 
 // A new state document: the ISO field follows it unless the user is editing it, the chosen
 // profile unless the profile list is open.
 void playFollowState(const Json& state);
-
-// The window width the page lays out against; GetScreenWidth unless a test replaces it.
-std::function<int()>& playScreenWidth();
 
 float discSection(float x, float y, float width);
 float installSection(float x, float y, float width);

@@ -42,11 +42,6 @@ float measureCard(float width, std::string_view title, const CardContent& conten
 
 // ---- records ----
 
-PlayRecords& playRecords() {
-    static PlayRecords records;  // never moves: text fields point into it
-    return records;
-}
-
 void playFollowState(const Json& state) {
     PlayRecords& records = playRecords();
     const UiState& ui = uiState();
@@ -58,10 +53,6 @@ void playFollowState(const Json& state) {
         records.selectedProfile = asText(get(state, "profile"));
 }
 
-std::function<int()>& playScreenWidth() {
-    static std::function<int()> width = [] { return GetScreenWidth(); };
-    return width;
-}
 
 std::string isoBody(std::string_view iso) { return "{\"iso\": " + quoteJson(iso) + "}"; }
 
@@ -148,7 +139,7 @@ float playPage(float x, float y, float width, Rectangle viewport) {
         y += card(x, y, width, "Before the first installation", warningText, kWarningOutline, kAccent) + sc(14);
     const float top = y;
 
-    const bool narrow = sc(940) >= static_cast<float>(playScreenWidth()());
+    const bool narrow = sc(940) >= static_cast<float>(inputCalls().screenWidth());
     const float leftWidth = narrow ? width : width - sc(340) - sc(18);
     y += card(x, y, leftWidth, "Game disc", discSection) + sc(14);
     y += card(x, y, leftWidth, "Installation", installSection) + sc(14);

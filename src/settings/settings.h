@@ -34,10 +34,7 @@ struct SettingsRecords {
     double dragValue = 0;       // that slider's value during the drag
 };
 
-SettingsRecords& settingsRecords();
-
-// The window width the page lays out against; GetScreenWidth unless a test replaces it.
-std::function<int()>& settingsScreenWidth();
+SettingsRecords& settingsRecords();  // one of the window-wide records (shell/records.h)
 
 // ---- settings list and saving ----
 

@@ -18,6 +18,7 @@
 #include "link/state.h"
 #include "settings/settings.h"
 #include "ui/fonts.h"
+#include "ui/input.h"
 #include "ui/widgets.h"
 
 namespace vlr {
@@ -41,16 +42,6 @@ const char* const kIntroText =
 }  // namespace
 
 // ---- records ----
-
-SettingsRecords& settingsRecords() {
-    static SettingsRecords records;
-    return records;
-}
-
-std::function<int()>& settingsScreenWidth() {
-    static std::function<int()> width = [] { return GetScreenWidth(); };
-    return width;
-}
 
 EditBuffer& editBuffer(std::string_view name) {
     auto& buffers = settingsRecords().buffers;
@@ -238,7 +229,7 @@ float settingsPage(float x, float y, float w) {
     float bottom = top;
     std::vector<std::string> shownKeys;
 
-    const bool single = sc(kColumnBoundary) >= static_cast<float>(settingsScreenWidth()());
+    const bool single = sc(kColumnBoundary) >= static_cast<float>(inputCalls().screenWidth());
     const float cw = single ? w : (w - sc(kCardGap)) / 2;
     float o = top;
     const auto& columns = get(table, "columns").items;

@@ -71,7 +71,7 @@ struct ShellState {
     std::uint64_t framesDrawn = 0;     // frames completed so far
 };
 
-ShellState& shellState();
+ShellState& shellState();  // one of the window-wide records (shell/records.h)
 
 // ---- window ----
 

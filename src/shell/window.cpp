@@ -26,13 +26,6 @@
 
 namespace vlr {
 
-// ---- records ----
-
-ShellState& shellState() {
-    static ShellState shell;
-    return shell;
-}
-
 // ---- placement ----
 
 WindowPlacement placeWindow(int monitorWidth, int monitorHeight, float monitorX, float monitorY, float scale) {

@@ -24,10 +24,7 @@ namespace {
 
 // ---- window seam ----
 
-InputCalls& inputCalls() {
-    static InputCalls calls{IsKeyDown, GetClipboardText, GetScreenHeight};
-    return calls;
-}
+InputCalls raylibInputCalls() { return {IsKeyDown, GetClipboardText, GetScreenWidth, GetScreenHeight}; }
 
 // ---- UTF-8 stepping ----
 

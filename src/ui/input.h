@@ -33,13 +33,15 @@ std::size_t nextCharLength(std::string_view text, std::size_t pos);
 std::size_t previousCharStart(std::string_view text, std::size_t pos);
 
 // ---- window seam ----
-// The window queries the two widgets make. Tests swap them to feed keys, the clipboard and the
-// window height without a window; the program never changes them.
+// The window queries the widgets and pages make. Tests swap them to feed keys, the clipboard and
+// the window size without a window; the program never changes them.
 struct InputCalls {
     bool (*keyDown)(int key);
     const char* (*clipboardText)();   // null when the clipboard holds no text
+    int (*screenWidth)();             // the width pages lay out against
     int (*screenHeight)();
 };
-InputCalls& inputCalls();
+InputCalls& inputCalls();       // held with the window-wide records
+InputCalls raylibInputCalls();  // what the program uses
 
 }  // namespace vlr

@@ -23,11 +23,6 @@ std::chrono::steady_clock::time_point programStart() {
 
 }  // namespace
 
-UiState& uiState() {
-    static UiState state;
-    return state;
-}
-
 void postNotice(UiState& ui, std::string text) {
     ui.notice.text = std::move(text);
     ui.notice.expiry = uiClock() + kNoticeSeconds;

@@ -93,7 +93,7 @@ struct UiState {
     Notice notice;
 };
 
-UiState& uiState();
+UiState& uiState();  // one of the window-wide records (shell/records.h)
 
 // A length of the layout (given at scale 1) in pixels: the one scaling helper.
 inline float sc(float length) { return length * uiState().scale; }

@@ -113,11 +113,10 @@ void drawRoundedOutline(Rectangle rec, float roundness, int segments, float thic
 
 }  // namespace
 
-DrawCalls& drawCalls() {
-    static DrawCalls calls{DrawRectangleRounded, drawRoundedOutline, BeginScissorMode, EndScissorMode,
-                           drawGlyphs,           drawLine,           DrawRectangleRec, DrawCircleV,
-                           drawRing,             drawTexture,        ClearBackground};
-    return calls;
+DrawCalls raylibDrawCalls() {
+    return {DrawRectangleRounded, drawRoundedOutline, BeginScissorMode, EndScissorMode,
+            drawGlyphs,           drawLine,           DrawRectangleRec, DrawCircleV,
+            drawRing,             drawTexture,        ClearBackground};
 }
 
 // ---- geometry ----

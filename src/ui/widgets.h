@@ -87,6 +87,7 @@ struct DrawCalls {
     void (*texture)(Texture2D texture, Rectangle source, Rectangle target, Color tint) = nullptr;
     void (*clear)(Color colour) = nullptr;
 };
-DrawCalls& drawCalls();
+DrawCalls& drawCalls();       // held with the window-wide records
+DrawCalls raylibDrawCalls();  // what the program draws with
 
 }  // namespace vlr

@@ -1,16 +1,11 @@
 /*******************************************************************************************
-*  window_records.cpp — the window-wide records reset, the drawing recorder, saved seams
+*  window_records.cpp — a fresh window, the drawing recorder, saved advance tables
 *******************************************************************************************/
 #include "window_records.h"
 
 #include "link/link.h"
-#include "link/state.h"
-#include "pages/console.h"
-#include "pages/pages.h"
-#include "pages/play.h"
-#include "settings/settings.h"
+#include "shell/records.h"
 #include "ui/fonts.h"
-#include "ui/ui_state.h"
 
 namespace vlr::test {
 
@@ -89,32 +84,18 @@ DrawCalls drawRecorder() {
 
 void fixAdvances(int slot, float advance) { advancesOf(slot).assign(kAdvanceCount, advance); }
 
-void resetWindowRecords() {
+void freshWindow() {
     drawn().clear();
     textAdvance() = 0;
     setTheLink(nullptr);
-    uiState() = UiState();
-    windowState() = WindowState();
-    windowCalls() = WindowCalls();
-    consoleRecords() = ConsoleRecords();
-    playRecords() = PlayRecords();
-    settingsRecords() = SettingsRecords();
-    updatesPending().clear();
+    resetWindowRecords();
 }
 
-SavedSeams::SavedSeams()
-    : draw_(drawCalls()),
-      input_(inputCalls()),
-      playWidth_(playScreenWidth()),
-      settingsWidth_(settingsScreenWidth()) {
+SavedAdvances::SavedAdvances() {
     for (int slot = 0; slot < kFontSlotCount; ++slot) advances_.push_back(advancesOf(slot));
 }
 
-void SavedSeams::restore() const {
-    drawCalls() = draw_;
-    inputCalls() = input_;
-    playScreenWidth() = playWidth_;
-    settingsScreenWidth() = settingsWidth_;
+void SavedAdvances::restore() const {
     for (int slot = 0; slot < kFontSlotCount; ++slot) advancesOf(slot) = advances_[static_cast<std::size_t>(slot)];
 }
 

@@ -4,12 +4,11 @@
 *
 *  The recorder keeps each call the toolkit and the pages make through drawCalls(), in
 *  order, so a test reads back what would have been drawn, where and in which colour.
-*  SavedSeams keeps what a test may replace (the seams, the fonts' advance tables) so that
-*  it can be put back afterwards. tests/unit/window_test.h wraps both into a fixture.
+*  freshWindow() resets every window-wide record and seam; SavedAdvances keeps the fonts'
+*  advance tables, which tests may fix, so that they can be put back afterwards. tests/unit/window_test.h wraps both into a fixture.
 *******************************************************************************************/
 #pragma once
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -46,21 +45,17 @@ float& textAdvance();
 // Every code point of `slot` `advance` wide (the tables are empty before fonts are built).
 void fixAdvances(int slot, float advance);
 
-// The window-wide records as a fresh process has them: UI and window state, the pages'
-// records, the window calls, no link, nothing recorded.
-void resetWindowRecords();
+// A fresh window: every window-wide record and seam as a fresh process has them
+// (resetWindowRecords), no link, nothing recorded.
+void freshWindow();
 
-// The seams a test may replace and the fonts' advance tables, as they were when made.
-class SavedSeams {
+// The fonts' advance tables (which tests may fix), as they were when made.
+class SavedAdvances {
 public:
-    SavedSeams();
+    SavedAdvances();
     void restore() const;
 
 private:
-    DrawCalls draw_;
-    InputCalls input_;
-    std::function<int()> playWidth_;
-    std::function<int()> settingsWidth_;
     std::vector<std::vector<float>> advances_;
 };
 

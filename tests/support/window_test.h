@@ -3,8 +3,8 @@
 *  model without a window
 *
 *  Each test starts with every window-wide record fresh and the drawing seam on the recorder
-*  (test::drawn()); whatever seam or advance table it replaces is put back when it ends, and
-*  the records are reset again, so nothing leaks into the next test.
+*  (test::drawn()); when it ends every record and seam is reset again and the advance
+*  tables it fixed are put back, so nothing leaks into the next test.
 *******************************************************************************************/
 #pragma once
 
@@ -17,16 +17,16 @@ namespace vlr::test {
 class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        resetWindowRecords();
+        freshWindow();
         drawCalls() = drawRecorder();
     }
     void TearDown() override {
         saved_.restore();
-        resetWindowRecords();
+        freshWindow();
     }
 
 private:
-    SavedSeams saved_;  // taken when the test object is made, before SetUp
+    SavedAdvances saved_;  // taken when the test object is made, before SetUp
 };
 
 }  // namespace vlr::test

@@ -77,7 +77,8 @@ TEST_F(CommandsTest, OnlyAStateRequestRightBehindAnotherIsDropped) {
 }
 
 TEST_F(CommandsTest, HandOverWakesOnlyAnOpenWindowAndKeepsTheEarliestWake) {
-    static int wakes = 0;
+    static int wakes;
+    wakes = 0;  // static for the captureless wake call; fresh in every run of the test
     Link link;
     link.wakeFrame = [] { ++wakes; };
     int ran = 0;

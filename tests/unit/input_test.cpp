@@ -31,7 +31,7 @@ Fakes& fakes() {
 
 InputCalls fakeInput() {
     return {[](int key) { return fakes().down.count(key) > 0; }, [] { return fakes().clipboard; },
-            [] { return fakes().screenHeight; }};
+            [] { return 1280; }, [] { return fakes().screenHeight; }};
 }
 
 // The caret is the only filled rectangle a field draws.

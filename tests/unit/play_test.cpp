@@ -36,7 +36,7 @@ protected:
         WindowTest::SetUp();
         setTheLink(&link_);
         connectStateModel();
-        playScreenWidth() = [] { return 1600; };
+        inputCalls().screenWidth = [] { return 1600; };
     }
     static void useState(std::string_view text) { windowState().state = parseJson(text); }
 
@@ -101,11 +101,11 @@ TEST_F(PlayTest, StatusLineAndFooterTexts) {
 TEST_F(PlayTest, NarrowAndWideColumnsAndThePinnedPlayCard) {
     const Rectangle all{0, 0, 1600, 5000};
     pushClip({0, 0, 1600, 5000});
-    playScreenWidth() = [] { return 940; };  // exactly 940: still one column
+    inputCalls().screenWidth = [] { return 940; };  // exactly 940: still one column
     const float narrow = playPage(0, 0, 1000, all);
     EXPECT_FLOAT_EQ(playLabel().x, 19 + 962.0f / 2);
     test::drawn().clear();
-    playScreenWidth() = [] { return 941; };
+    inputCalls().screenWidth = [] { return 941; };
     EXPECT_LT(playPage(0, 0, 1000, all), narrow);
     EXPECT_FLOAT_EQ(playLabel().x, 660 + 19 + 151);  // right column at 1000 - 340
     popClip();

@@ -42,7 +42,7 @@ protected:
         test::textAdvance() = 7;
         connectStateModel();  // a reload cancels the key capture through it
         setTheLink(&link_);
-        settingsScreenWidth() = [] { return 1600; };
+        inputCalls().screenWidth = [] { return 1600; };
     }
     static void useSettings(std::vector<SettingValue> values) { windowState().settings = std::move(values); }
     static void mouse(float x, float y, bool click = false, bool down = false) {
@@ -236,7 +236,7 @@ TEST_F(SettingsTest, ColumnsStandSideBySideOnlyAbove940AndBindingsGoBelowTheTall
     EXPECT_FLOAT_EQ(findText("L3")->rect.y, findText("Cross")->rect.y + (40.5f - 21) / 2);
 
     drawn().clear();
-    settingsScreenWidth() = [] { return 940; };
+    inputCalls().screenWidth = [] { return 940; };
     settingsPage(x, 0, w);
     EXPECT_FLOAT_EQ(findText("GAME")->rect.x, findText("DISPLAY")->rect.x);
     EXPECT_GT(findText("GAME")->rect.y, findText("Vsync")->rect.y);
