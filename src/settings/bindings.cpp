@@ -115,7 +115,7 @@ bool chip(const Chip& c, Rect r, const std::string& name, const std::string& key
     }
     if (!hovered)
         return false;
-    ui.input.wantedCursor = 4;
+    ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
     if (!takeClick())
         return false;
     if (add) {

@@ -85,7 +85,7 @@ int choiceEditor(float x, float y, const Json& options, std::string_view current
                                 selected ? kTextPrimary : kTextSecondary, 0);
         }
         if (isHovered(segment)) {
-            ui.input.wantedCursor = 4;
+            ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
             if (takeClick())
                 result = static_cast<int>(i);
         }
@@ -118,7 +118,7 @@ bool slider(std::string_view id, float x, float y, std::int64_t lo, std::int64_t
             ended = true;
         }
     } else if (isHovered({tx - sc(8), y, tw + sc(16), sc(21)})) {
-        ui.input.wantedCursor = 4;
+        ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
         if (takeClick()) {
             records.activeSlider = std::string(id);
             p = pv;
@@ -247,7 +247,7 @@ void toggle(const std::string& key, const std::string& value, float x, float y) 
         drawCalls().circle({r.x + sc(on ? 27 : 11), r.y + r.height / 2}, sc(8), on ? kWhite : kTextSecondary);
     }
     if (isHovered(r)) {
-        ui.input.wantedCursor = 4;
+        ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
         if (takeClick())
             saveSetting(key, on ? "false" : "true", false);
     }
