@@ -139,7 +139,7 @@ float playPage(float x, float y, float width, Rectangle viewport) {
         y += card(x, y, width, "Before the first installation", warningText, kWarningOutline, kAccent) + sc(14);
     const float top = y;
 
-    const bool narrow = sc(940) >= static_cast<float>(inputCalls().screenWidth());
+    const bool narrow = sc(kOneColumnMaxWidth) >= static_cast<float>(inputCalls().screenWidth());
     const float leftWidth = narrow ? width : width - sc(340) - sc(18);
     y += card(x, y, leftWidth, "Game disc", discSection) + sc(14);
     y += card(x, y, leftWidth, "Installation", installSection) + sc(14);

@@ -27,7 +27,6 @@ namespace {
 
 
 constexpr float kCardGap = 14;       // between cards and after the last one
-constexpr float kColumnBoundary = 940;
 constexpr float kLabelGap = 18;      // between the label column and the editor
 constexpr float kLabelLine = 21;
 constexpr float kHelpLine = 17.5f;
@@ -229,7 +228,7 @@ float settingsPage(float x, float y, float w) {
     float bottom = top;
     std::vector<std::string> shownKeys;
 
-    const bool single = sc(kColumnBoundary) >= static_cast<float>(inputCalls().screenWidth());
+    const bool single = sc(kOneColumnMaxWidth) >= static_cast<float>(inputCalls().screenWidth());
     const float cw = single ? w : (w - sc(kCardGap)) / 2;
     float o = top;
     const auto& columns = get(table, "columns").items;

@@ -82,7 +82,7 @@ namespace {
 void drawHeader(float screenWidth, const Json& state) {
     const ShellState& shell = shellState();
     if (shell.logo.id != 0) {
-        const Rect at = snap({sc(28), sc(18), sc(32), sc(32)});
+        const Rect at = snap({sc(kWindowInset), sc(18), sc(32), sc(32)});
         drawCalls().texture(shell.logo,
                             Rectangle{0, 0, static_cast<float>(shell.logo.width), static_cast<float>(shell.logo.height)},
                             toRaylib(at), kWhite);
@@ -95,7 +95,7 @@ void drawHeader(float screenWidth, const Json& state) {
     if (!version.empty()) {
         const std::string text = "v" + version;
         const float chipWidth = roundHalfAway(sc(22) + textWidth(kRegular12, text));
-        const float chipX = screenWidth - sc(28) - chipWidth;
+        const float chipX = screenWidth - sc(kWindowInset) - chipWidth;
         Rect chip{chipX, sc(22), chipWidth, sc(24)};
         drawRoundedBox(chip, sc(12), kLine, kTransparent);
         drawTextRun(kRegular12, text, chipX + sc(11), sc(34), kTextSecondary);
@@ -106,12 +106,12 @@ void drawHeader(float screenWidth, const Json& state) {
 
 void drawTabs(UiState& ui, const Json& state) {
     const bool behind = isTrue(get(get(state, "updates"), "behind"));
-    float x = sc(28);
+    float x = sc(kWindowInset);
     for (int page = 0; page < kPageCount; ++page) {
         const char* label = kTabLabels[page];
         const float extra = page == kUpdatesPage && behind ? sc(13) : 0;
         const float width = roundHalfAway(sc(28) + textWidth(kRegular14, label) + extra);
-        const Rect tab = snap({x, sc(64), width, sc(41)});
+        const Rect tab = snap({x, sc(kTabTop), width, sc(kTabHeight)});
         const bool hovered = isHovered(tab);
         const bool current = ui.currentPage == page;
 
@@ -157,7 +157,8 @@ void drawPage(UiState& ui, const Layout& layout) {
     const Rect& view = layout.viewport;
     const int page = std::clamp(ui.currentPage, 0, kPageCount - 1);
     if (page == kConsolePage) {
-        consolePage(layout.columnX, view.y + sc(22), layout.columnWidth, view.y + view.height - sc(26));
+        consolePage(layout.columnX, view.y + sc(kPageTopPad), layout.columnWidth,
+                    view.y + view.height - sc(kPageBottomPad));
         return;
     }
 
@@ -171,7 +172,7 @@ void drawPage(UiState& ui, const Layout& layout) {
     offset = std::clamp(offset, 0.0f, std::max(0.0f, ui.contentHeight[page] - view.height));
 
     pushClip(view);
-    const float top = view.y + sc(22) - roundHalfAway(offset);
+    const float top = view.y + sc(kPageTopPad) - roundHalfAway(offset);
     float height = 0;
     if (page == kPlayPage)
         height = playPage(layout.columnX, top, layout.columnWidth, toRaylib(view));
@@ -179,7 +180,7 @@ void drawPage(UiState& ui, const Layout& layout) {
         height = settingsPage(layout.columnX, top, layout.columnWidth);
     else
         height = updatesPage(layout.columnX, top, layout.columnWidth);
-    ui.contentHeight[page] = height + sc(22) + sc(26);
+    ui.contentHeight[page] = height + sc(kPageTopPad) + sc(kPageBottomPad);
     popClip();
 
     scrollbar("page", view, ui.contentHeight[page], offset);
@@ -196,17 +197,18 @@ void drawFooter(const Layout& layout, float screenWidth, const WindowState& wind
         // Every clip ends raylib's batch: clip only a folder too long for its share of the footer.
         const std::string work = "Work folder: " + asText(get(window.state, "work"));
         const Rect box{0, top, 0.65f * screenWidth, height};
-        const bool overflows = sc(28) + textWidth(kRegular12, work) + 1 > box.width;   // +1: a last glyph's overhang
+        // +1: a last glyph's overhang
+        const bool overflows = sc(kWindowInset) + textWidth(kRegular12, work) + 1 > box.width;
         if (overflows)
             pushClip(box);
-        drawTextRun(kRegular12, work, sc(28), top + height / 2, kTextSecondary);
+        drawTextRun(kRegular12, work, sc(kWindowInset), top + height / 2, kTextSecondary);
         if (overflows)
             popClip();
     }
 
     const StatusLine status = statusLine(window);
     if (!status.text.empty()) {
-        const float x = screenWidth - sc(28) - textWidth(kRegular12, status.text);
+        const float x = screenWidth - sc(kWindowInset) - textWidth(kRegular12, status.text);
         drawTextRun(kRegular12, status.text, x, top + height / 2, status.alert ? kAccent : kTextSecondary);
     }
 }
@@ -268,7 +270,7 @@ void drawFrame() {
     drawHeader(screenWidth, window.state);
     drawTabs(ui, window.state);
 
-    const Rect separator = snap({0, sc(105), screenWidth, sc(2)});
+    const Rect separator = snap({0, sc(kHeaderHeight - kHeaderLine), screenWidth, sc(kHeaderLine)});
     drawCalls().rectangle(toRaylib(separator), kLine);
     const bool running = taskRunning(window.state);
     if (running) {
@@ -278,11 +280,11 @@ void drawFrame() {
     }
 
     Layout layout;
-    layout.footerHeight = roundHalfAway(sc(33));
+    layout.footerHeight = roundHalfAway(sc(kFooterHeight));
     layout.footerTop = screenHeight - layout.footerHeight;
     const float separatorBottom = separator.y + separator.height;
     layout.viewport = {0, separatorBottom, screenWidth, layout.footerTop - separatorBottom};
-    layout.columnWidth = std::min(sc(1180), screenWidth - sc(56));
+    layout.columnWidth = std::min(sc(kPageMaxWidth), screenWidth - sc(2 * kWindowInset));
     layout.columnX = roundHalfAway((screenWidth - layout.columnWidth) / 2);
 
     if (!window.stateReceived)

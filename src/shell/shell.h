@@ -25,6 +25,7 @@
 #include "link/state.h"
 #include "raylib.h"
 #include "ui/fonts.h"
+#include "ui/layout.h"
 #include "ui/ui_state.h"
 
 namespace vlr {
@@ -74,9 +75,6 @@ struct ShellState {
 ShellState& shellState();  // one of the window-wide records (shell/records.h)
 
 // ---- window ----
-
-inline constexpr int kBaseWidth = 1280;
-inline constexpr int kBaseHeight = 720;
 
 // Size and place for a monitor: the scaled base size, at most nine tenths of the monitor,
 // centred. The minimum size never exceeds the placed size, so a small monitor at a large

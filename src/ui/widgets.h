@@ -13,38 +13,10 @@
 
 #include "raylib.h"
 #include "ui/fonts.h"
+#include "ui/layout.h"
 #include "ui/ui_state.h"
 
 namespace vlr {
-
-// ---- palette ----
-inline constexpr Color kWindowBg{10, 10, 11, 255};      // window background, field fill, code chip
-inline constexpr Color kCardFill{17, 17, 19, 255};
-inline constexpr Color kPanelFill{24, 24, 27, 255};
-inline constexpr Color kLine{35, 35, 39, 255};          // lines and outlines
-inline constexpr Color kTextPrimary{236, 236, 238, 255};
-inline constexpr Color kTextSecondary{138, 138, 147, 255};
-inline constexpr Color kAccent{229, 32, 46, 255};
-inline constexpr Color kAccentHover{240, 48, 61, 255};
-inline constexpr Color kButtonHover{32, 32, 36, 255};
-inline constexpr Color kButtonHoverLine{48, 48, 54, 255};
-inline constexpr Color kRowHover{42, 42, 48, 255};
-inline constexpr Color kDoneMarker{58, 58, 65, 255};
-inline constexpr Color kLogBg{7, 7, 8, 255};
-inline constexpr Color kLogText{201, 201, 207, 255};
-inline constexpr Color kPlaceholder{85, 85, 93, 255};
-inline constexpr Color kPlayDisabled{93, 93, 102, 255};
-inline constexpr Color kWhite{255, 255, 255, 255};
-inline constexpr Color kTransparent{0, 0, 0, 0};        // "no outline" / "no fill"
-inline constexpr Color kAccentGlow{229, 32, 46, 35};    // focus halo, key capture fill
-inline constexpr Color kAccentSoft{229, 32, 46, 153};   // a chip waiting for a key
-inline constexpr Color kStepPending{229, 32, 46, 178};  // ring of an installation step still to do
-inline constexpr Color kWarningOutline{229, 32, 46, 114};
-inline constexpr Color kThumb = kRowHover;              // scrollbar thumb
-inline constexpr Color kThumbLit = kDoneMarker;         // scrollbar thumb hovered or dragged
-
-// ---- layout lengths (at scale 1; sc() turns them into pixels) ----
-inline constexpr float kControlHeight = 39;   // buttons, text fields and select boxes
 
 // ---- geometry ----
 float roundHalfAway(float value);

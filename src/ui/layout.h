@@ -1,0 +1,61 @@
+/*******************************************************************************************
+*  layout.h — the palette and the layout lengths of the launcher window
+*
+*  One place for the colours and the lengths that recur: the code draws with them and the
+*  window tests (tests/gui/vlr_gui.py) read this file to know where to look and what to
+*  expect. Keep every value on one line in one of the forms
+*      inline constexpr Color kName{r, g, b, a};
+*      inline constexpr Color kName = kOther;
+*      inline constexpr float kName = 12;        (or int)
+*  so that the tests' reader understands it; it fails on any other.
+*******************************************************************************************/
+#pragma once
+
+#include "raylib.h"
+
+namespace vlr {
+
+// ---- palette ----
+inline constexpr Color kWindowBg{10, 10, 11, 255};      // window background, field fill, code chip
+inline constexpr Color kCardFill{17, 17, 19, 255};
+inline constexpr Color kPanelFill{24, 24, 27, 255};
+inline constexpr Color kLine{35, 35, 39, 255};          // lines and outlines
+inline constexpr Color kTextPrimary{236, 236, 238, 255};
+inline constexpr Color kTextSecondary{138, 138, 147, 255};
+inline constexpr Color kAccent{229, 32, 46, 255};
+inline constexpr Color kAccentHover{240, 48, 61, 255};
+inline constexpr Color kButtonHover{32, 32, 36, 255};
+inline constexpr Color kButtonHoverLine{48, 48, 54, 255};
+inline constexpr Color kRowHover{42, 42, 48, 255};
+inline constexpr Color kDoneMarker{58, 58, 65, 255};
+inline constexpr Color kLogBg{7, 7, 8, 255};
+inline constexpr Color kLogText{201, 201, 207, 255};
+inline constexpr Color kPlaceholder{85, 85, 93, 255};
+inline constexpr Color kPlayDisabled{93, 93, 102, 255};
+inline constexpr Color kWhite{255, 255, 255, 255};
+inline constexpr Color kTransparent{0, 0, 0, 0};        // "no outline" / "no fill"
+inline constexpr Color kAccentGlow{229, 32, 46, 35};    // focus halo, key capture fill
+inline constexpr Color kAccentSoft{229, 32, 46, 153};   // a chip waiting for a key
+inline constexpr Color kStepPending{229, 32, 46, 178};  // ring of an installation step still to do
+inline constexpr Color kWarningOutline{229, 32, 46, 114};
+inline constexpr Color kThumb = kRowHover;              // scrollbar thumb
+inline constexpr Color kThumbLit = kDoneMarker;         // scrollbar thumb hovered or dragged
+
+// ---- window ----
+inline constexpr int kBaseWidth = 1280;   // the window's size at scale 1
+inline constexpr int kBaseHeight = 720;
+
+// ---- layout lengths (at scale 1; sc() turns them into pixels) ----
+inline constexpr float kControlHeight = 39;       // buttons, text fields and select boxes
+inline constexpr float kWindowInset = 28;         // header and footer content from the window's sides
+inline constexpr float kTabTop = 64;              // the tab row
+inline constexpr float kTabHeight = 41;
+inline constexpr float kHeaderHeight = 107;       // window top to the page viewport, separator included
+inline constexpr float kHeaderLine = 2;           // the separator, the header's last rows
+inline constexpr float kFooterHeight = 33;        // its top line included
+inline constexpr float kPageMaxWidth = 1180;      // the page column; narrower windows keep kWindowInset
+inline constexpr float kPageTopPad = 22;          // viewport top to a page's first card
+inline constexpr float kPageBottomPad = 26;       // a page's last card to the viewport bottom
+inline constexpr float kOneColumnMaxWidth = 940;  // windows up to this width show pages in one column
+
+}  // namespace vlr
