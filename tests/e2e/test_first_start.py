@@ -22,9 +22,9 @@ import zipfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "gui"))
-from vlr_gui import (ACCENT, BACKGROUND, PRIMARY, SECONDARY, Sandbox, WindowTest,  # noqa: E402
-                     artifacts_dir, kill_pid, near, pid_alive, runs, session_name, source_dir,
-                     wait_for)
+from vlr_gui import (ACCENT, BACKGROUND, BASE_SIZE, PRIMARY, SECONDARY, Sandbox,  # noqa: E402
+                     WindowTest, artifacts_dir, kill_pid, near, pid_alive, runs, session_name,
+                     source_dir, wait_for)
 
 PROGRESS_SIZE = (640, 170)
 
@@ -180,7 +180,7 @@ class FirstStartTest(WindowTest):
         self.assertIn(progress, self.x.windows())
         self.assertIsNone(program.exit_code())
 
-        window = wait_for(lambda: self.sized_windows((1280, 720)), 40, "the launcher window")[0]
+        window = wait_for(lambda: self.sized_windows(BASE_SIZE), 40, "the launcher window")[0]
         self.assertNotIn(progress, self.x.windows())
         wait_for(lambda: "state" in box.requests(), 20, "the window's state request")
         self.assertTrue(os.path.isfile(box.script))
@@ -202,7 +202,7 @@ class FirstStartTest(WindowTest):
 
         def launcher_window():
             seen.extend(self.sized_windows(PROGRESS_SIZE))
-            return self.sized_windows((1280, 720))
+            return self.sized_windows(BASE_SIZE)
         wait_for(launcher_window, 20, "the launcher window of the second start", interval=0.02)
         self.assertEqual(seen, [], "no progress window on the second start")
         self.assertIsNone(again.exit_code())
@@ -210,7 +210,7 @@ class FirstStartTest(WindowTest):
     def test_replaced_program_file_starts_anew(self):
         box = self.portable()
         program = self.start_plain(box, self.server())
-        wait_for(lambda: self.sized_windows((1280, 720)), 40, "the launcher window")
+        wait_for(lambda: self.sized_windows(BASE_SIZE), 40, "the launcher window")
         wait_for(lambda: "state" in box.requests(), 20, "the window's state request")
         box.wait_session()
         time.sleep(1.1)   # a modification time that differs from the running one
@@ -228,7 +228,7 @@ class FirstStartTest(WindowTest):
         fresh = wait_for(lambda: [p for p in program_pids(box.program) if p != program.proc.pid],
                          20, "the new program to start")
         self.extra_pids.extend(fresh)
-        wait_for(lambda: self.sized_windows((1280, 720)), 30, "the new program's window")
+        wait_for(lambda: self.sized_windows(BASE_SIZE), 30, "the new program's window")
 
     def test_without_display_the_launcher_runs_alone(self):
         box = self.portable()
@@ -327,7 +327,7 @@ class WineFirstStartTest(test_wine.WineTest):
         time.sleep(0.3)
         self.assertIn(progress, self.x.windows())
 
-        wait_for(lambda: self.sized(lambda size: size[0] >= 1280), 60, "the launcher window")
+        wait_for(lambda: self.sized(lambda size: size[0] >= BASE_SIZE[0]), 60, "the launcher window")
         wait_for(lambda: "state" in box.requests(), 30, "the window's state request")
         self.assertTrue(os.path.isfile(box.script))
         self.assertEqual(box.leftovers(), [])

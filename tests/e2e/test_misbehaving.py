@@ -22,7 +22,8 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "gui"))
-from vlr_gui import ACCENT, WindowTest, kill_pid, pid_alive, reddish, runs, wait_for  # noqa: E402
+from vlr_gui import (ACCENT, TAB_Y, WindowTest, kill_pid, pid_alive, reddish, runs,  # noqa: E402
+                     wait_for)
 
 CONSOLE = re.compile(r"^frame \d+ console (\d+)$")
 
@@ -98,7 +99,7 @@ class MisbehavingLauncherTest(WindowTest):
         current = wait_for(lambda: self.underline(window), 5, "the tab underline")
         tab_x = current[1] + 14 + 4     # the next tab starts 4 after this one's right edge
         clicked = time.monotonic()
-        self.x.click(x + tab_x + 12, y + 84)
+        self.x.click(x + tab_x + 12, y + TAB_Y)
         wait_for(lambda: (self.underline(window) or (0,))[0] == tab_x + 14, timeout,
                  "the underline under the clicked tab")
         self.x.move_mouse(1, 1)
@@ -160,7 +161,7 @@ class MisbehavingLauncherTest(WindowTest):
             # Each round starts on Play, whose plain margin is where the notice is looked for:
             # the Settings page has accent pieces of its own there.
             x, y, _, _ = self.x.geometry(window)
-            self.x.click(x + 42 + 12, y + 84)
+            self.x.click(x + 42 + 12, y + TAB_Y)
             wait_for(lambda: (self.underline(window) or (0,))[0] == 42, 5, "the Play tab's underline")
             self.x.move_mouse(1, 1)
             wait_for(lambda: not self.notice(window), 8, "the last notice to go")

@@ -19,13 +19,12 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from test_play import PlayPageTest  # noqa: E402
-from vlr_gui import reddish, require_tools, runs, wait_for  # noqa: E402
+from vlr_gui import LOG_BG, PAGE_X, reddish, require_tools, runs, wait_for  # noqa: E402
 
 # The log box at 1280 x 720 and scale 1: column 50..1230, page top 129, box from 180 to
 # 661; text from x 67 and y 195, 451 high, lines of 18; mono 12 advances 7 per character.
 LEFT, TEXT_TOP, TEXT_BOTTOM, LINE = 67, 195, 646, 18
 ADVANCE = 7.0
-LOG_BG = (7, 7, 8)
 
 
 def text_pixel(p):
@@ -54,7 +53,7 @@ def rows_from_top(picture, count):
     return [row_length(picture, TEXT_TOP + LINE // 2 + LINE * i) for i in range(count)]
 
 
-def labels(picture, y=148, x0=50, x1=1000):
+def labels(picture, y=148, x0=PAGE_X, x1=1000):
     """(start, end) of the texts in the button row, gaps of 20 or more apart."""
     found = []
     for a, b in runs(picture.row(y, x0, x1), lambda p: max(p) >= 60):

@@ -21,11 +21,12 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from vlr_gui import (ACCENT, BACKGROUND, PANEL, WindowTest,  # noqa: E402
-                     boxes, column, near, reddish, runs, wait_for)
+from vlr_gui import (ACCENT, BACKGROUND, BASE_SIZE, CARD, FOOTER, LAYOUT, PAGE_TOP,  # noqa: E402
+                     PAGE_X, PANEL, TAB_Y, VIEW_TOP, WindowTest, boxes, column, near,
+                     page_column, reddish, runs, wait_for)
 
-W, H = 1280, 720
-CARD = (17, 17, 19)
+W, H = BASE_SIZE
+ONE_COLUMN = LAYOUT["kOneColumnMaxWidth"]
 ISO = "/srv/games/velocrash-eu.iso"
 
 # A launcher with the game built and the disc known: Play is available. The
@@ -38,8 +39,8 @@ READY = {"iso": "/games/velocrash.iso", "profile": "Default",
 
 def column_geometry(width):
     """(column x, column width, wide?) of the content at scale 1."""
-    col_w = min(1180, width - 56)
-    return round((width - col_w) / 2), col_w, 940 < width
+    col_x, col_w = page_column(width)
+    return col_x, col_w, ONE_COLUMN < width
 
 
 def underline(picture):
@@ -56,26 +57,26 @@ def fields(picture, col_x, bottom):
     # the text, which starts 11 in.
     inside, margin = col_x + 19 + 8, col_x + 6
     rows = [near(picture.pixel(margin, y), CARD, 2)
-            and near(picture.pixel(inside, y), BACKGROUND, 2) for y in range(107, bottom)]
+            and near(picture.pixel(inside, y), BACKGROUND, 2) for y in range(VIEW_TOP, bottom)]
     found = []
     for top, end in runs(rows, lambda hit: hit):
         if end - top < 20:
             continue
         # The row just under the top outline holds no text: field fill up to the right outline.
-        right = runs(picture.row(107 + top + 2, inside, picture.width), BACKGROUND, 2)[0][1]
-        found.append((107 + top, 107 + end, inside + right))
+        right = runs(picture.row(VIEW_TOP + top + 2, inside, picture.width), BACKGROUND, 2)[0][1]
+        found.append((VIEW_TOP + top, VIEW_TOP + end, inside + right))
     return found
 
 
 def accent_boxes(picture, x0, x1, bottom):
     """Primary buttons (and a playable Play button) between x0 and x1."""
-    return boxes(picture, ACCENT, x0, x1, 107, bottom, min_width=40, min_height=30)
+    return boxes(picture, ACCENT, x0, x1, VIEW_TOP, bottom, min_width=40, min_height=30)
 
 
 def cards(picture, x, bottom):
     """(top, bottom) of the cards crossed by the column x (not background)."""
-    return [(107 + a, 107 + b) for a, b in runs(column(picture, x, 107, bottom),
-                                                lambda p: not near(p, BACKGROUND, 2))
+    return [(VIEW_TOP + a, VIEW_TOP + b) for a, b in runs(column(picture, x, VIEW_TOP, bottom),
+                                                          lambda p: not near(p, BACKGROUND, 2))
             if b - a > 20]
 
 
@@ -108,8 +109,8 @@ class PlayPageTest(WindowTest):
         wait_for(lambda: box.requests().count("state") > before, 10, "a state request")
         program.wait_quiet(0.5)
 
-    def iso_field(self, program, window, bottom=H - 33):
-        return self.settled(program, window, lambda p: fields(p, 50, bottom),
+    def iso_field(self, program, window, bottom=H - FOOTER):
+        return self.settled(program, window, lambda p: fields(p, PAGE_X, bottom),
                             "the Play page's ISO field")[0]
 
     def console_shown(self, program, window, play_tab):
@@ -120,7 +121,8 @@ class PlayPageTest(WindowTest):
 
     def download_button(self, program, window):
         """The left column's primary button: "Accept the licence and download"."""
-        found = self.settled(program, window, lambda p: accent_boxes(p, 50, 50 + 822, H - 33),
+        found = self.settled(program, window,
+                             lambda p: accent_boxes(p, PAGE_X, PAGE_X + 822, H - FOOTER),
                              "the primary download button")
         self.assertEqual(len(found), 1, found)
         return found[0]
@@ -157,7 +159,7 @@ class DiscAndDownloadTest(PlayPageTest):
         self.wait_state_applied(box, program, states)
 
         # Unfocused but edited: still the user's text.
-        self.click(50 + 8, middle)              # the card's margin: nothing there
+        self.click(PAGE_X + 8, middle)          # the card's margin: nothing there
         program.wait_quiet(0.3)
         states = box.requests().count("state")
         box.post("test-lines", {"state": True})
@@ -201,7 +203,7 @@ def label_centre(picture, x0, x1, y0, y1):
 
 class LicenceBuildAndPurgeTest(PlayPageTest):
     def back_to_play(self, program, window, play_tab):
-        self.click(40, 84)
+        self.click(40, TAB_Y)
         self.settled(program, window, lambda p: underline(p) == play_tab, "the Play tab")
 
     def test_licence_download_build_then_delete_the_build_files(self):
@@ -235,12 +237,12 @@ class LicenceBuildAndPurgeTest(PlayPageTest):
         self.back_to_play(program, window, play_tab)
 
         def build_button(picture):
-            found = boxes(picture, PANEL, 50, 50 + 822, bottom + 1, H - 33,
+            found = boxes(picture, PANEL, PAGE_X, PAGE_X + 822, bottom + 1, H - FOOTER,
                           min_width=200, min_height=30)
             return found[0] if len(found) == 1 else None
         left, btop, bright, bbottom = self.settled(program, window, build_button,
                                                    "the enabled build button", timeout=15)
-        self.assertEqual(accent_boxes(self.last_picture, 50, 50 + 822, H - 33), [],
+        self.assertEqual(accent_boxes(self.last_picture, PAGE_X, PAGE_X + 822, H - FOOTER), [],
                          "no download button once the compiler is in")
         self.click((left + bright) // 2, (btop + bbottom) // 2)
         self.wait_request(box, "install")
@@ -250,20 +252,21 @@ class LicenceBuildAndPurgeTest(PlayPageTest):
         # Built: Play turns red, and the launcher offers to free the build files.
         self.back_to_play(program, window, play_tab)
         self.settled(program, window,
-                     lambda p: [b for b in accent_boxes(p, 890, 890 + 340, H - 33)
+                     lambda p: [b for b in accent_boxes(p, 890, 890 + 340, H - FOOTER)
                                 if b[2] - b[0] > 200], "the red Play button", timeout=15)
         program.wait_quiet(0.5)
         picture = self.picture(window)
         build = build_button(picture)
         self.assertIsNotNone(build, "the build button after the build")
-        card = [c for c in cards(picture, 50 + 15, H - 33) if c[0] < build[1] < c[1]]
+        card = [c for c in cards(picture, PAGE_X + 15, H - FOOTER) if c[0] < build[1] < c[1]]
         self.assertEqual(len(card), 1, "the Installation card")
         free = label_centre(picture, build[0], build[2], build[3] + 2, card[0][1] - 4)
         self.assertIsNotNone(free, "the Free up disk space label under the build button")
-        self.assertEqual(accent_boxes(picture, 50, 50 + 822, H - 33), [], "closed confirmation")
+        self.assertEqual(accent_boxes(picture, PAGE_X, PAGE_X + 822, H - FOOTER), [],
+                         "closed confirmation")
         self.click(*free)
         delete = self.settled(program, window,
-                              lambda p: accent_boxes(p, 50, 50 + 822, H - 33),
+                              lambda p: accent_boxes(p, PAGE_X, PAGE_X + 822, H - FOOTER),
                               "the Delete the build files button")
         self.assertEqual(len(delete), 1, delete)
         dl, dt, dr, db = delete[0]
@@ -278,7 +281,7 @@ class LicenceBuildAndPurgeTest(PlayPageTest):
 
 class PlayAndStopTest(PlayPageTest):
     def play_button(self, picture):
-        found = accent_boxes(picture, 890, 890 + 340, H - 33)
+        found = accent_boxes(picture, 890, 890 + 340, H - FOOTER)
         return found[0] if len(found) == 1 and found[0][2] - found[0][0] > 200 else None
 
     def test_play_sends_the_selected_profile_and_stop_ends_the_game(self):
@@ -294,7 +297,7 @@ class PlayAndStopTest(PlayPageTest):
         self.console_shown(program, window, play_tab)
         self.assertEqual(box.bodies("play"), [json.dumps({"profile": "Career"})])
 
-        self.click(40, 84)                      # back to Play
+        self.click(40, TAB_Y)                   # back to Play
         self.settled(program, window, lambda p: underline(p) == play_tab, "the Play tab")
 
         def stop_label(picture):
@@ -304,7 +307,7 @@ class PlayAndStopTest(PlayPageTest):
             if self.play_button(picture):
                 return None
             lines, current = [], None
-            for y in range(bottom, H - 33):
+            for y in range(bottom, H - FOOTER):
                 xs = [x for x, p in enumerate(picture.row(y, 890 + 19, 890 + 340 - 19), 890 + 19)
                       if not near(p, CARD, 4)]
                 if not xs or len(xs) > 250:
@@ -336,9 +339,9 @@ class PlayAndStopTest(PlayPageTest):
         box, program, window = self.open()        # nothing built: not ready
         picture = self.picture(window)
         self.assertIsNone(self.play_button(picture))
-        warning, card = cards(picture, 890 + 15, H - 33)[:2]   # the warning spans both columns
+        warning, card = cards(picture, 890 + 15, H - FOOTER)[:2]   # the warning spans both columns
         # The button is 56 high, 5 below the card's content top (17 below the card's).
-        self.assertTrue(near(picture.pixel(890 + 170, card[0] + 17 + 5 + 28), (24, 24, 27), 2),
+        self.assertTrue(near(picture.pixel(890 + 170, card[0] + 17 + 5 + 28), PANEL, 2),
                         "the grey Play button")
         before = len(box.request_log())
         self.click(890 + 170, card[0] + 17 + 5 + 28)
@@ -351,16 +354,16 @@ class SaveProfileTest(PlayPageTest):
         # Compiler present: no download block, so the whole form fits in the window.
         box, program, window = self.open(seed=dict(READY, steps=dict(READY["steps"],
                                                                      compiler=True)))
-        found = self.settled(program, window, lambda p: len(fields(p, 50, H - 33)) >= 2 and
-                             fields(p, 50, H - 33), "the ISO field and the profile box")
+        found = self.settled(program, window, lambda p: len(fields(p, PAGE_X, H - FOOTER)) >= 2 and
+                             fields(p, PAGE_X, H - FOOTER), "the ISO field and the profile box")
         self.assertEqual(len(found), 2, found)
         top, bottom, right = found[1]
-        self.assertLessEqual(abs(right - (50 + 19 + 259)), 2, "the select box is 260 wide")
-        self.click(50 + 19 + 60, (top + bottom) // 2)
+        self.assertLessEqual(abs(right - (PAGE_X + 19 + 259)), 2, "the select box is 260 wide")
+        self.click(PAGE_X + 19 + 60, (top + bottom) // 2)
         # The list: panel fill inside its outline, 30 per row plus 4 above and below,
         # opening 4 below the box (whose outline is one pixel) where it fits.
         listed = self.settled(program, window,
-                              lambda p: boxes(p, (24, 24, 27), 50, 50 + 822, bottom, H - 33,
+                              lambda p: boxes(p, PANEL, PAGE_X, PAGE_X + 822, bottom, H - FOOTER,
                                               min_width=200, min_height=40),
                               "the drop-down list")
         self.assertEqual(len(listed), 1, listed)
@@ -368,15 +371,15 @@ class SaveProfileTest(PlayPageTest):
         self.assertLessEqual(abs(listed[0][3] - listed[0][1] - (2 * 30 + 8 - 2)), 1,
                              "two rows: %r" % listed)
         list_top = listed[0][1] - 1
-        self.click(50 + 19 + 100, list_top + 4 + 30 + 15)
+        self.click(PAGE_X + 19 + 100, list_top + 4 + 30 + 15)
         self.wait_request(box, "select")
         self.assertEqual(box.bodies("select"), [json.dumps({"profile": "Career"})])
         program.wait_quiet(0.5)
 
         # "New" stands 268 right of the select box; the form's name field takes the focus.
-        self.click(50 + 19 + 268 + 20, (top + bottom) // 2)
-        form = self.settled(program, window, lambda p: len(fields(p, 50, H - 33)) >= 4 and
-                            fields(p, 50, H - 33), "the new-profile form")
+        self.click(PAGE_X + 19 + 268 + 20, (top + bottom) // 2)
+        form = self.settled(program, window, lambda p: len(fields(p, PAGE_X, H - FOOTER)) >= 4 and
+                            fields(p, PAGE_X, H - FOOTER), "the new-profile form")
         name, saves = form[2], form[3]
         self.x.type_text(window, "Trial")
         folder = os.path.join(box.root, "work", "sample-saves")
@@ -392,17 +395,17 @@ class SaveProfileTest(PlayPageTest):
 
         def notice(picture):
             stripe = [r for r in runs(picture.row(H - 44 - 21, 0, W), ACCENT) if r[1] - r[0] == 3]
-            return stripe and len(fields(picture, 50, H - 33)) == 2
+            return stripe and len(fields(picture, PAGE_X, H - FOOTER)) == 2
         self.settled(program, window, notice, "the notice and the form closed")
 
     def test_refused_profile_keeps_the_form_and_its_text(self):
         box, program, window = self.open(seed=dict(READY, steps=dict(READY["steps"],
                                                                      compiler=True)))
         top, bottom, right = self.settled(program, window,
-                                          lambda p: len(fields(p, 50, H - 33)) >= 2 and
-                                          fields(p, 50, H - 33), "the profile box")[1]
-        self.click(50 + 19 + 268 + 20, (top + bottom) // 2)
-        self.settled(program, window, lambda p: len(fields(p, 50, H - 33)) == 4,
+                                          lambda p: len(fields(p, PAGE_X, H - FOOTER)) >= 2 and
+                                          fields(p, PAGE_X, H - FOOTER), "the profile box")[1]
+        self.click(PAGE_X + 19 + 268 + 20, (top + bottom) // 2)
+        self.settled(program, window, lambda p: len(fields(p, PAGE_X, H - FOOTER)) == 4,
                      "the new-profile form")
         self.x.type_text(window, "career")        # taken: names differ by more than case
         self.x.key(window, "Return")
@@ -410,7 +413,7 @@ class SaveProfileTest(PlayPageTest):
 
         def notice_and_form(picture):
             stripe = [r for r in runs(picture.row(H - 44 - 21, 0, W), ACCENT) if r[1] - r[0] == 3]
-            return stripe and len(fields(picture, 50, H - 33)) == 4
+            return stripe and len(fields(picture, PAGE_X, H - FOOTER)) == 4
         self.settled(program, window, notice_and_form, "the error notice, the form still open")
         self.x.key(window, "Return")                # still focused: Enter commits again
         self.wait_request(box, "new-profile", 2)
@@ -427,7 +430,7 @@ class LayoutTest(PlayPageTest):
 
     def test_wide_and_narrow_columns(self):
         box, program, window = self.open(seed=READY)
-        for width, height in ((1280, 720), (941, 700), (940, 700), (900, 700)):
+        for width, height in (BASE_SIZE, (ONE_COLUMN + 1, 700), (ONE_COLUMN, 700), (900, 700)):
             if self.x.geometry(window)[2:] != (width, height):
                 resized = time.monotonic()
                 self.x.resize(window, width, height)
@@ -435,7 +438,7 @@ class LayoutTest(PlayPageTest):
                          "a frame at %d x %d" % (width, height))
                 program.wait_quiet(0.5)
             col_x, col_w, wide = column_geometry(width)
-            footer = height - 33
+            footer = height - FOOTER
             if wide:
                 right_x = col_x + col_w - 340
                 button = self.settled(program, window,
@@ -447,25 +450,25 @@ class LayoutTest(PlayPageTest):
                 first = cards(self.picture(window), right_x + 15, footer)[0]
                 left_first = cards(self.last_picture, col_x + 15, footer)[0]
                 self.assertEqual(first[0], left_first[0], "level with the first section")
-                self.assertEqual(left_first[0], 107 + 22, "no warning: Game disc at the page top")
+                self.assertEqual(left_first[0], PAGE_TOP, "no warning: Game disc at the page top")
             else:
                 def one_column(p):
                     if p.width != width:
                         return None
-                    row = (107 + footer) // 2
+                    row = (VIEW_TOP + footer) // 2
                     # Left of the scrollbar, which stands at the window's right edge.
                     spans = runs(p.row(row, 0, width - 12), lambda q: not near(q, BACKGROUND, 2))
                     return spans if len(spans) == 1 else None
                 spans = self.settled(program, window, one_column, "one column at %d" % width)
                 self.assertEqual(spans[0], (col_x, col_x + col_w), "full width at %d" % width)
                 for _ in range(12):
-                    self.click(width // 2, (107 + footer) // 2, 5)
+                    self.click(width // 2, (VIEW_TOP + footer) // 2, 5)
                 button = self.settled(program, window,
                                       lambda p: self.play_card_button(p, footer),
                                       "the Play button below the sections at %d" % width)
                 self.assertEqual((button[0], button[2]), (col_x + 19, col_x + col_w - 19))
                 for _ in range(12):
-                    self.click(width // 2, (107 + footer) // 2, 4)
+                    self.click(width // 2, (VIEW_TOP + footer) // 2, 4)
                 program.wait_quiet(0.5)
 
     def test_play_card_stays_in_view_while_scrolling(self):
@@ -476,7 +479,7 @@ class LayoutTest(PlayPageTest):
         wait_for(lambda: program.frames(resized), 5, "a frame at %d x %d" % (width, height))
         program.wait_quiet(0.5)
         col_x, col_w, wide = column_geometry(width)
-        footer = height - 33
+        footer = height - FOOTER
         right_x, left_probe = col_x + col_w - 340 + 15, col_x + 15
 
         def layout(p):
@@ -492,8 +495,8 @@ class LayoutTest(PlayPageTest):
         left, right = self.settled(program, window,
                                    lambda p: layout(p) and layout(p)[0][1][0] == installation - 60
                                    and layout(p), "the page 60 further up")
-        self.assertEqual(left[0][0], 107, "Game disc is cut by the viewport top")
-        self.assertEqual(right[0][0], 107, "pinned to the viewport top")
+        self.assertEqual(left[0][0], VIEW_TOP, "Game disc is cut by the viewport top")
+        self.assertEqual(right[0][0], VIEW_TOP, "pinned to the viewport top")
         play_height = right[0][1] - right[0][0]
 
         for _ in range(15):
@@ -501,7 +504,7 @@ class LayoutTest(PlayPageTest):
         program.wait_quiet(0.5)
         left, right = layout(self.picture(window))
         # At the end of the page it is still pinned, above the bottom of Save profile.
-        self.assertEqual(right, [(107, 107 + play_height)])
+        self.assertEqual(right, [(VIEW_TOP, VIEW_TOP + play_height)])
         self.assertLess(right[0][1], left[-1][1], "%r %r" % (left, right))
 
         for _ in range(16):

@@ -17,13 +17,13 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from vlr_gui import (BACKGROUND, WindowTest, column, near,  # noqa: E402
-                     reddish, runs, wait_for)
+from vlr_gui import (BACKGROUND, BASE_SIZE, CARD, FOOTER, LAYOUT, TAB_Y,  # noqa: E402
+                     VIEW_TOP, WindowTest, column, near, page_column, reddish, runs,
+                     wait_for)
 
-W, H = 1280, 720
-CARD = (17, 17, 19)
-RAISED = (42, 42, 48)
-SETTINGS_TAB = (202, 84)
+W, H = BASE_SIZE
+RAISED = LAYOUT["kRowHover"]
+SETTINGS_TAB = (202, TAB_Y)
 
 SETTINGS = [
     ("display_mode", "windowed"),       # choice
@@ -41,9 +41,8 @@ SETTINGS = [
 def geometry(width):
     """(right edges of the two columns' editors, right edges of the binding lines) at
     scale 1; one column (and one binding line per row) up to 940 wide."""
-    col_w = min(1180, width - 56)
-    col_x = round((width - col_w) / 2)
-    if width <= 940:
+    col_x, col_w = page_column(width)
+    if width <= LAYOUT["kOneColumnMaxWidth"]:
         edge = col_x + col_w - 19
         return [edge], [edge]
     cw = (col_w - 14) / 2
@@ -52,7 +51,7 @@ def geometry(width):
             [round(col_x + 19 + m), round(col_x + 19 + 2 * m + 36)])
 
 
-def bands(picture, x, test, heights, top=107, bottom=H - 33):
+def bands(picture, x, test, heights, top=VIEW_TOP, bottom=H - FOOTER):
     """(top, bottom) runs down the column x whose pixels pass test, of a height in range."""
     return [(top + a, top + b) for a, b in runs(column(picture, x, top, bottom), test)
             if b - a in heights]

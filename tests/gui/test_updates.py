@@ -17,18 +17,17 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from test_play import PlayPageTest  # noqa: E402
-from vlr_gui import ACCENT, PANEL, column, near, reddish, runs, wait_for  # noqa: E402
+from vlr_gui import (ACCENT, CARD, LAYOUT, PAGE_TOP, PAGE_WIDTH, PAGE_X, PANEL,  # noqa: E402
+                     column, near, reddish, runs, wait_for)
 
-CARD = (17, 17, 19)
-HOVERED = (32, 32, 36)  # a secondary button under the mouse
-PAGE_TOP = 129          # viewport top 107 + 22
-ROW = PAGE_TOP + 19     # centre of the button row
+HOVERED = LAYOUT["kButtonHover"]    # a secondary button under the mouse
+ROW = PAGE_TOP + 19                 # centre of the button row
 
 
 def status_extent(picture, x0):
     """(start, end) of the status text right of the buttons, or None."""
-    found = runs(picture.row(ROW, x0, 1230), lambda p: max(p) >= 60)
-    found += runs(picture.row(ROW - 3, x0, 1230), lambda p: max(p) >= 60)
+    found = runs(picture.row(ROW, x0, PAGE_X + PAGE_WIDTH), lambda p: max(p) >= 60)
+    found += runs(picture.row(ROW - 3, x0, PAGE_X + PAGE_WIDTH), lambda p: max(p) >= 60)
     if not found:
         return None
     return min(a for a, _ in found) + x0, max(b for _, b in found) + x0
@@ -54,12 +53,13 @@ def buttons(picture):
     """(check, update) spans of the two buttons on a row below their labels: the
     secondary button's panel fill, then the primary button's fill, full or faded."""
     y = ROW + 13
-    check = [r for r in runs(picture.row(y, 50, 700), lambda p: near(p, PANEL, 2) or near(p, HOVERED, 2))
+    check = [r for r in runs(picture.row(y, PAGE_X, 700), lambda p: near(p, PANEL, 2) or near(p, HOVERED, 2))
              if r[1] - r[0] > 60]
-    update = [r for r in runs(picture.row(y, 50, 700), reddish) if r[1] - r[0] > 40]
+    update = [r for r in runs(picture.row(y, PAGE_X, 700), reddish) if r[1] - r[0] > 40]
     if not check or not update:
         return None
-    return (check[0][0] + 50, check[0][1] + 50), (update[0][0] + 50, update[0][1] + 50)
+    return ((check[0][0] + PAGE_X, check[0][1] + PAGE_X),
+            (update[0][0] + PAGE_X, update[0][1] + PAGE_X))
 
 
 class UpdatesPageTest(PlayPageTest):

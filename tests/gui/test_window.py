@@ -17,12 +17,13 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from vlr_gui import (ACCENT, BACKGROUND, LINE, PANEL, PRIMARY, SECONDARY,  # noqa: E402
-                     WindowTest, near, pid_alive, reddish, runs, wait_for)
+from vlr_gui import (ACCENT, BACKGROUND, BASE_SIZE, FOOTER, INSET, LINE, PANEL,  # noqa: E402
+                     PRIMARY, SECONDARY, SEPARATOR, TAB_Y, VIEW_TOP, WindowTest, near,
+                     pid_alive, reddish, runs, wait_for)
 
-W, H = 1280, 720
-FOOTER_TOP = H - 33
-STATUS_RIGHT = W - 28
+W, H = BASE_SIZE
+FOOTER_TOP = H - FOOTER
+STATUS_RIGHT = W - INSET
 
 
 def underline(picture):
@@ -52,14 +53,14 @@ class LayoutTest(WindowTest):
 
         picture = self.picture(window)
         for px in (0, 1, 200, 640, 1100, W - 1):
-            self.assertColour(picture, px, 105, LINE, what="header separator")
-            self.assertColour(picture, px, 106, LINE, what="header separator")
-        self.assertColour(picture, W - 10, 104, BACKGROUND, what="above the separator")
-        self.assertColour(picture, W - 10, 107, BACKGROUND, what="below the separator")
+            self.assertColour(picture, px, SEPARATOR, LINE, what="header separator")
+            self.assertColour(picture, px, SEPARATOR + 1, LINE, what="header separator")
+        self.assertColour(picture, W - 10, SEPARATOR - 1, BACKGROUND, what="above the separator")
+        self.assertColour(picture, W - 10, VIEW_TOP, BACKGROUND, what="below the separator")
 
         play = underline(picture)
         self.assertIsNotNone(play, "one underline under the current tab")
-        self.assertEqual(play[0], 28 + 14, "the window opens on Play")
+        self.assertEqual(play[0], INSET + 14, "the window opens on Play")
         self.assertEqual(runs(picture.row(104, 0, 900), reddish)[0], play, "2 pixels high")
         self.assertFalse(runs(picture.row(102, 0, 900), reddish))
         self.assertColour(picture, play[0] + 2, 103, ACCENT)
@@ -68,7 +69,7 @@ class LayoutTest(WindowTest):
             # The next tab starts 4 after this one's right edge (underline end + 14);
             # its underline starts 14 into it.
             tab_x = current[1] + 14 + 4
-            self.x.click(x + tab_x + 12, y + 84)
+            self.x.click(x + tab_x + 12, y + TAB_Y)
 
             def moved():
                 found = underline(self.picture(window))
@@ -76,7 +77,7 @@ class LayoutTest(WindowTest):
             try:
                 return wait_for(moved, 5, "the underline under the clicked tab")
             except AssertionError:
-                self.x.move_mouse(x + tab_x + 13, y + 84)
+                self.x.move_mouse(x + tab_x + 13, y + TAB_Y)
                 time.sleep(0.5)
                 self.fail("a quick click on the tab at x %d was not drawn without further input%s"
                           % (tab_x, "; the next input event drew it" if moved() else ""))
@@ -84,7 +85,7 @@ class LayoutTest(WindowTest):
         console = click_next_tab(play)
         settings = click_next_tab(console)
         self.assertGreater(settings[0], console[1])
-        self.x.click(x + 40, y + 84)
+        self.x.click(x + 40, y + TAB_Y)
         wait_for(lambda: underline(self.picture(window)) == play, 5, "Play again")
         self.assertEqual(program.exit_code(), None)
 
@@ -162,8 +163,8 @@ class NoticeAndFramesTest(WindowTest):
         while time.monotonic() < busy + 3 or (len(set(segments)) < 4
                                              and time.monotonic() < busy + 15):
             picture = self.picture(window)
-            bar = runs(picture.row(105, 0, W), reddish)
-            self.assertEqual(runs(picture.row(106, 0, W), reddish), bar, "both separator rows")
+            bar = runs(picture.row(SEPARATOR, 0, W), reddish)
+            self.assertEqual(runs(picture.row(SEPARATOR + 1, 0, W), reddish), bar, "both separator rows")
             self.assertLessEqual(len(bar), 1)
             if bar:
                 self.assertLessEqual(bar[0][1] - bar[0][0], round(0.3 * W) + 1)
@@ -184,7 +185,7 @@ class NoticeAndFramesTest(WindowTest):
         after = time.monotonic()
         time.sleep(1.5)
         self.assertEqual(program.frames(after), 0, "no frames once the task ended")
-        self.assertFalse(runs(self.picture(window).row(105, 0, W), reddish))
+        self.assertFalse(runs(self.picture(window).row(SEPARATOR, 0, W), reddish))
 
 
 class LauncherGoneTest(WindowTest):
@@ -240,7 +241,7 @@ class LauncherGoneTest(WindowTest):
         open(blocker, "w").close()      # the work folder cannot be made: exit code 1
         program = self.start_program(box, env={"VLR_PORTABLE": blocker})
         window = self.wait_window(program)
-        middle = (107 + FOOTER_TOP) // 2
+        middle = (VIEW_TOP + FOOTER_TOP) // 2
 
         def message():
             found = text_extent(self.picture(window), middle - 10, middle + 12, SECONDARY)

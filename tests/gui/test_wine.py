@@ -23,11 +23,11 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from vlr_gui import (ACCENT, BACKGROUND, LINE, PANEL, WindowTest, artifacts_dir,  # noqa: E402
+from vlr_gui import (ACCENT, BACKGROUND, BASE_SIZE, CARD, LAYOUT, LINE, LOG_BG,  # noqa: E402
+                     PAGE_X, PANEL, SEPARATOR, TAB_Y, VIEW_TOP, WindowTest, artifacts_dir,
                      kill_pid, near, reddish, runs, session_name, source_dir, wait_for)
 
-CARD = (17, 17, 19)
-LOG_BG = (7, 7, 8)
+W, H = BASE_SIZE
 
 # Windows font file -> the Debian font standing in for it.
 FONTS = {
@@ -141,14 +141,14 @@ class WineTest(WindowTest):
         def client():
             picture = self.picture(window)
             for row in range(picture.height - 1):
-                line = [r for r in runs(picture.row(row), LINE) if r[1] - r[0] == 1280]
+                line = [r for r in runs(picture.row(row), LINE) if r[1] - r[0] == W]
                 if line and runs(picture.row(row + 1), LINE) == line:
-                    return picture, line[0][0], row - 105
+                    return picture, line[0][0], row - SEPARATOR
             return None
         picture, left, top = wait_for(client, 20, "the header separator", interval=0.3)
-        self.assertLessEqual(picture.width - 1280, 24, "no more than a thin frame around it")
-        self.assertFalse(runs(picture.row(top + 104, left, left + 1280), LINE) == [(0, 1280)])
-        self.assertColour(picture, left + 1270, top + 107, BACKGROUND)
+        self.assertLessEqual(picture.width - W, 24, "no more than a thin frame around it")
+        self.assertFalse(runs(picture.row(top + SEPARATOR - 1, left, left + W), LINE) == [(0, W)])
+        self.assertColour(picture, left + W - 10, top + VIEW_TOP, BACKGROUND)
         underline = [r for r in runs(picture.row(top + 103, left, left + 900), reddish)
                      if r[1] - r[0] > 4]
         self.assertEqual(underline and underline[0][0], 42, underline)
@@ -159,12 +159,12 @@ class WineTest(WindowTest):
         def play_page():
             shot = self.picture(window)
             rows = range(top + 130, min(top + 700, shot.height))
-            cards = [y for y in rows if any(b - a >= 700 for a, b in runs(shot.row(y, left, left + 1280), CARD))]
+            cards = [y for y in rows if any(b - a >= 700 for a, b in runs(shot.row(y, left, left + W), CARD))]
             buttons = [y for y in rows
-                       if any(b - a >= 150 for a, b in runs(shot.row(y, left, left + 1280), ACCENT, 0))]
+                       if any(b - a >= 150 for a, b in runs(shot.row(y, left, left + W), ACCENT, 0))]
             return (shot, cards, buttons) if cards and buttons else None
         shot, cards, buttons = wait_for(play_page, 20, "the Play page's cards and primary button", interval=0.3)
-        shot.crop(left, top, 1280, 720).save_png(os.path.join(artifacts_dir(), "wine-play-page.png"))
+        shot.crop(left, top, W, H).save_png(os.path.join(artifacts_dir(), "wine-play-page.png"))
         self.assertLess(cards[0], buttons[0], "the button sits inside a card below the first card's top")
         self.check_settings_page(window, left, top)
         self.check_console_page(box, path, window, left, top)
@@ -174,7 +174,7 @@ class WineTest(WindowTest):
     def check_settings_page(self, window, left, top):
         """The Settings tab: its underline, two columns of cards, the switches that are on
         (accent, right-aligned at the second column's edge) and the choice segments."""
-        self.x.click(self.x.geometry(window)[0] + left + 202, self.x.geometry(window)[1] + top + 84)
+        self.x.click(self.x.geometry(window)[0] + left + 202, self.x.geometry(window)[1] + top + TAB_Y)
 
         def settings_page():
             shot = self.picture(window)
@@ -187,10 +187,10 @@ class WineTest(WindowTest):
                             ACCENT, 3)
             return (shot, switches) if any(b - a >= 12 for a, b in switches) else None
         shot, switches = wait_for(settings_page, 20, "the Settings page with its switches", interval=0.3)
-        shot.crop(left, top, 1280, 720).save_png(os.path.join(artifacts_dir(), "wine-settings-page.png"))
-        for x in (50 + 8, 647 + 8):     # both columns' cards, beside the first card's title
+        shot.crop(left, top, W, H).save_png(os.path.join(artifacts_dir(), "wine-settings-page.png"))
+        for x in (PAGE_X + 8, 647 + 8):     # both columns' cards, beside the first card's title
             self.assertColour(shot, left + x, top + 190, CARD, what="card fill")
-        selected = [a for a, b in runs(shot.row(top + 235, left + 340, left + 614), (42, 42, 48), 1)
+        selected = [a for a, b in runs(shot.row(top + 235, left + 340, left + 614), LAYOUT["kRowHover"], 1)
                     if b - a >= 40]
         self.assertTrue(selected, "the selected segment of the first choice row")
 
@@ -213,8 +213,8 @@ class WineTest(WindowTest):
                      for y in (204, 222, 240)]
             return shot if all(texts) and near(shot.pixel(left + 640, top + 400), LOG_BG) else None
         shot = wait_for(console, 20, "the Console page's log", interval=0.3)
-        shot.crop(left, top, 1280, 720).save_png(os.path.join(artifacts_dir(), "wine-console-page.png"))
-        self.assertColour(shot, left + 50, top + 400, LINE, tolerance=8, what="the log box's outline")
+        shot.crop(left, top, W, H).save_png(os.path.join(artifacts_dir(), "wine-console-page.png"))
+        self.assertColour(shot, left + PAGE_X, top + 400, LINE, tolerance=8, what="the log box's outline")
         underline = [r for r in runs(shot.row(top + 103, left, left + 900), reddish) if r[1] - r[0] > 4]
         self.assertEqual(underline and underline[0][0], 99, underline)
 
@@ -225,11 +225,11 @@ class WineTest(WindowTest):
         def updates():
             shot = self.picture(window)
             cards = [y for y in range(top + 190, top + 680)
-                     if any(b - a >= 1100 for a, b in runs(shot.row(y, left, left + 1280), CARD))]
-            panel = runs(shot.row(top + 161, left + 50, left + 700), PANEL, 2)
+                     if any(b - a >= 1100 for a, b in runs(shot.row(y, left, left + W), CARD))]
+            panel = runs(shot.row(top + 161, left + PAGE_X, left + 700), PANEL, 2)
             return (shot, cards) if cards and panel and panel[0][0] <= 2 else None
         shot, cards = wait_for(updates, 20, "the Updates page's cards", interval=0.3)
-        shot.crop(left, top, 1280, 720).save_png(os.path.join(artifacts_dir(), "wine-updates-page.png"))
+        shot.crop(left, top, W, H).save_png(os.path.join(artifacts_dir(), "wine-updates-page.png"))
         self.assertFalse(near(shot.pixel(left + 1000, top + 161), PANEL), "the buttons end well before")
         self.assertGreater(len(cards), 100, "several cards of the change log")
 

@@ -42,19 +42,86 @@ import zlib
 TITLE = "Velocrash Rebuilt"
 HERE = os.path.dirname(os.path.abspath(__file__))
 
-# Palette colours the layout fixes.
-BACKGROUND = (10, 10, 11)
-LINE = (35, 35, 39)
-PANEL = (24, 24, 27)
-ACCENT = (229, 32, 46)
-PRIMARY = (236, 236, 238)
-SECONDARY = (138, 138, 147)
 
 
 # ---- paths and tools ----
 
 def source_dir():
     return os.environ.get("VLR_SOURCE_DIR") or os.path.normpath(os.path.join(HERE, "..", ".."))
+
+
+# ---- layout: the window's palette and lengths, read from the program's own header ----
+
+LAYOUT_HEADER = os.path.join("src", "ui", "layout.h")
+
+
+class Layout(dict):
+    """Values of layout.h by their C++ names; a name it lacks fails at once, naming the
+    header, so a renamed constant cannot leave a test looking at the wrong place."""
+
+    def __missing__(self, name):
+        raise AssertionError("%s has no %s (renamed or removed?)" % (LAYOUT_HEADER, name))
+
+
+def read_layout(path=None):
+    """Colours as (r, g, b) (alpha dropped: the tests compare screen pixels), lengths as
+    numbers (int where the value is whole). Every `inline constexpr` line must be in one of
+    the header's stated forms."""
+    path = path or os.path.join(source_dir(), LAYOUT_HEADER)
+    value = r"(-?\d+(?:\.\d*)?)f?"
+    forms = [
+        (re.compile(r"Color (k\w+)\{(\d+), (\d+), (\d+), (\d+)\};"),
+         lambda m: tuple(int(m.group(i)) for i in (2, 3, 4))),
+        (re.compile(r"Color (k\w+) = (k\w+);"), lambda m: layout[m.group(2)]),
+        (re.compile(r"(?:float|int) (k\w+) = %s;" % value),
+         lambda m: float(m.group(2)) if "." in m.group(2) else int(m.group(2))),
+    ]
+    layout = Layout()
+    with open(path, encoding="utf-8") as f:
+        for number, line in enumerate(f, 1):
+            line = line.split("//")[0].strip()
+            if not line.startswith("inline constexpr "):
+                continue
+            text = line[len("inline constexpr "):]
+            for form, read in forms:
+                match = form.fullmatch(text)
+                if match:
+                    layout[match.group(1)] = read(match)
+                    break
+            else:
+                raise AssertionError("%s:%d: not a form the tests read: %s" % (path, number, line))
+    return layout
+
+
+LAYOUT = read_layout()
+
+# The palette colours the tests look for, by their old names here.
+BACKGROUND = LAYOUT["kWindowBg"]
+LINE = LAYOUT["kLine"]
+PANEL = LAYOUT["kPanelFill"]
+ACCENT = LAYOUT["kAccent"]
+PRIMARY = LAYOUT["kTextPrimary"]
+SECONDARY = LAYOUT["kTextSecondary"]
+CARD = LAYOUT["kCardFill"]
+LOG_BG = LAYOUT["kLogBg"]
+
+# Where things are in a window at scale 1.
+BASE_SIZE = (LAYOUT["kBaseWidth"], LAYOUT["kBaseHeight"])
+VIEW_TOP = LAYOUT["kHeaderHeight"]                  # the page viewport's top, below the separator
+SEPARATOR = VIEW_TOP - LAYOUT["kHeaderLine"]        # the separator's first row
+FOOTER = LAYOUT["kFooterHeight"]                    # window bottom to the footer's line
+PAGE_TOP = VIEW_TOP + LAYOUT["kPageTopPad"]         # a page's first card, not scrolled
+TAB_Y = LAYOUT["kTabTop"] + LAYOUT["kTabHeight"] // 2   # a line through the middle of the tabs
+INSET = LAYOUT["kWindowInset"]                      # header and footer content from the sides
+
+
+def page_column(width):
+    """(x, width) of the page column in a window that wide."""
+    col_w = min(LAYOUT["kPageMaxWidth"], width - 2 * INSET)
+    return round((width - col_w) / 2), col_w
+
+
+PAGE_X, PAGE_WIDTH = page_column(BASE_SIZE[0])      # the column at the base size
 
 
 def program_path():
