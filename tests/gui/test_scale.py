@@ -14,7 +14,7 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from vlr_gui import ACCENT, BACKGROUND, LINE, WindowTest, reddish, runs  # noqa: E402
+from vlr_gui import ACCENT, BACKGROUND, LINE, WindowTest, near, reddish, runs, wait_for  # noqa: E402
 
 
 class ScaleTest(WindowTest):
@@ -27,7 +27,11 @@ class ScaleTest(WindowTest):
         self.assertEqual((width, height), (1800, 1080), "min(2000 * 9/10, 1.5 * 1280) x 1.5 * 720")
         self.assertEqual((x, y), (100, 110), "centred")
 
-        picture = self.picture(window)
+        # A window just resized to its scaled size shows black until its next frame lands.
+        def drawn():
+            picture = self.picture(window)
+            return picture if near(picture.pixel(300, 159), LINE) else None
+        picture = wait_for(drawn, 10, "a frame at the scaled size")
         # The separator spans 105..107 units: edges 157.5 and 160.5 round to 158 and 161.
         for px in (0, 300, 900, width - 1):
             for py in (158, 159, 160):
