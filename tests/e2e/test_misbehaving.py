@@ -22,7 +22,7 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "gui"))
-from vlr_gui import (ACCENT, TAB_Y, WindowTest, kill_pid, pid_alive, reddish, runs,  # noqa: E402
+from vlr_gui import (ACCENT, TAB_Y, WindowTest, kill_pid, pid_alive, runs, tab_underline,  # noqa: E402
                      wait_for)
 
 CONSOLE = re.compile(r"^frame \d+ console (\d+)$")
@@ -88,10 +88,7 @@ class MisbehavingLauncherTest(WindowTest):
     # ---- helpers ----
 
     def underline(self, window):
-        """(start, end) of the accent underline under the current tab."""
-        picture = self.picture(window)
-        found = [r for r in runs(picture.row(103, 0, 900), reddish) if r[1] - r[0] > 4]
-        return found[0] if len(found) == 1 else None
+        return tab_underline(self.picture(window))
 
     def click_next_tab(self, window, timeout):
         """Clicks the tab right of the current one; seconds until the underline moved."""

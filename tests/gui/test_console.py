@@ -19,7 +19,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from test_play import PlayPageTest  # noqa: E402
-from vlr_gui import LOG_BG, PAGE_X, reddish, require_tools, runs, wait_for  # noqa: E402
+from vlr_gui import LOG_BG, PAGE_X, require_tools, runs, tab_underline, wait_for  # noqa: E402
 
 # The log box at 1280 x 720 and scale 1: column 50..1230, page top 129, box from 180 to
 # 661; text from x 67 and y 195, 451 high, lines of 18; mono 12 advances 7 per character.
@@ -82,10 +82,8 @@ class ConsolePageTest(PlayPageTest):
 
     def underline(self, screen):
         """Start of the accent underline under the current tab, in window pixels."""
-        found = [r for r in runs(screen.row(self.origin[1] + 103, self.origin[0], self.origin[0] + 900),
-                                 reddish)
-                 if r[1] - r[0] > 4]
-        return found[0][0] if len(found) == 1 else None
+        found = tab_underline(screen, *self.origin)
+        return found[0] if found else None
 
     def wheel(self, program, button, notches):
         for _ in range(notches):

@@ -23,7 +23,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from vlr_gui import (ACCENT, BACKGROUND, BASE_SIZE, CARD, FOOTER, LAYOUT, PAGE_TOP,  # noqa: E402
                      PAGE_X, PANEL, TAB_Y, VIEW_TOP, WindowTest, boxes, column, near,
-                     page_column, reddish, runs, wait_for)
+                     page_column, runs, tab_underline, wait_for)
 
 W, H = BASE_SIZE
 ONE_COLUMN = LAYOUT["kOneColumnMaxWidth"]
@@ -41,12 +41,6 @@ def column_geometry(width):
     """(column x, column width, wide?) of the content at scale 1."""
     col_x, col_w = page_column(width)
     return col_x, col_w, ONE_COLUMN < width
-
-
-def underline(picture):
-    """(start, end) of the accent underline under the current tab."""
-    found = [r for r in runs(picture.row(103, 0, 900), reddish) if r[1] - r[0] > 4]
-    return found[0] if len(found) == 1 else None
 
 
 def fields(picture, col_x, bottom):
@@ -116,7 +110,7 @@ class PlayPageTest(WindowTest):
     def console_shown(self, program, window, play_tab):
         console_x = play_tab[1] + 14 + 4 + 14
         self.settled(program, window,
-                     lambda p: underline(p) and underline(p)[0] == console_x,
+                     lambda p: tab_underline(p) and tab_underline(p)[0] == console_x,
                      "the Console tab's underline")
 
     def download_button(self, program, window):
@@ -131,7 +125,7 @@ class PlayPageTest(WindowTest):
 class DiscAndDownloadTest(PlayPageTest):
     def test_typed_iso_path_goes_with_the_download_and_the_console_shows(self):
         box, program, window = self.open(env={"VLR_DEMO_SPEED": "0.05"})
-        play_tab = underline(self.picture(window))
+        play_tab = tab_underline(self.picture(window))
         top, bottom, right = self.iso_field(program, window)
         self.click(right - 20, (top + bottom) // 2)
         program.wait_quiet(0.3)
@@ -204,11 +198,11 @@ def label_centre(picture, x0, x1, y0, y1):
 class LicenceBuildAndPurgeTest(PlayPageTest):
     def back_to_play(self, program, window, play_tab):
         self.click(40, TAB_Y)
-        self.settled(program, window, lambda p: underline(p) == play_tab, "the Play tab")
+        self.settled(program, window, lambda p: tab_underline(p) == play_tab, "the Play tab")
 
     def test_licence_download_build_then_delete_the_build_files(self):
         box, program, window = self.open(env={"VLR_DEMO_SPEED": "0.05"})
-        play_tab = underline(self.picture(window))
+        play_tab = tab_underline(self.picture(window))
         top, bottom, right = self.iso_field(program, window)
         self.click(right - 20, (top + bottom) // 2)
         program.wait_quiet(0.3)
@@ -223,7 +217,7 @@ class LicenceBuildAndPurgeTest(PlayPageTest):
         self.wait_request(box, "licence")
         self.assertEqual(box.bodies("licence"), ["{}"])
         program.wait_quiet(0.5)
-        self.assertEqual(underline(self.picture(window)), play_tab, "the terms stay on Play")
+        self.assertEqual(tab_underline(self.picture(window)), play_tab, "the terms stay on Play")
         self.assertNotIn("download-compiler", box.requests())
 
         self.click((left + bright) // 2, (btop + bbottom) // 2)
@@ -287,7 +281,7 @@ class PlayAndStopTest(PlayPageTest):
     def test_play_sends_the_selected_profile_and_stop_ends_the_game(self):
         seed = dict(READY, profile="Career")
         box, program, window = self.open(seed=seed)
-        play_tab = underline(self.picture(window))
+        play_tab = tab_underline(self.picture(window))
         left, top, right, bottom = self.settled(program, window, self.play_button,
                                                 "the red Play button")
         self.assertEqual((left, right), (890 + 19, 890 + 340 - 19), "the play card's width")
@@ -298,7 +292,7 @@ class PlayAndStopTest(PlayPageTest):
         self.assertEqual(box.bodies("play"), [json.dumps({"profile": "Career"})])
 
         self.click(40, TAB_Y)                   # back to Play
-        self.settled(program, window, lambda p: underline(p) == play_tab, "the Play tab")
+        self.settled(program, window, lambda p: tab_underline(p) == play_tab, "the Play tab")
 
         def stop_label(picture):
             # Running: the Play button is grey, the status line primary, and the last

@@ -18,7 +18,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from test_play import PlayPageTest  # noqa: E402
 from vlr_gui import (ACCENT, CARD, LAYOUT, PAGE_TOP, PAGE_WIDTH, PAGE_X, PANEL,  # noqa: E402
-                     column, near, reddish, runs, wait_for)
+                     column, near, reddish, runs, tab_underline, wait_for)
 
 HOVERED = LAYOUT["kButtonHover"]    # a secondary button under the mouse
 ROW = PAGE_TOP + 19                 # centre of the button row
@@ -44,11 +44,6 @@ def tab_dot(picture):
     return [r for r in runs(picture.row(82, 240, 400), reddish) if r[1] - r[0] >= 3]
 
 
-def underline_start(picture):
-    found = [r for r in runs(picture.row(103, 0, 900), reddish) if r[1] - r[0] > 4]
-    return found[0][0] if len(found) == 1 else None
-
-
 def buttons(picture):
     """(check, update) spans of the two buttons on a row below their labels: the
     secondary button's panel fill, then the primary button's fill, full or faded."""
@@ -68,7 +63,7 @@ class UpdatesPageTest(PlayPageTest):
         self.click(280, 85)     # the Updates tab
         program.wait_quiet(0.4)
         picture = self.picture(self.window)
-        self.assertGreater(underline_start(picture), 240, "the Updates tab is current")
+        self.assertGreater(tab_underline(picture)[0], 240, "the Updates tab is current")
         self.assertEqual(tab_dot(picture), [], "no dot while current")
         current_cards = card_tops(picture)
         self.assertGreaterEqual(len(current_cards), 2, "the change log's cards")
@@ -113,7 +108,7 @@ class UpdatesPageTest(PlayPageTest):
         self.click((update[0] + update[1]) // 2, ROW)
         wait_for(lambda: box.bodies("update"), 10, "the update command")
         self.assertEqual(box.bodies("update"), ["{}"])
-        self.settled(program, self.window, lambda p: 60 < (underline_start(p) or 0) < 150,
+        self.settled(program, self.window, lambda p: 60 < (tab_underline(p) or (0,))[0] < 150,
                      "the Console tab after the update started")
 
 

@@ -19,17 +19,11 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from vlr_gui import (ACCENT, BACKGROUND, BASE_SIZE, FOOTER, INSET, LINE, PANEL,  # noqa: E402
                      PRIMARY, SECONDARY, SEPARATOR, TAB_Y, VIEW_TOP, WindowTest, near,
-                     pid_alive, reddish, runs, wait_for)
+                     pid_alive, reddish, runs, tab_underline, wait_for)
 
 W, H = BASE_SIZE
 FOOTER_TOP = H - FOOTER
 STATUS_RIGHT = W - INSET
-
-
-def underline(picture):
-    """(start, end) of the accent underline under the current tab."""
-    found = [r for r in runs(picture.row(103, 0, 900), reddish) if r[1] - r[0] > 4]
-    return found[0] if len(found) == 1 else None
 
 
 def text_extent(picture, y0, y1, colour, x0=0, x1=None, tolerance=40):
@@ -58,7 +52,7 @@ class LayoutTest(WindowTest):
         self.assertColour(picture, W - 10, SEPARATOR - 1, BACKGROUND, what="above the separator")
         self.assertColour(picture, W - 10, VIEW_TOP, BACKGROUND, what="below the separator")
 
-        play = underline(picture)
+        play = tab_underline(picture)
         self.assertIsNotNone(play, "one underline under the current tab")
         self.assertEqual(play[0], INSET + 14, "the window opens on Play")
         self.assertEqual(runs(picture.row(104, 0, 900), reddish)[0], play, "2 pixels high")
@@ -72,7 +66,7 @@ class LayoutTest(WindowTest):
             self.x.click(x + tab_x + 12, y + TAB_Y)
 
             def moved():
-                found = underline(self.picture(window))
+                found = tab_underline(self.picture(window))
                 return found if found and found[0] == tab_x + 14 else None
             try:
                 return wait_for(moved, 5, "the underline under the clicked tab")
@@ -86,7 +80,7 @@ class LayoutTest(WindowTest):
         settings = click_next_tab(console)
         self.assertGreater(settings[0], console[1])
         self.x.click(x + 40, y + TAB_Y)
-        wait_for(lambda: underline(self.picture(window)) == play, 5, "Play again")
+        wait_for(lambda: tab_underline(self.picture(window)) == play, 5, "Play again")
         self.assertEqual(program.exit_code(), None)
 
     def test_escape_does_not_close_the_window(self):

@@ -113,6 +113,7 @@ FOOTER = LAYOUT["kFooterHeight"]                    # window bottom to the foote
 PAGE_TOP = VIEW_TOP + LAYOUT["kPageTopPad"]         # a page's first card, not scrolled
 TAB_Y = LAYOUT["kTabTop"] + LAYOUT["kTabHeight"] // 2   # a line through the middle of the tabs
 INSET = LAYOUT["kWindowInset"]                      # header and footer content from the sides
+UNDERLINE_ROW = LAYOUT["kTabTop"] + LAYOUT["kTabHeight"] - 2   # the current tab's 2-high underline
 
 
 def page_column(width):
@@ -298,6 +299,13 @@ def runs(pixels, expected, tolerance=3):
             found.append((start, i))
             start = None
     return found
+
+
+def tab_underline(picture, left=0, top=0):
+    """(start, end) of the accent underline under the current tab, or None; `left` and `top`
+    place the window in a picture of the whole screen."""
+    found = [r for r in runs(picture.row(top + UNDERLINE_ROW, left, left + 900), reddish) if r[1] - r[0] > 4]
+    return found[0] if len(found) == 1 else None
 
 
 # ---- Xvfb ----
