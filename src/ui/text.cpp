@@ -59,26 +59,54 @@ float textWidth(int slot, std::string_view text, float extraSpacing) {
 namespace {
 
 // One glyph's quad in the order raylib's own textured quads use (so no face is culled).
-void glyphQuad(const Font& font, int index, float x, float top, float scale) {
+void glyphQuad(const Font& font, int index, float x, float top, float scale, const Rectangle* clip) {
     const Rectangle& rec = font.recs[index];
     const GlyphInfo& glyph = font.glyphs[index];
     const float left = x + static_cast<float>(glyph.offsetX) * scale;
     const float upper = top + static_cast<float>(glyph.offsetY) * scale;
-    const float right = left + rec.width * scale;
-    const float lower = upper + rec.height * scale;
+    GlyphQuad quad{left, upper, left + rec.width * scale, upper + rec.height * scale,
+                   rec.x, rec.y, rec.x + rec.width, rec.y + rec.height};
+    if (clip != nullptr && !clipGlyphQuad(quad, *clip)) return;
     const float w = static_cast<float>(font.texture.width);
     const float h = static_cast<float>(font.texture.height);
-    rlTexCoord2f(rec.x / w, rec.y / h);
-    rlVertex2f(left, upper);
-    rlTexCoord2f(rec.x / w, (rec.y + rec.height) / h);
-    rlVertex2f(left, lower);
-    rlTexCoord2f((rec.x + rec.width) / w, (rec.y + rec.height) / h);
-    rlVertex2f(right, lower);
-    rlTexCoord2f((rec.x + rec.width) / w, rec.y / h);
-    rlVertex2f(right, upper);
+    rlTexCoord2f(quad.s0 / w, quad.t0 / h);
+    rlVertex2f(quad.left, quad.top);
+    rlTexCoord2f(quad.s0 / w, quad.t1 / h);
+    rlVertex2f(quad.left, quad.bottom);
+    rlTexCoord2f(quad.s1 / w, quad.t1 / h);
+    rlVertex2f(quad.right, quad.bottom);
+    rlTexCoord2f(quad.s1 / w, quad.t0 / h);
+    rlVertex2f(quad.right, quad.top);
 }
 
 }  // namespace
+
+// The quad's texture corners move with its edges at the quad's own texels per pixel, so the
+// pixels left inside sample exactly what they sampled before the cut.
+bool clipGlyphQuad(GlyphQuad& quad, Rectangle clip) {
+    const float right = clip.x + clip.width;
+    const float bottom = clip.y + clip.height;
+    if (!(quad.right > clip.x && quad.left < right && quad.bottom > clip.y && quad.top < bottom)) return false;
+    const float sPerPixel = (quad.s1 - quad.s0) / (quad.right - quad.left);
+    const float tPerPixel = (quad.t1 - quad.t0) / (quad.bottom - quad.top);
+    if (quad.left < clip.x) {
+        quad.s0 += (clip.x - quad.left) * sPerPixel;
+        quad.left = clip.x;
+    }
+    if (quad.right > right) {
+        quad.s1 -= (quad.right - right) * sPerPixel;
+        quad.right = right;
+    }
+    if (quad.top < clip.y) {
+        quad.t0 += (clip.y - quad.top) * tPerPixel;
+        quad.top = clip.y;
+    }
+    if (quad.bottom > bottom) {
+        quad.t1 -= (quad.bottom - bottom) * tPerPixel;
+        quad.bottom = bottom;
+    }
+    return true;
+}
 
 float drawTextRun(const FontSlot& slot, std::string_view text, float x, float centreY, Color colour,
                   float extraSpacing) {
@@ -93,12 +121,14 @@ float drawTextRun(const FontSlot& slot, std::string_view text, float x, float ce
     }
     const float top = std::round(centreY - slot.drawingSize / 2);
     const float scale = slot.drawingSize / static_cast<float>(font.baseSize);
+    const UiState& ui = uiState();
+    const Rectangle clip = toRaylib(ui.textClip);
     rlSetTexture(font.texture.id);
     rlBegin(RL_QUADS);
     rlColor4ub(colour.r, colour.g, colour.b, colour.a);
     for (std::size_t pos = 0; pos < text.size();) {
         const int codepoint = decodeUtf8(text, pos);
-        if (codepoint != ' ') glyphQuad(font, glyphIndexOf(slot, codepoint), x, top, scale);
+        if (codepoint != ' ') glyphQuad(font, glyphIndexOf(slot, codepoint), x, top, scale, ui.textClipped ? &clip : nullptr);
         x += advanceOf(slot, codepoint) + extraSpacing;
     }
     rlEnd();

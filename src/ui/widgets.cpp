@@ -187,19 +187,22 @@ void applyClip() {
                              static_cast<int>(c.height));
 }
 
+// `r` cut to the clip in force, if any.
+Rect withinClip(Rect r) {
+    const std::vector<Rect>& clips = uiState().clips;
+    if (clips.empty()) return r;
+    const Rect& top = clips.back();
+    const float left = std::max(r.x, top.x);
+    const float upper = std::max(r.y, top.y);
+    const float right = std::min(r.x + r.width, top.x + top.width);
+    const float bottom = std::min(r.y + r.height, top.y + top.height);
+    return {left, upper, std::max(0.0f, right - left), std::max(0.0f, bottom - upper)};
+}
+
 }  // namespace
 
 void pushClip(Rect r) {
-    std::vector<Rect>& clips = uiState().clips;
-    if (!clips.empty()) {
-        const Rect& top = clips.back();
-        const float left = std::max(r.x, top.x);
-        const float upper = std::max(r.y, top.y);
-        const float right = std::min(r.x + r.width, top.x + top.width);
-        const float bottom = std::min(r.y + r.height, top.y + top.height);
-        r = {left, upper, std::max(0.0f, right - left), std::max(0.0f, bottom - upper)};
-    }
-    clips.push_back(r);
+    uiState().clips.push_back(withinClip(r));
     applyClip();
 }
 
@@ -209,6 +212,14 @@ void popClip() {
     clips.pop_back();
     applyClip();
 }
+
+void pushTextClip(Rect r) {
+    UiState& ui = uiState();
+    ui.textClip = snap(withinClip(r));   // the pixels a scissor would keep
+    ui.textClipped = true;
+}
+
+void popTextClip() { uiState().textClipped = false; }
 
 // ---- button ----
 

@@ -30,6 +30,11 @@ bool isHovered(Rect r);
 bool takeClick();
 void pushClip(Rect r);
 void popClip();
+// Text between these two is cut to `r` glyph by glyph on the CPU, with the pixels a scissor
+// would keep: raylib's batch stays whole, where a scissor would end it twice. Only for
+// regions that hold nothing but text; one at a time.
+void pushTextClip(Rect r);
+void popTextClip();
 
 // ---- widgets ----
 enum ButtonStyle : int { kSecondary = 0, kPrimary = 1, kQuiet = 2 };
