@@ -228,11 +228,11 @@ TEST_F(WakeTest, EarlierRequestCutsAWaitShort) {
 }
 
 TEST_F(WakeTest, NoDeadlineSleepsUntilARequest) {
+    const auto start = std::chrono::steady_clock::now();   // before the requester's 30 + 20 ms begin
     std::thread requester([this] {
         std::this_thread::sleep_for(30ms);
         requestWake(link, std::chrono::steady_clock::now() + 20ms);
     });
-    const auto start = std::chrono::steady_clock::now();
     std::unique_lock<std::mutex> hold(link.lock);
     while (wakeCalls == 0 && std::chrono::steady_clock::now() - start < 5s)
         wakeRound(link, hold);
