@@ -89,22 +89,14 @@ bool clipGlyphQuad(GlyphQuad& quad, Rectangle clip) {
     if (!(quad.right > clip.x && quad.left < right && quad.bottom > clip.y && quad.top < bottom)) return false;
     const float sPerPixel = (quad.s1 - quad.s0) / (quad.right - quad.left);
     const float tPerPixel = (quad.t1 - quad.t0) / (quad.bottom - quad.top);
-    if (quad.left < clip.x) {
-        quad.s0 += (clip.x - quad.left) * sPerPixel;
-        quad.left = clip.x;
-    }
-    if (quad.right > right) {
-        quad.s1 -= (quad.right - right) * sPerPixel;
-        quad.right = right;
-    }
-    if (quad.top < clip.y) {
-        quad.t0 += (clip.y - quad.top) * tPerPixel;
-        quad.top = clip.y;
-    }
-    if (quad.bottom > bottom) {
-        quad.t1 -= (quad.bottom - bottom) * tPerPixel;
-        quad.bottom = bottom;
-    }
+    const auto cut = [](float& edge, float& texel, float limit, float perPixel) {
+        texel += (limit - edge) * perPixel;
+        edge = limit;
+    };
+    if (quad.left < clip.x) cut(quad.left, quad.s0, clip.x, sPerPixel);
+    if (quad.right > right) cut(quad.right, quad.s1, right, sPerPixel);
+    if (quad.top < clip.y) cut(quad.top, quad.t0, clip.y, tPerPixel);
+    if (quad.bottom > bottom) cut(quad.bottom, quad.t1, bottom, tPerPixel);
     return true;
 }
 
