@@ -4,7 +4,7 @@
 *  Opens the real window (run it under Xvfb or on a desktop), applies the demo launcher's
 *  state after a simulated installation and an available update, and times the frame without
 *  presenting it: input snapshot, layout, measuring and drawing into raylib's batch. Prints
-*  per page the batch flushes and draw calls of one frame, the median and 99th percentile over
+*  per page the batch flushes, draw calls and vertices of one frame, the median and 99th percentile over
 *  1000 frames, the thread's processor time per frame, the process's processor time per
 *  presented frame, and the same for a blank page (the window before its first state) measured
 *  in the same run, with each page's ratio to it. Also the resident memory after start-up and
@@ -41,6 +41,7 @@ extern "C" {
 extern void (*glad_glUseProgram)(unsigned program);
 extern void (*glad_glDrawElements)(unsigned mode, int count, unsigned type, const void* indices);
 extern void (*glad_glDrawArrays)(unsigned mode, int first, int count);
+extern void (*glad_glBufferSubData)(unsigned target, long offset, long size, const void* data);
 }
 
 namespace {
@@ -56,6 +57,7 @@ std::string onlyPage; // --only NAME: just the cases whose name starts with NAME
 struct GlCounts {
     int flushes = 0;     // batches sent to the driver (one program bind each)
     int drawCalls = 0;   // glDrawElements / glDrawArrays
+    long vertices = 0;   // sent with the batches
 };
 GlCounts glCounts;
 void (*realUseProgram)(unsigned) = nullptr;
@@ -76,7 +78,17 @@ void countDrawArrays(unsigned mode, int first, int count) {
     realDrawArrays(mode, first, count);
 }
 
+// raylib sends each vertex as position, texture corner and normal (8 floats) and colour
+// (4 bytes): 36 bytes.
+void (*realBufferSubData)(unsigned, long, long, const void*) = nullptr;
+void countBufferSubData(unsigned target, long offset, long size, const void* data) {
+    glCounts.vertices += size;
+    realBufferSubData(target, offset, size, data);
+}
+
 void countGlCalls() {
+    realBufferSubData = glad_glBufferSubData;
+    glad_glBufferSubData = countBufferSubData;
     realUseProgram = glad_glUseProgram;
     realDrawElements = glad_glDrawElements;
     realDrawArrays = glad_glDrawArrays;
@@ -234,6 +246,7 @@ void benchPage(const char* name, int page) {
     drawFrame();
     EndDrawing();
     result.counts = glCounts;
+    result.counts.vertices /= 36;
 
     std::vector<double> micros;
     std::vector<double> cpu;
@@ -254,9 +267,9 @@ void benchPage(const char* name, int page) {
     result.median = micros[micros.size() / 2];
     result.p99 = micros[micros.size() * 99 / 100];
     result.cpuMedian = cpu[cpu.size() / 2];
-    std::printf("%-24s flushes %3d, draw calls %4d, median %7.1f us, p99 %7.1f us, CPU median %7.1f us, "
+    std::printf("%-24s flushes %3d, draw calls %4d, vertices %6ld, median %7.1f us, p99 %7.1f us, CPU median %7.1f us, "
                 "process CPU per presented frame %6.0f us\n",
-                name, result.counts.flushes, result.counts.drawCalls, result.median, result.p99, result.cpuMedian,
+                name, result.counts.flushes, result.counts.drawCalls, result.counts.vertices, result.median, result.p99, result.cpuMedian,
                 result.presentedCpu);
     std::fflush(stdout);
     figures.push_back(result);
@@ -276,11 +289,11 @@ void printTable() {
     if (figures.empty())
         return;
     const PageFigures& blank = figures.front();
-    std::printf("\n%-24s %7s %6s %9s %9s %9s %8s %10s %8s\n", "page", "flushes", "draws", "median us", "p99 us",
-                "CPU us", "x blank", "present us", "x blank");
+    std::printf("\n%-24s %7s %6s %8s %9s %9s %9s %8s %10s %8s\n", "page", "flushes", "draws", "vertices",
+                "median us", "p99 us", "CPU us", "x blank", "present us", "x blank");
     for (const PageFigures& page : figures) {
-        std::printf("%-24s %7d %6d %9.1f %9.1f %9.1f %8.2f %10.0f %8.2f\n", page.name.c_str(), page.counts.flushes,
-                    page.counts.drawCalls, page.median, page.p99, page.cpuMedian, page.cpuMedian / blank.cpuMedian,
+        std::printf("%-24s %7d %6d %8ld %9.1f %9.1f %9.1f %8.2f %10.0f %8.2f\n", page.name.c_str(),
+                    page.counts.flushes, page.counts.drawCalls, page.counts.vertices, page.median, page.p99, page.cpuMedian, page.cpuMedian / blank.cpuMedian,
                     page.presentedCpu, page.presentedCpu / blank.presentedCpu);
     }
 }

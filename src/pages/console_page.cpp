@@ -192,9 +192,9 @@ void consolePage(float x, float top, float width, float bottom) {
         records.follow = offset >= maxOffset - near;
     }
 
-    pushTextClip({box.x + sc(1), textTop, box.width - sc(2), height});
+    pushClip({box.x + sc(1), textTop, box.width - sc(2), height});
     if (ui.drawing) drawLog(records.index, window.console, k, left, textTop, lineHeight, height, offset);
-    popTextClip();
+    popClip();
 
     const float before = offset;
     scrollbar("log", {box.x, textTop, box.width - sc(3), height}, total, offset);

@@ -194,7 +194,7 @@ void drawFooter(const Layout& layout, float screenWidth, const WindowState& wind
     fillSnapped({0, top, screenWidth, std::max(1.0f, roundHalfAway(uiState().scale))}, kLine);
 
     if (window.stateReceived) {
-        // Every clip ends raylib's batch: clip only a folder too long for its share of the footer.
+        // Cut only a folder too long for its share of the footer.
         const std::string work = "Work folder: " + asText(get(window.state, "work"));
         const Rect box{0, top, 0.65f * screenWidth, height};
         // +1: a last glyph's overhang
@@ -296,12 +296,7 @@ void drawFrame() {
     drawNotice(ui.notice, screenWidth, screenHeight);
     drawDropDown(ui);
 
-    // A clip left open would cut the next frame; the balanced case needs no call, which would
-    // only end the batch early.
-    if (!ui.clips.empty()) {
-        ui.clips.clear();
-        drawCalls().endScissor();
-    }
+    dropClips();
     if (ui.input.wantedCursor != ui.lastCursor) {
         SetMouseCursor(ui.input.wantedCursor);
         ui.lastCursor = ui.input.wantedCursor;

@@ -105,14 +105,6 @@ float textWidth(int slot, std::string_view text, float extraSpacing = 0);
 float textWidth(const FontSlot& slot, std::string_view text, float extraSpacing = 0);
 float drawTextRun(int slot, std::string_view text, float x, float centreY, Color colour, float extraSpacing = 0);
 
-// A glyph's quad on the screen and its corners in the texture, in texels.
-struct GlyphQuad {
-    float left, top, right, bottom;
-    float s0, t0, s1, t1;
-};
-// Cuts the quad to `clip` (whole pixels), moving the texture corners with its edges; false
-// when nothing of it is left.
-bool clipGlyphQuad(GlyphQuad& quad, Rectangle clip);
 float drawTextRun(const FontSlot& slot, std::string_view text, float x, float centreY, Color colour,
                   float extraSpacing = 0);
 

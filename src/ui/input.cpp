@@ -118,7 +118,7 @@ int selectBox(std::string_view id, Rect r, const std::vector<std::string>& items
         const Color outline = list.open && list.owner == id ? kAccent : kLine;
         Rect box = r;
         drawRoundedBox(box, sc(8), outline, kWindowBg);
-        // A clip costs a flush of the whole drawing batch: only a text too long for the box gets one.
+        // Only a text too long for the box is cut: a fitting one keeps its last glyph's overhang.
         const Rect textBox{r.x, r.y, r.width - sc(24), r.height};
         const bool overflows = sc(11) + textWidth(kRegular14, shown) > textBox.width;
         if (overflows) pushClip(textBox);
@@ -189,7 +189,7 @@ bool textField(EditBuffer& b, Rect r, std::string_view placeholder, float inset,
         Rect box = r;
         drawRoundedBox(box, sc(8), focused ? kAccent : kLine, kWindowBg);
 
-        // As in the select box: clip only what can run past the field.
+        // As in the select box: cut only what can run past the field.
         const float shownWidth = textWidth(kRegular14, b.text.empty() ? placeholder : std::string_view(b.text));
         const bool overflows = b.scroll > 0 || shownWidth > iw;
         if (overflows) pushClip({tx - sc(1), r.y, iw + sc(2), r.height});

@@ -64,9 +64,9 @@ void glyphQuad(const Font& font, int index, float x, float top, float scale, con
     const GlyphInfo& glyph = font.glyphs[index];
     const float left = x + static_cast<float>(glyph.offsetX) * scale;
     const float upper = top + static_cast<float>(glyph.offsetY) * scale;
-    GlyphQuad quad{left, upper, left + rec.width * scale, upper + rec.height * scale,
-                   rec.x, rec.y, rec.x + rec.width, rec.y + rec.height};
-    if (clip != nullptr && !clipGlyphQuad(quad, *clip)) return;
+    TexturedQuad quad{left, upper, left + rec.width * scale, upper + rec.height * scale,
+                      rec.x, rec.y, rec.x + rec.width, rec.y + rec.height};
+    if (clip != nullptr && !clipQuad(quad, *clip)) return;
     const float w = static_cast<float>(font.texture.width);
     const float h = static_cast<float>(font.texture.height);
     rlTexCoord2f(quad.s0 / w, quad.t0 / h);
@@ -81,25 +81,6 @@ void glyphQuad(const Font& font, int index, float x, float top, float scale, con
 
 }  // namespace
 
-// The quad's texture corners move with its edges at the quad's own texels per pixel, so the
-// pixels left inside sample exactly what they sampled before the cut.
-bool clipGlyphQuad(GlyphQuad& quad, Rectangle clip) {
-    const float right = clip.x + clip.width;
-    const float bottom = clip.y + clip.height;
-    if (!(quad.right > clip.x && quad.left < right && quad.bottom > clip.y && quad.top < bottom)) return false;
-    const float sPerPixel = (quad.s1 - quad.s0) / (quad.right - quad.left);
-    const float tPerPixel = (quad.t1 - quad.t0) / (quad.bottom - quad.top);
-    const auto cut = [](float& edge, float& texel, float limit, float perPixel) {
-        texel += (limit - edge) * perPixel;
-        edge = limit;
-    };
-    if (quad.left < clip.x) cut(quad.left, quad.s0, clip.x, sPerPixel);
-    if (quad.right > right) cut(quad.right, quad.s1, right, sPerPixel);
-    if (quad.top < clip.y) cut(quad.top, quad.t0, clip.y, tPerPixel);
-    if (quad.bottom > bottom) cut(quad.bottom, quad.t1, bottom, tPerPixel);
-    return true;
-}
-
 float drawTextRun(const FontSlot& slot, std::string_view text, float x, float centreY, Color colour,
                   float extraSpacing) {
     x = std::round(x);
@@ -113,14 +94,14 @@ float drawTextRun(const FontSlot& slot, std::string_view text, float x, float ce
     }
     const float top = std::round(centreY - slot.drawingSize / 2);
     const float scale = slot.drawingSize / static_cast<float>(font.baseSize);
-    const UiState& ui = uiState();
-    const Rectangle clip = toRaylib(ui.textClip);
+    Rectangle clip{};
+    const bool clipped = drawingClip(clip);
     rlSetTexture(font.texture.id);
     rlBegin(RL_QUADS);
     rlColor4ub(colour.r, colour.g, colour.b, colour.a);
     for (std::size_t pos = 0; pos < text.size();) {
         const int codepoint = decodeUtf8(text, pos);
-        if (codepoint != ' ') glyphQuad(font, glyphIndexOf(slot, codepoint), x, top, scale, ui.textClipped ? &clip : nullptr);
+        if (codepoint != ' ') glyphQuad(font, glyphIndexOf(slot, codepoint), x, top, scale, clipped ? &clip : nullptr);
         x += advanceOf(slot, codepoint) + extraSpacing;
     }
     rlEnd();

@@ -73,8 +73,7 @@ struct UiState {
     // toolkit
     bool drawing = true;            // cleared during a card's measuring pass
     std::vector<Rect> clips;        // clip stack; the top is the current clip
-    Rect textClip{};                // text is cut to this on the CPU while textClipped
-    bool textClipped = false;
+    bool scissorOn = false;         // a curved shape crossed the current clip's edge
     std::string active;             // widget holding the mouse (a dragged scrollbar)
     float dragStartOffset = 0;      // scroll offset when the drag began
     float dragStartMouseY = 0;      // mouse y when the drag began

@@ -31,12 +31,45 @@ float drawGlyphs(int slot, std::string_view text, float x, float centreY, Color 
     return drawTextRun(fontSlot(slot), text, x, centreY, colour, extraSpacing);
 }
 
-void drawRing(Vector2 centre, float inner, float outer, Color colour) {
-    DrawRing(centre, inner, outer, 0, 360, 0, colour);
+// ---- cut to the clip ----
+// The program's drawing calls apply the clip in force themselves (see pushClip).
+
+Rectangle around(Vector2 centre, float radius) {
+    return {centre.x - radius, centre.y - radius, 2 * radius, 2 * radius};
+}
+
+void drawRectangle(Rectangle rec, Color colour) {
+    Rectangle clip{};
+    if (drawingClip(clip)) {
+        TexturedQuad quad{rec.x, rec.y, rec.x + rec.width, rec.y + rec.height, 0, 0, 0, 0};
+        if (!clipQuad(quad, clip)) return;
+        rec = {quad.left, quad.top, quad.right - quad.left, quad.bottom - quad.top};
+    }
+    DrawRectangleRec(rec, colour);
 }
 
 void drawTexture(Texture2D texture, Rectangle source, Rectangle target, Color tint) {
+    Rectangle clip{};
+    if (drawingClip(clip)) {
+        TexturedQuad quad{target.x, target.y, target.x + target.width, target.y + target.height,
+                          source.x, source.y, source.x + source.width, source.y + source.height};
+        if (!clipQuad(quad, clip)) return;
+        source = {quad.s0, quad.t0, quad.s1 - quad.s0, quad.t1 - quad.t0};
+        target = {quad.left, quad.top, quad.right - quad.left, quad.bottom - quad.top};
+    }
     DrawTexturePro(texture, source, target, Vector2{0, 0}, 0, tint);
+}
+
+void drawRoundedRect(Rectangle rec, float roundness, int segments, Color colour) {
+    if (shapeInClip(rec)) DrawRectangleRounded(rec, roundness, segments, colour);
+}
+
+void drawCircle(Vector2 centre, float radius, Color colour) {
+    if (shapeInClip(around(centre, radius))) DrawCircleV(centre, radius, colour);
+}
+
+void drawRing(Vector2 centre, float inner, float outer, Color colour) {
+    if (shapeInClip(around(centre, outer))) DrawRing(centre, inner, outer, 0, 360, 0, colour);
 }
 
 // ---- quads only ----
@@ -69,12 +102,19 @@ void lineQuad(Vector2 from, Vector2 to, float thickness, Color colour) {
     rlSetTexture(0);
 }
 
-void drawLine(Vector2 from, Vector2 to, float thickness, Color colour) { lineQuad(from, to, thickness, colour); }
+void drawLine(Vector2 from, Vector2 to, float thickness, Color colour) {
+    const Rectangle bounds{std::min(from.x, to.x) - thickness / 2, std::min(from.y, to.y) - thickness / 2,
+                           std::abs(to.x - from.x) + thickness, std::abs(to.y - from.y) + thickness};
+    if (shapeInClip(bounds)) lineQuad(from, to, thickness, colour);
+}
 
 // A rounded outline of width 1 just outside `rec`, traced along the path raylib's own
 // one-pixel outline takes (the same corner segments, the same half-pixel centres), each
 // piece a quad. Wider outlines are quads in raylib already.
 void drawRoundedOutline(Rectangle rec, float roundness, int segments, float thickness, Color colour) {
+    // The band lies outside `rec`.
+    if (!shapeInClip({rec.x - thickness, rec.y - thickness, rec.width + 2 * thickness, rec.height + 2 * thickness}))
+        return;
     if (thickness > 1 || !(thickness > 0) || roundness <= 0) {
         DrawRectangleRoundedLinesEx(rec, roundness, segments, thickness, colour);
         return;
@@ -114,9 +154,9 @@ void drawRoundedOutline(Rectangle rec, float roundness, int segments, float thic
 }  // namespace
 
 DrawCalls raylibDrawCalls() {
-    return {DrawRectangleRounded, drawRoundedOutline, BeginScissorMode, EndScissorMode,
-            drawGlyphs,           drawLine,           DrawRectangleRec, DrawCircleV,
-            drawRing,             drawTexture,        ClearBackground};
+    return {drawRoundedRect, drawRoundedOutline, BeginScissorMode, EndScissorMode,
+            drawGlyphs,      drawLine,           drawRectangle,    drawCircle,
+            drawRing,        drawTexture,        ClearBackground};
 }
 
 // ---- geometry ----
@@ -171,21 +211,11 @@ bool takeClick() {
 }
 
 // ---- clip stack ----
+// A scissor ends raylib's batch twice and makes the driver process every vertex before it at
+// once; the CPU cut keeps a frame one batch. The scissor is left for curved shapes crossing
+// the edge (a card half scrolled out of the page), which the CPU does not cut.
 
 namespace {
-
-// A measuring pass moves the stack without touching the scissor.
-void applyClip() {
-    const UiState& ui = uiState();
-    if (!ui.drawing) return;
-    if (ui.clips.empty()) {
-        drawCalls().endScissor();
-        return;
-    }
-    const Rect c = snap(ui.clips.back());
-    drawCalls().beginScissor(static_cast<int>(c.x), static_cast<int>(c.y), static_cast<int>(c.width),
-                             static_cast<int>(c.height));
-}
 
 // `r` cut to the clip in force, if any.
 Rect withinClip(Rect r) {
@@ -199,27 +229,75 @@ Rect withinClip(Rect r) {
     return {left, upper, std::max(0.0f, right - left), std::max(0.0f, bottom - upper)};
 }
 
+// The scissor belongs to the clip that turned it on.
+void endScissor() {
+    UiState& ui = uiState();
+    if (!ui.scissorOn) return;
+    ui.scissorOn = false;
+    drawCalls().endScissor();
+}
+
 }  // namespace
 
 void pushClip(Rect r) {
+    endScissor();
     uiState().clips.push_back(withinClip(r));
-    applyClip();
 }
 
 void popClip() {
     std::vector<Rect>& clips = uiState().clips;
     if (clips.empty()) return;  // an unmatched pop must not take the program down
+    endScissor();
     clips.pop_back();
-    applyClip();
 }
 
-void pushTextClip(Rect r) {
+void dropClips() {
+    endScissor();
+    uiState().clips.clear();
+}
+
+bool drawingClip(Rectangle& clip) {
+    const UiState& ui = uiState();
+    if (ui.clips.empty()) return false;
+    clip = toRaylib(snap(ui.clips.back()));   // the pixels a scissor would keep
+    return true;
+}
+
+bool shapeInClip(Rectangle bounds) {
+    Rectangle clip{};
+    if (!drawingClip(clip)) return true;
+    const float right = clip.x + clip.width;
+    const float bottom = clip.y + clip.height;
+    if (!(bounds.x + bounds.width > clip.x && bounds.x < right && bounds.y + bounds.height > clip.y &&
+          bounds.y < bottom))
+        return false;
+    const bool inside = bounds.x >= clip.x && bounds.x + bounds.width <= right && bounds.y >= clip.y &&
+                        bounds.y + bounds.height <= bottom;
     UiState& ui = uiState();
-    ui.textClip = snap(withinClip(r));   // the pixels a scissor would keep
-    ui.textClipped = true;
+    if (!inside && !ui.scissorOn) {
+        ui.scissorOn = true;
+        drawCalls().beginScissor(static_cast<int>(clip.x), static_cast<int>(clip.y), static_cast<int>(clip.width),
+                                 static_cast<int>(clip.height));
+    }
+    return true;
 }
 
-void popTextClip() { uiState().textClipped = false; }
+bool clipQuad(TexturedQuad& quad, Rectangle clip) {
+    const float right = clip.x + clip.width;
+    const float bottom = clip.y + clip.height;
+    if (!(quad.right > clip.x && quad.left < right && quad.bottom > clip.y && quad.top < bottom)) return false;
+    const float sPerPixel = (quad.s1 - quad.s0) / (quad.right - quad.left);
+    const float tPerPixel = (quad.t1 - quad.t0) / (quad.bottom - quad.top);
+    const auto cut = [](float& edge, float& texel, float limit, float perPixel) {
+        texel += (limit - edge) * perPixel;
+        edge = limit;
+    };
+    if (quad.left < clip.x) cut(quad.left, quad.s0, clip.x, sPerPixel);
+    if (quad.right > right) cut(quad.right, quad.s1, right, sPerPixel);
+    if (quad.top < clip.y) cut(quad.top, quad.t0, clip.y, tPerPixel);
+    if (quad.bottom > bottom) cut(quad.bottom, quad.t1, bottom, tPerPixel);
+    return true;
+}
 
 // ---- button ----
 

@@ -28,13 +28,29 @@ float roundness(float width, float height, float radius);
 void drawRoundedBox(Rect& r, float radius, Color outline, Color fill, float thickness = 0);
 bool isHovered(Rect r);
 bool takeClick();
+
+// ---- clipping ----
+// A clip is applied on the CPU, so that raylib's batch stays whole: text, rectangles and
+// textures are cut to it, other shapes are dropped when wholly outside. A curved shape that
+// crosses the clip's edge turns a scissor on (ending the batch) until the clip changes.
 void pushClip(Rect r);
 void popClip();
-// Text between these two is cut to `r` glyph by glyph on the CPU, with the pixels a scissor
-// would keep: raylib's batch stays whole, where a scissor would end it twice. Only for
-// regions that hold nothing but text; one at a time.
-void pushTextClip(Rect r);
-void popTextClip();
+void dropClips();   // at the end of a frame: a clip left open must not cut the next one
+
+// The clip in force for drawing, in whole pixels; false when nothing clips.
+bool drawingClip(Rectangle& clip);
+// Whether a shape with these bounds shows; one crossing the clip's edge turns its scissor on.
+bool shapeInClip(Rectangle bounds);
+
+// A quad on the screen and its corners in the texture (in texels, or unused).
+struct TexturedQuad {
+    float left, top, right, bottom;
+    float s0, t0, s1, t1;
+};
+// Cuts the quad to `clip` (whole pixels), moving the texture corners with its edges at the
+// quad's own texels per pixel, so the pixels left sample what they sampled before the cut;
+// false when nothing of it is left.
+bool clipQuad(TexturedQuad& quad, Rectangle clip);
 
 // ---- widgets ----
 enum ButtonStyle : int { kSecondary = 0, kPrimary = 1, kQuiet = 2 };

@@ -435,39 +435,6 @@ TEST(TextRun, AdvancesOverSpacesWithoutDrawingThem) {
 
 // ---- wrapping ----
 
-// A glyph cut by the log's clip keeps the texels of the pixels left: at two pixels per texel a
-// cut of 4 pixels moves the texture edge by 2 texels; nothing left means no quad at all.
-TEST(TextRun, ClippedGlyphsKeepTheTexelsOfThePixelsLeft) {
-    const GlyphQuad glyph{10, 20, 30, 40, 100, 50, 110, 60};   // 20 x 20 pixels from 10 x 10 texels
-    GlyphQuad quad = glyph;
-    ASSERT_TRUE(clipGlyphQuad(quad, Rectangle{0, 0, 100, 100}));
-    EXPECT_EQ(quad.left, 10);
-    EXPECT_EQ(quad.s1, 110);
-    EXPECT_EQ(quad.t1, 60);
-
-    quad = glyph;
-    ASSERT_TRUE(clipGlyphQuad(quad, Rectangle{14, 24, 10, 100}));   // cut left, top and right
-    EXPECT_EQ(quad.left, 14);
-    EXPECT_EQ(quad.s0, 102);
-    EXPECT_EQ(quad.top, 24);
-    EXPECT_EQ(quad.t0, 52);
-    EXPECT_EQ(quad.right, 24);
-    EXPECT_EQ(quad.s1, 107);
-    EXPECT_EQ(quad.bottom, 40);
-    EXPECT_EQ(quad.t1, 60);
-
-    quad = glyph;
-    ASSERT_TRUE(clipGlyphQuad(quad, Rectangle{0, 0, 100, 35}));     // the bottom line's lower part
-    EXPECT_EQ(quad.bottom, 35);
-    EXPECT_EQ(quad.t1, 57.5f);
-
-    for (Rectangle outside : {Rectangle{30, 0, 50, 100}, Rectangle{0, 40, 100, 50}, Rectangle{0, 0, 10, 100},
-                              Rectangle{0, 0, 100, 20}}) {
-        quad = glyph;
-        EXPECT_FALSE(clipGlyphQuad(quad, outside)) << outside.x << "," << outside.y;   // touching is outside
-    }
-}
-
 TEST(WrapLines, BreaksAtTheLastSpaceOrBetweenCharacters) {
     UniformSlot uniform;
     const FontSlot& slot = uniform.slot;

@@ -193,21 +193,79 @@ TEST_F(ClipTest, IntersectsNestedAndEmptiesWhenDisjoint) {
     expectRect(toRaylib(uiState().clips.back()), 200, 50, 0, 0);
     mouseAt(200, 50);
     EXPECT_FALSE(isHovered({0, 0, 1000, 1000}));
-
-    const auto scissors = drawnOf(Drawn::kScissor);
-    ASSERT_EQ(scissors.size(), 3u);
-    expectRect(scissors[0].rect, 0, 10, 100, 100);
-    expectRect(scissors[1].rect, 50, 50, 50, 60);  // right edge 100.4 snaps to 100
-    expectRect(scissors[2].rect, 200, 50, 0, 0);
-
     popClip();
+    Rectangle clip{};
+    ASSERT_TRUE(drawingClip(clip));
+    expectRect(clip, 50, 50, 50, 60);  // right edge 100.4 snaps to 100
+
     popClip();
     popClip();
     EXPECT_TRUE(uiState().clips.empty());
-    EXPECT_EQ(drawn().back().kind, Drawn::kEndScissor);
+    EXPECT_FALSE(drawingClip(clip));
     popClip();  // one too many: nothing happens
     EXPECT_TRUE(uiState().clips.empty());
+    EXPECT_TRUE(drawn().empty());  // cut on the CPU: no scissor
 }
+
+// Only a shape crossing the edge costs a scissor, one for the clip however many cross it,
+// and it ends with the clip it belongs to.
+TEST_F(ClipTest, ShapesAcrossTheEdgeTurnTheScissorOnUntilTheClipChanges) {
+    EXPECT_TRUE(shapeInClip({-5, -5, 10, 10}));   // no clip: everything shows
+    pushClip({0, 10.4f, 100, 100});
+    EXPECT_TRUE(shapeInClip({10, 20, 30, 30}));
+    EXPECT_FALSE(shapeInClip({10, 110, 30, 30}));  // touching the bottom edge is outside
+    EXPECT_TRUE(drawn().empty());
+    EXPECT_TRUE(shapeInClip({10, 100, 30, 30}));
+    EXPECT_TRUE(shapeInClip({-10, 50, 30, 30}));
+    const auto scissors = drawnOf(Drawn::kScissor);
+    ASSERT_EQ(scissors.size(), 1u);
+    expectRect(scissors[0].rect, 0, 10, 100, 100);
+
+    pushClip({0, 0, 50, 50});   // the scissor was the outer clip's
+    EXPECT_EQ(drawn().back().kind, Drawn::kEndScissor);
+    EXPECT_TRUE(shapeInClip({10, 20, 10, 10}));
+    popClip();
+    EXPECT_TRUE(shapeInClip({10, 100, 30, 30}));
+    dropClips();
+    EXPECT_EQ(drawnOf(Drawn::kScissor).size(), 2u);
+    EXPECT_EQ(drawnOf(Drawn::kEndScissor).size(), 2u);
+    EXPECT_FALSE(uiState().scissorOn);
+    EXPECT_TRUE(uiState().clips.empty());
+}
+
+// A quad cut by the clip keeps the texels of the pixels left: at two pixels per texel a
+// cut of 4 pixels moves the texture edge by 2 texels; nothing left means no quad at all.
+TEST(ClipQuad, KeepsTheTexelsOfThePixelsLeft) {
+    const TexturedQuad glyph{10, 20, 30, 40, 100, 50, 110, 60};   // 20 x 20 pixels from 10 x 10 texels
+    TexturedQuad quad = glyph;
+    ASSERT_TRUE(clipQuad(quad, Rectangle{0, 0, 100, 100}));
+    EXPECT_EQ(quad.left, 10);
+    EXPECT_EQ(quad.s1, 110);
+    EXPECT_EQ(quad.t1, 60);
+
+    quad = glyph;
+    ASSERT_TRUE(clipQuad(quad, Rectangle{14, 24, 10, 100}));   // cut left, top and right
+    EXPECT_EQ(quad.left, 14);
+    EXPECT_EQ(quad.s0, 102);
+    EXPECT_EQ(quad.top, 24);
+    EXPECT_EQ(quad.t0, 52);
+    EXPECT_EQ(quad.right, 24);
+    EXPECT_EQ(quad.s1, 107);
+    EXPECT_EQ(quad.bottom, 40);
+    EXPECT_EQ(quad.t1, 60);
+
+    quad = glyph;
+    ASSERT_TRUE(clipQuad(quad, Rectangle{0, 0, 100, 35}));     // the bottom line's lower part
+    EXPECT_EQ(quad.bottom, 35);
+    EXPECT_EQ(quad.t1, 57.5f);
+
+    for (Rectangle outside : {Rectangle{30, 0, 50, 100}, Rectangle{0, 40, 100, 50}, Rectangle{0, 0, 10, 100},
+                              Rectangle{0, 0, 100, 20}}) {
+        quad = glyph;
+        EXPECT_FALSE(clipQuad(quad, outside)) << outside.x << "," << outside.y;   // touching is outside
+    }
+}
+
 
 TEST_F(ClipTest, InMeasuringPassLeavesTheScissorAlone) {
     uiState().drawing = false;
