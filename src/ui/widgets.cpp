@@ -60,7 +60,37 @@ void drawTexture(Texture2D texture, Rectangle source, Rectangle target, Color ti
     DrawTexturePro(texture, source, target, Vector2{0, 0}, 0, tint);
 }
 
+// An opaque rounded box whose corners lie wholly inside or outside the clip (a card the
+// page's edge crosses along its straight sides) is drawn as raylib draws it, cut: the corners
+// left come from a box of twice the radius's height with the same corner points, the part
+// between is a rectangle cut to the clip. The overlap is painted twice in one opaque colour.
+bool drawRoundedRectCut(Rectangle rec, float roundness, int segments, Color colour) {
+    Rectangle clip{};
+    if (!drawingClip(clip) || colour.a != 255) return false;
+    if (rec.x < clip.x || rec.x + rec.width > clip.x + clip.width) return false;
+    const float radius = std::min(rec.width, rec.height) * std::min(roundness, 1.0f) / 2;
+    const float top = rec.y, bottom = rec.y + rec.height;
+    const float clipTop = clip.y, clipBottom = clip.y + clip.height;
+    const bool topShows = top >= clipTop, bottomShows = bottom <= clipBottom;
+    // An edge through a corner, or a kept corner box reaching past the clip: not this way.
+    if (!topShows && clipTop < top + radius) return false;
+    if (!bottomShows && clipBottom > bottom - radius) return false;
+    if (topShows && top + 2 * radius > clipBottom) return false;
+    if (bottomShows && bottom - 2 * radius < clipTop) return false;
+    if (topShows) DrawRectangleRounded({rec.x, top, rec.width, 2 * radius}, 1, segments, colour);
+    if (bottomShows) DrawRectangleRounded({rec.x, bottom - 2 * radius, rec.width, 2 * radius}, 1, segments, colour);
+    drawRectangle({rec.x, top + radius, rec.width, rec.height - 2 * radius}, colour);
+    return true;
+}
+
 void drawRoundedRect(Rectangle rec, float roundness, int segments, Color colour) {
+    switch (clipPlace(rec)) {
+    case ClipPlace::kOutside: return;
+    case ClipPlace::kAcross:
+        if (drawRoundedRectCut(rec, roundness, segments, colour)) return;
+        break;
+    case ClipPlace::kInside: break;
+    }
     if (shapeInClip(rec)) DrawRectangleRounded(rec, roundness, segments, colour);
 }
 
@@ -113,12 +143,22 @@ void drawLine(Vector2 from, Vector2 to, float thickness, Color colour) {
 // piece a quad. Wider outlines are quads in raylib already.
 void drawRoundedOutline(Rectangle rec, float roundness, int segments, float thickness, Color colour) {
     // The band lies outside `rec`.
-    if (!shapeInClip({rec.x - thickness, rec.y - thickness, rec.width + 2 * thickness, rec.height + 2 * thickness}))
-        return;
+    const Rectangle bounds{rec.x - thickness, rec.y - thickness, rec.width + 2 * thickness, rec.height + 2 * thickness};
+    const ClipPlace place = clipPlace(bounds);
+    if (place == ClipPlace::kOutside) return;
     if (thickness > 1 || !(thickness > 0) || roundness <= 0) {
-        DrawRectangleRoundedLinesEx(rec, roundness, segments, thickness, colour);
+        if (shapeInClip(bounds)) DrawRectangleRoundedLinesEx(rec, roundness, segments, thickness, colour);
         return;
     }
+    // Across the clip's edge each piece goes on its own: a side is a rectangle and is cut.
+    const auto piece = [place, colour](Vector2 from, Vector2 to) {
+        if (place == ClipPlace::kInside) return lineQuad(from, to, 1, colour);
+        const Rectangle box{std::min(from.x, to.x) - 0.5f, std::min(from.y, to.y) - 0.5f, std::abs(to.x - from.x) + 1,
+                            std::abs(to.y - from.y) + 1};
+        if (from.x == to.x) return drawRectangle({from.x - 0.5f, box.y + 0.5f, 1, box.height - 1}, colour);
+        if (from.y == to.y) return drawRectangle({box.x + 0.5f, from.y - 0.5f, box.width - 1, 1}, colour);
+        if (shapeInClip(box)) lineQuad(from, to, 1, colour);
+    };
     roundness = std::min(roundness, 1.0f);
     const float radius = std::min(rec.width, rec.height) * roundness / 2;
     if (!(radius > 0)) return;
@@ -137,18 +177,17 @@ void drawRoundedOutline(Rectangle rec, float roundness, int segments, float thic
         float angle = startDegrees[corner];
         for (int i = 0; i < segments; ++i) {
             const Vector2 c = centres[corner];
-            lineQuad({c.x + std::cos(DEG2RAD * angle) * outer, c.y + std::sin(DEG2RAD * angle) * outer},
-                     {c.x + std::cos(DEG2RAD * (angle + stepDegrees)) * outer,
-                      c.y + std::sin(DEG2RAD * (angle + stepDegrees)) * outer},
-                     1, colour);
+            piece({c.x + std::cos(DEG2RAD * angle) * outer, c.y + std::sin(DEG2RAD * angle) * outer},
+                  {c.x + std::cos(DEG2RAD * (angle + stepDegrees)) * outer,
+                   c.y + std::sin(DEG2RAD * (angle + stepDegrees)) * outer});
             angle += stepDegrees;
         }
     }
     const float near = 0.5f - thickness;   // the sides' centres, half a pixel outside
-    lineQuad({left, rec.y + near}, {right, rec.y + near}, 1, colour);
-    lineQuad({rec.x + rec.width - near, top}, {rec.x + rec.width - near, bottom}, 1, colour);
-    lineQuad({right, rec.y + rec.height - near}, {left, rec.y + rec.height - near}, 1, colour);
-    lineQuad({rec.x + near, bottom}, {rec.x + near, top}, 1, colour);
+    piece({left, rec.y + near}, {right, rec.y + near});
+    piece({rec.x + rec.width - near, top}, {rec.x + rec.width - near, bottom});
+    piece({right, rec.y + rec.height - near}, {left, rec.y + rec.height - near});
+    piece({rec.x + near, bottom}, {rec.x + near, top});
 }
 
 }  // namespace
@@ -263,18 +302,26 @@ bool drawingClip(Rectangle& clip) {
     return true;
 }
 
-bool shapeInClip(Rectangle bounds) {
+ClipPlace clipPlace(Rectangle bounds) {
     Rectangle clip{};
-    if (!drawingClip(clip)) return true;
+    if (!drawingClip(clip)) return ClipPlace::kInside;
     const float right = clip.x + clip.width;
     const float bottom = clip.y + clip.height;
     if (!(bounds.x + bounds.width > clip.x && bounds.x < right && bounds.y + bounds.height > clip.y &&
           bounds.y < bottom))
-        return false;
+        return ClipPlace::kOutside;
     const bool inside = bounds.x >= clip.x && bounds.x + bounds.width <= right && bounds.y >= clip.y &&
                         bounds.y + bounds.height <= bottom;
+    return inside ? ClipPlace::kInside : ClipPlace::kAcross;
+}
+
+bool shapeInClip(Rectangle bounds) {
+    const ClipPlace place = clipPlace(bounds);
+    if (place == ClipPlace::kOutside) return false;
     UiState& ui = uiState();
-    if (!inside && !ui.scissorOn) {
+    if (place == ClipPlace::kAcross && !ui.scissorOn) {
+        Rectangle clip{};
+        drawingClip(clip);
         ui.scissorOn = true;
         drawCalls().beginScissor(static_cast<int>(clip.x), static_cast<int>(clip.y), static_cast<int>(clip.width),
                                  static_cast<int>(clip.height));

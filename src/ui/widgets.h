@@ -30,15 +30,18 @@ bool isHovered(Rect r);
 bool takeClick();
 
 // ---- clipping ----
-// A clip is applied on the CPU, so that raylib's batch stays whole: text, rectangles and
-// textures are cut to it, other shapes are dropped when wholly outside. A curved shape that
-// crosses the clip's edge turns a scissor on (ending the batch) until the clip changes.
+// A clip is applied on the CPU, so that raylib's batch stays whole: text, rectangles,
+// textures and rounded boxes crossed along their straight sides are cut to it, other shapes
+// are dropped when wholly outside. A shape the CPU cannot cut that crosses the clip's edge
+// turns a scissor on (ending the batch) until the clip changes.
 void pushClip(Rect r);
 void popClip();
 void dropClips();   // at the end of a frame: a clip left open must not cut the next one
 
 // The clip in force for drawing, in whole pixels; false when nothing clips.
 bool drawingClip(Rectangle& clip);
+enum class ClipPlace { kInside, kOutside, kAcross };
+ClipPlace clipPlace(Rectangle bounds);   // inside when nothing clips
 // Whether a shape with these bounds shows; one crossing the clip's edge turns its scissor on.
 bool shapeInClip(Rectangle bounds);
 
