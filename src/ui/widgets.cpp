@@ -251,8 +251,8 @@ bool takeClick() {
 
 // ---- clip stack ----
 // A scissor ends raylib's batch twice and makes the driver process every vertex before it at
-// once; the CPU cut keeps a frame one batch. The scissor is left for curved shapes crossing
-// the edge (a card half scrolled out of the page), which the CPU does not cut.
+// once; the CPU cut keeps a frame one batch. The scissor is left for the shapes the CPU does
+// not cut (a circle, or a box whose corner the edge crosses).
 
 namespace {
 
