@@ -68,7 +68,7 @@ bool drawRoundedRectCut(Rectangle rec, float roundness, int segments, Color colo
     Rectangle clip{};
     if (!drawingClip(clip) || colour.a != 255) return false;
     if (rec.x < clip.x || rec.x + rec.width > clip.x + clip.width) return false;
-    const float radius = std::min(rec.width, rec.height) * std::min(roundness, 1.0f) / 2;
+    const float radius = std::max(0.0f, std::min(rec.width, rec.height) * std::min(roundness, 1.0f) / 2);
     const float top = rec.y, bottom = rec.y + rec.height;
     const float clipTop = clip.y, clipBottom = clip.y + clip.height;
     const bool topShows = top >= clipTop, bottomShows = bottom <= clipBottom;
