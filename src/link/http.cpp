@@ -4,8 +4,10 @@
 *  One connection per request, a fixed request layout, the whole answer read until the
 *  launcher closes the connection. No header is interpreted beyond the status line: the
 *  launcher is ours and always answers "Connection: close". Whatever goes wrong on the way
-*  comes back as an "error" answer, so callers have a single path for failures.
+*  comes back as an "error" answer, so callers have a single path for failures. A command's
+*  time-out is a deadline for the whole request, however slowly the answer trickles in.
 *******************************************************************************************/
+#include <chrono>
 #include <string>
 
 #include "link/link.h"
@@ -25,19 +27,40 @@ platform::Socket openSocket(std::uint32_t timeoutMs) {
     return platform::tcpSocket(timeoutMs);
 }
 
-bool exchange(int port, std::string_view request, std::uint32_t timeoutMs, const ChunkFn& onChunk) {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// With `whole` the time-out bounds the whole exchange, measured on the steady clock: each
+// receive may wait only for what is left of it, so a peer that sends a byte now and then
+// cannot hold a request for longer. Without, it bounds each receive (the event stream, which
+// is endless by design and kept alive by the launcher).
+bool exchangeWithin(int port, std::string_view request, std::uint32_t timeoutMs, bool whole, const ChunkFn& onChunk) {
     if (port <= 0 || port > 65535) return false;  // no launcher (0) or a port that cannot exist
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    whole = whole && timeoutMs > 0;
     platform::Socket socket = openSocket(timeoutMs);
     if (!socket.valid()) return false;
     if (!platform::connectLoopback(socket, port)) return false;
     if (!platform::sendAll(socket, request.data(), request.size())) return false;
     char buffer[kReceiveBufferSize];
     for (;;) {
+        if (whole) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            if (left <= 0) break;  // the deadline passed: the answer ends here
+            platform::setTimeouts(socket, static_cast<std::uint32_t>(left));
+        }
         const long received = platform::receiveSome(socket, buffer, sizeof buffer);
         if (received <= 0) break;  // closed, timed out or failed: the answer ends here
         if (!onChunk(buffer, static_cast<std::size_t>(received))) break;
     }
     return true;
+}
+
+}  // namespace
+
+bool exchange(int port, std::string_view request, std::uint32_t timeoutMs, const ChunkFn& onChunk) {
+    return exchangeWithin(port, request, timeoutMs, false, onChunk);
 }
 
 std::string postRequest(int port, std::string_view token, std::string_view action, std::string_view body) {
@@ -60,7 +83,7 @@ Json post(const Link& link, std::string_view action, std::string_view body, std:
     const std::string request = postRequest(link.port, link.token, action, body);
     std::string answer;
     bool tooLong = false;
-    exchange(link.port, request, timeoutMs, [&answer, &tooLong](const char* data, std::size_t size) {
+    exchangeWithin(link.port, request, timeoutMs, true, [&answer, &tooLong](const char* data, std::size_t size) {
         answer.append(data, size);
         tooLong = answer.size() > kMaxAnswerBytes;
         return !tooLong;

@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -126,9 +127,13 @@ LauncherFound findOrStartLauncher(Link& link, const WindowArgs& args, const std:
 
 // ---- events ----
 
-// One event carries a burst of console output, rarely more than a few hundred kilobytes; a
-// stream whose event grows past this is dropped rather than allowed to fill memory.
+// One event carries a burst of console output, rarely more than a few hundred kilobytes, and
+// is held whole up to this size. A longer one is read as it streams: its "lines" go to the
+// console in pieces (each a {"lines": [piece]} message), so no output is lost to size and the
+// memory it takes is what the console keeps.
 inline constexpr std::size_t kMaxEventBytes = 1u << 20;
+
+struct LargeEvent;  // events.cpp: the reader of an event past kMaxEventBytes
 
 // Cuts the stream into events; one per connection. Feeds on-connect and message callbacks.
 struct EventStreamParser {
@@ -137,9 +142,10 @@ struct EventStreamParser {
     std::function<void()> onConnect;
     std::function<void(Json&&)> onMessage;
     std::size_t messageBytes = 0;  // size of the event text behind the message being delivered
+    std::shared_ptr<LargeEvent> large;  // the event being read as it streams, if any
 
     bool feed(const char* data, std::size_t size);  // the chunk callback; false ends the connection
-    void reset() { buffer.clear(); headSeen = false; }
+    void reset() { buffer.clear(); headSeen = false; large.reset(); }
 };
 
 std::string eventsRequest(int port, std::string_view token);

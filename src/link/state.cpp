@@ -92,6 +92,12 @@ void appendConsole(std::string_view text) {
         if (!window.openLine) {
             lines.emplace_back();
             window.openLine = true;
+        } else if (lines.back().size() >= kConsoleLineBytes &&
+                   ((static_cast<unsigned char>(c) & 0xC0) != 0x80 || lines.back().size() >= kConsoleLineBytes + 3)) {
+            // A full entry goes on in the next one, cut before a character (a run of stray
+            // continuation bytes is cut anyway).
+            window.consoleJoined.push_back(window.consoleDropped + lines.size());
+            lines.emplace_back();
         }
         if (c == '\t')
             lines.back().append(4, ' ');
@@ -104,12 +110,16 @@ void appendConsole(std::string_view text) {
         lines.erase(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(kConsoleTrimLines));
         window.consoleDropped += kConsoleTrimLines;
     }
+    std::deque<std::uint64_t>& joined = window.consoleJoined;
+    while (!joined.empty() && joined.front() <= window.consoleDropped)
+        joined.pop_front();  // gone, or now the first entry: nothing before it to go on
 }
 
 void clearConsole() {
     WindowState& window = windowState();
     window.consoleDropped += window.console.size();
     window.console.clear();
+    window.consoleJoined.clear();
     window.openLine = false;
 }
 

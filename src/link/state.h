@@ -22,6 +22,11 @@ namespace vlr {
 
 inline constexpr std::size_t kConsoleMaxLines = 20000;
 inline constexpr std::size_t kConsoleTrimLines = 4000;
+// A line longer than this is held as several console entries, each cut before a character
+// once it holds this many bytes, so that a line without end (progress output rewritten with
+// carriage returns) stays bounded and costs the Console page a bounded amount per frame.
+// The console therefore holds at most about kConsoleMaxLines x kConsoleLineBytes bytes.
+inline constexpr std::size_t kConsoleLineBytes = 4096;
 
 struct SettingValue {
     std::string key;
@@ -44,6 +49,8 @@ struct WindowState {
     bool openLine = false;             // the last line has not been ended yet
     std::uint64_t consoleDropped = 0;  // lines ever removed from the front (trims and clears);
                                        // lets a view of the console keep its cache in step
+    std::deque<std::uint64_t> consoleJoined; // entries that go on the line before them, by
+                                       // number (consoleDropped + index), oldest first
     std::int64_t settingsStamp = 0;    // last "settings_stamp" applied
     std::vector<SettingValue> settings;// game settings as the launcher reported them
 };

@@ -62,7 +62,10 @@ struct VisualLine {
 };
 VisualLine visualLine(const ConsoleIndex& index, std::uint64_t visual);
 
-// The whole log for the clipboard: every line followed by a line feed.
-std::string consoleText(const std::deque<std::string>& lines);
+// The whole log for the clipboard: every line followed by a line feed; `joined` names the
+// entries (by number, the first being `first`) that go on the line before them. NUL bytes
+// become U+FFFD.
+std::string consoleText(const std::deque<std::string>& lines, const std::deque<std::uint64_t>& joined = {},
+                        std::uint64_t first = 0);
 
 }  // namespace vlr

@@ -22,15 +22,30 @@ namespace vlr {
 
 void followConsoleTail() { consoleRecords().follow = true; }
 
-std::string consoleText(const std::deque<std::string>& lines) {
+std::string consoleText(const std::deque<std::string>& lines, const std::deque<std::uint64_t>& joined,
+                        std::uint64_t first) {
+    // The clipboard takes a C string: a NUL byte would end the text there, so it goes as
+    // U+FFFD and everything after it follows.
+    static constexpr std::string_view kStandIn = "\xEF\xBF\xBD";
     std::size_t size = 0;
     for (const std::string& line : lines) size += line.size() + 1;
     std::string text;
     text.reserve(size);
-    for (const std::string& line : lines) {
-        text += line;
-        text += '\n';
+    auto next = joined.begin();
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        while (next != joined.end() && *next < first + i) ++next;
+        // An entry that goes on the line before it (a long line held in pieces) gets no line feed.
+        if (i > 0 && (next == joined.end() || *next != first + i)) text += '\n';
+        const std::string& line = lines[i];
+        for (std::size_t from = 0;;) {
+            const std::size_t nul = line.find('\0', from);
+            text.append(line, from, nul == std::string::npos ? std::string::npos : nul - from);
+            if (nul == std::string::npos) break;
+            text += kStandIn;
+            from = nul + 1;
+        }
     }
+    if (!lines.empty()) text += '\n';
     return text;
 }
 
@@ -110,7 +125,7 @@ void topRow(float x, float top, bool running, const std::string& task) {
     if (button(x, top, "Stop", kSecondary, running)) act("stop", "{}");
     const float copyX = x + buttonWidth("Stop") + sc(8);
     if (button(copyX, top, "Copy all", kQuiet)) {
-        const std::string text = consoleText(window.console);
+        const std::string text = consoleText(window.console, window.consoleJoined, window.consoleDropped);
         SetClipboardText(text.c_str());
     }
     const float clearX = copyX + buttonWidth("Copy all") + sc(8);

@@ -39,6 +39,9 @@ bool socketsReady();
 // Invalid when the socket library is not ready or the socket cannot be made.
 Socket tcpSocket(std::uint32_t timeoutMs);
 
+// Sets both time-outs of a socket anew (0: wait for ever).
+void setTimeouts(Socket& socket, std::uint32_t timeoutMs);
+
 bool connectLoopback(Socket& socket, int port);
 
 // Sends every byte; false as soon as one send reports 0 or less.

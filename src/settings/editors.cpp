@@ -52,7 +52,21 @@ std::string capitalised(const std::string& text) {
 float segmentWidth(const Json& option) { return roundHalfAway(textWidth(kRegular14, capitalised(asText(option))) + sc(24)); }
 
 std::string wholeText(double value) {
+    // Bounds near the ends of the 64-bit range round past them in floating point; the text
+    // stays the nearest value that exists rather than whatever an overflowing conversion gives.
+    constexpr double kTop = 9223372036854775808.0;  // 2^63
+    if (!(value < kTop)) return std::to_string(INT64_MAX);
+    if (value <= -kTop) return std::to_string(INT64_MIN);
     return std::to_string(std::llround(value));
+}
+
+// hi - lo for any 64-bit bounds: the difference taken in unsigned arithmetic is exact for
+// hi >= lo, where the signed one can overflow.
+template <typename Real>
+Real span(std::int64_t lo, std::int64_t hi) {
+    const auto ulo = static_cast<std::uint64_t>(lo);
+    const auto uhi = static_cast<std::uint64_t>(hi);
+    return hi >= lo ? static_cast<Real>(uhi - ulo) : -static_cast<Real>(ulo - uhi);
 }
 
 }  // namespace
@@ -97,7 +111,7 @@ int choiceEditor(float x, float y, const Json& options, std::string_view current
 
 double sliderValueAt(float mouseX, float trackLeft, float trackWidth, std::int64_t lo, std::int64_t hi) {
     const float f = trackWidth > 0 ? std::clamp((mouseX - trackLeft) / trackWidth, 0.0f, 1.0f) : 0.0f;
-    return std::round(static_cast<float>(hi - lo) * f + static_cast<float>(lo));
+    return std::round(span<float>(lo, hi) * f + static_cast<float>(lo));
 }
 
 bool slider(std::string_view id, float x, float y, std::int64_t lo, std::int64_t hi, double& p) {
@@ -126,8 +140,7 @@ bool slider(std::string_view id, float x, float y, std::int64_t lo, std::int64_t
     }
 
     if (ui.drawing) {
-        const float q = lo < hi ? std::clamp(static_cast<float>((p - static_cast<double>(lo)) /
-                                                                static_cast<double>(hi - lo)),
+        const float q = lo < hi ? std::clamp(static_cast<float>((p - static_cast<double>(lo)) / span<double>(lo, hi)),
                                              0.0f, 1.0f)
                                 : 0.0f;
         Rect track{tx, top, tw, height};

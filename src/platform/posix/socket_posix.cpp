@@ -38,13 +38,19 @@ static sockaddr_in loopbackAddress(int port) {
 Socket tcpSocket(std::uint32_t timeoutMs) {
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
     if (fd < 0) return Socket();
+    Socket socket(fd);
+    setTimeouts(socket, timeoutMs);
+    return socket;
+}
+
+void setTimeouts(Socket& socket, std::uint32_t timeoutMs) {
+    if (!socket.valid()) return;
     // A zero timeval means no time-out, just as 0 ms does for the caller.
     timeval timeout{};
     timeout.tv_sec = static_cast<time_t>(timeoutMs / 1000);
     timeout.tv_usec = static_cast<suseconds_t>((timeoutMs % 1000) * 1000);
-    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
-    return Socket(fd);
+    setsockopt(fdOf(socket), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    setsockopt(fdOf(socket), SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
 }
 
 bool connectLoopback(Socket& socket, int port) {

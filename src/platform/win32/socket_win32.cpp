@@ -45,11 +45,15 @@ static sockaddr_in loopbackAddress(int port) {
 Socket tcpSocket(std::uint32_t timeoutMs) {
     if (!socketsReady()) return Socket();
     Socket socket = wrap(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
-    if (!socket.valid()) return socket;
+    setTimeouts(socket, timeoutMs);
+    return socket;
+}
+
+void setTimeouts(Socket& socket, std::uint32_t timeoutMs) {
+    if (!socket.valid()) return;
     const DWORD timeout = timeoutMs;  // milliseconds; 0 waits for ever
     setsockopt(handleOf(socket), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
     setsockopt(handleOf(socket), SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
-    return socket;
 }
 
 bool connectLoopback(Socket& socket, int port) {
