@@ -324,6 +324,31 @@ void benchConsole() {
     benchPage("Console, middle", 1);
 }
 
+// One line of 10 MB that never ends, as progress output rewritten with carriage returns
+// gives: its frames must cost what frames of ordinary lines cost. The frame after it arrived
+// (which measures the new entries once) is timed apart.
+void benchLongLine() {
+    clearConsole();
+    std::string piece;
+    for (int i = 0; piece.size() < 65536; ++i) piece += "\rbuilding \xE2\x96\x88 " + std::to_string(i % 100) + "% ";
+    std::size_t fed = 0;
+    for (; fed < 10000000; fed += piece.size()) appendConsole(piece);
+    ConsoleRecords& console = consoleRecords();
+    console.follow = true;
+    UiState& ui = uiState();
+    ui.currentPage = ui.requestedPage = 1;
+    const double before = threadCpuMicros();
+    drawFrame();
+    const double first = threadCpuMicros() - before;
+    EndDrawing();
+    std::printf("one line of %.1f MB without an end: %zu console entries; the frame after it arrived took %.0f us of CPU\n",
+                fed / 1e6, windowState().console.size(), first);
+    benchPage("Console, 10 MB line", 1);
+    console.follow = false;
+    console.offset = static_cast<float>(visualLineCount(console.index)) * roundHalfAway(18 * uiState().scale) / 2;
+    benchPage("Console, 10 MB, middle", 1);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -357,6 +382,7 @@ int main(int argc, char** argv) {
     benchPage("Play", 0);
     benchPage("Console, empty", 1);
     benchConsole();
+    benchLongLine();
     printSettingsCoverage(windowState().state);
     benchSettingsLayout();
     benchPage("Settings", 2);

@@ -1,22 +1,26 @@
 /*******************************************************************************************
 *  bench_link.cpp — how fast the launcher link is
 *
-*  Prints three figures: JSON parsing of the demo launcher's full state document (MB/s),
-*  the round trip of a command to the demo launcher (median and 99th percentile, µs), and
-*  console appending on a mix of short and long lines (MB/s). A program, not a test: it
-*  prints what it measured and judges nothing.
+*  Prints: JSON parsing of the demo launcher's full state document (MB/s), the round trip of
+*  a command to the demo launcher (median and 99th percentile, µs), console appending on a
+*  mix of short and long lines (MB/s), one large event read as it streams into the console
+*  (MB/s), and how long a peer that sends a byte every 4.9 s holds the start-up probe. A
+*  program, not a test: it prints what it measured and judges nothing.
 *
 *      bench_link [path/to/tools/demo-launcher/launcher.py]
 *******************************************************************************************/
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "link/json.h"
 #include "link/link.h"
 #include "link/state.h"
+#include "platform/socket.h"
 
 #include "demo_peer.h"
 
@@ -143,6 +147,69 @@ void benchConsole() {
     clearConsole();
 }
 
+// One event of 20 MB of 110-byte lines, fed in 16 KiB chunks and handed to the console as
+// the frame thread would.
+void benchLargeEvent() {
+    std::string event = "data: {\"lines\": [";
+    std::size_t lines = 0;
+    while (event.size() < 20000000) {
+        if (lines++) event += ", ";
+        std::string line = "line " + std::to_string(lines) + " ";
+        line.resize(108, 'x');
+        event += quoteJson(line + "\n");
+    }
+    event += "]}\n\n";
+    const std::string head = "HTTP/1.1 200 OK\r\n\r\n";
+    Link link;
+    setTheLink(&link);
+    std::vector<double> rates;
+    for (int round = 0; round < 3; ++round) {
+        clearConsole();
+        EventStreamParser parser;
+        parser.onMessage = [](Json&& message) { handleMessage(message); };
+        const Clock::time_point start = Clock::now();
+        parser.feed(head.data(), head.size());
+        for (std::size_t at = 0; at < event.size(); at += 16384)
+            parser.feed(event.data() + at, std::min<std::size_t>(16384, event.size() - at));
+        rates.push_back(static_cast<double>(event.size()) / secondsSince(start) / 1e6);
+    }
+    setTheLink(nullptr);
+    std::sort(rates.begin(), rates.end());
+    std::printf("one event of %.1f MB (%zu lines) into the console: median %.0f MB/s, %zu lines kept\n",
+                event.size() / 1e6, lines, rates[1], windowState().console.size());
+    clearConsole();
+}
+
+// A peer that answers with a head and then a byte every 4.9 s, for as long as it is let.
+void benchDribble() {
+    platform::Socket listener = platform::tcpSocket(10000);
+    const int port = platform::bindLoopback(listener, 0);
+    if (port == 0 || !platform::listenOn(listener, 1)) return;
+    std::atomic<bool> done{false};
+    std::thread peer([&listener, &done] {
+        platform::Socket client = platform::acceptOne(listener);
+        char buffer[4096];
+        if (platform::receiveSome(client, buffer, sizeof buffer) <= 0) return;
+        const std::string head = "HTTP/1.1 200 OK\r\n\r\n[";
+        if (!platform::sendAll(client, head.data(), head.size())) return;
+        while (!done) {
+            for (int i = 0; i < 49 && !done; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            if (!done && !platform::sendAll(client, "1", 1)) return;
+        }
+    });
+    Link link;
+    link.port = port;
+    link.token = std::string(32, '0');
+    const Clock::time_point start = Clock::now();
+    const Json answer = post(link, "state", "{}", kProbeTimeoutMs);
+    const double took = secondsSince(start);
+    done = true;
+    peer.join();
+    std::printf("peer sending a byte every 4.9 s: the start-up probe (deadline %.1f s) ended after %.3f s\n",
+                kProbeTimeoutMs / 1000.0, took);
+    (void)answer;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -160,5 +227,7 @@ int main(int argc, char** argv) {
         benchRoundTrip(peer.link, "test-raw", "{\"raw\": \"HTTP/1.1 200 OK\\r\\n\\r\\n{}\"}", 1000);
     }
     benchConsole();
+    benchLargeEvent();
+    benchDribble();
     return 0;
 }

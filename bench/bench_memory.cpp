@@ -7,18 +7,25 @@
 *  judges: exit status 1 when a parser shape costs more than kParserBound bytes per input
 *  byte or a whole answer or event more than kWindowShare. CTest runs it that way.
 *
+*  Then single events far past the size an event is held whole (2.2 MB of 20 000 lines, and
+*  50 MB), cut by the framing and handed to the console as the frame thread would: the lines
+*  the console keeps (judged: exactly the newest the trimming rule keeps, byte for byte and
+*  in order) and the peak above the resting figure (judged against kLargeEventShare).
+*
 *      bench_memory [--check] [megabytes per shape, default 8]
 *******************************************************************************************/
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <new>
 #include <string>
 #include <thread>
 
 #include "link/json.h"
 #include "link/link.h"
+#include "link/state.h"
 #include "platform/socket.h"
 
 // ---- counting allocator ----
@@ -163,6 +170,78 @@ bool wholeAnswerAndEvent(bool check) {
     return fine;
 }
 
+// ---- single large events ----
+
+// A large event may take at most this much above the resting figure: the console it fills,
+// the pieces on their way, the reader.
+constexpr std::size_t kLargeEventShare = 64u << 20;
+
+// "line 00000001 xxx...\n", `width` bytes with its line feed.
+std::string numberedLine(std::size_t number, std::size_t width) {
+    char head[32];
+    std::snprintf(head, sizeof head, "line %08zu ", number);
+    std::string line = head;
+    line.resize(width - 1, 'x');
+    return line + "\n";
+}
+
+// The lines the console keeps of `total` appended to an empty one: the newest, the oldest
+// thousands dropped while more than kConsoleMaxLines.
+std::size_t keptOf(std::size_t total) {
+    while (total > kConsoleMaxLines) total -= kConsoleTrimLines;
+    return total;
+}
+
+bool largeEvent(std::size_t lines, std::size_t width, bool check) {
+    std::string event = "data: {\"lines\": [";
+    event.reserve(lines * (width + 4) + 64);
+    for (std::size_t i = 1; i <= lines; ++i) {
+        if (i > 1) event += ", ";
+        event += quoteJson(numberedLine(i, width));
+    }
+    event += "]}\n\n";
+    const std::string head = "HTTP/1.1 200 OK\r\n\r\n";
+
+    Link link;
+    setTheLink(&link);
+    clearConsole();
+    std::size_t messages = 0;
+    const std::size_t peak = measurePeak([&] {
+        EventStreamParser parser;
+        parser.onMessage = [&messages](Json&& message) {
+            ++messages;
+            handleMessage(message);
+        };
+        parser.feed(head.data(), head.size());
+        for (std::size_t at = 0; at < event.size(); at += 16384)
+            parser.feed(event.data() + at, std::min<std::size_t>(16384, event.size() - at));
+    });
+    setTheLink(nullptr);
+
+    const std::deque<std::string>& console = windowState().console;
+    const std::size_t kept = keptOf(lines);
+    bool exact = console.size() == kept;
+    for (std::size_t i = 0; exact && i < kept; ++i) {
+        const std::string line = numberedLine(lines - kept + 1 + i, width);
+        exact = console[i] == std::string_view(line).substr(0, width - 1);
+    }
+    const bool fine = exact && peak < kLargeEventShare;
+    std::printf("one event of %.1f MB, %zu lines of %zu bytes, %zu messages: console keeps %zu of them (%s), "
+                "peak %.1f MB above rest%s\n",
+                event.size() / 1e6, lines, width, messages, console.size(),
+                exact ? "exactly the newest, in order" : "NOT the newest lines", peak / 1e6,
+                check && !fine ? "  <- over the share or wrong" : "");
+    clearConsole();
+    return fine;
+}
+
+bool largeEvents(bool check) {
+    // Lines of 104 bytes take 109 in the event: 2.2 MB for 20 000 of them, and 50 MB.
+    const bool small = largeEvent(20000, 104, check);
+    const bool big = largeEvent(50000000 / 109, 104, check);
+    return small && big;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -176,5 +255,6 @@ int main(int argc, char** argv) {
     }
     const bool parser = parserShapes(megabytes << 20, check);
     const bool whole = wholeAnswerAndEvent(check);
-    return check && !(parser && whole) ? 1 : 0;
+    const bool large = largeEvents(check);
+    return check && !(parser && whole && large) ? 1 : 0;
 }

@@ -218,6 +218,43 @@ TEST_F(ConsoleTest, TrimKeepsAFollowingViewAtTheEndAndAScrolledOneOnItsLines) {
     EXPECT_EQ(frame().front(), "line 12000") << "once its lines are gone it shows the oldest left";
 }
 
+// ---- one endless line ----
+
+TEST_F(ConsoleTest, AnEndlessLineIsHeldInBoundedEntriesAndCopiedWhole) {
+    // Progress output rewritten with carriage returns and never ended, with characters of
+    // one to four bytes across every cut and NUL bytes, behind almost a full console.
+    numbered(0, 19990);
+    std::string line;
+    std::string copied;
+    for (int i = 0; line.size() < 300000; ++i) {
+        const std::string step = "\r" + std::to_string(i % 100) + "% \xE2\x96\x88\xC3\xA9\xF0\x9F\x98\x80" +
+                                 std::string(i % 7 == 0 ? 1 : 0, '\0') + "x";
+        line += step;
+        copied += step.substr(1);
+    }
+    for (std::size_t at = 0; at < line.size(); at += 1000) appendConsole(line.substr(at, 1000));
+    frame();
+
+    const WindowState& window = windowState();
+    EXPECT_LE(window.console.size(), kConsoleMaxLines);
+    for (const std::string& entry : window.console) {
+        ASSERT_LE(entry.size(), kConsoleLineBytes + 3);
+        ASSERT_TRUE(entry.empty() || (static_cast<unsigned char>(entry[0]) & 0xC0) != 0x80) << "a character split";
+    }
+    // Copy all gives back every byte, the line whole, NUL bytes as U+FFFD.
+    std::string expected;
+    for (int i = 4000; i < 19990; ++i) expected += "line " + std::to_string(i) + "\n";
+    for (char c : copied) expected += c == '\0' ? std::string("\xEF\xBF\xBD") : std::string(1, c);
+    expected += "\n";
+    EXPECT_EQ(consoleText(window.console, window.consoleJoined, window.consoleDropped), expected);
+
+    // The page draws the end of the line from its last entries, cut into pieces of k.
+    consoleRecords().follow = true;
+    const std::vector<std::string> log = frame();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back(), std::string_view(window.console.back()).substr(window.console.back().size() - log.back().size()));
+}
+
 // ---- buttons ----
 
 TEST_F(ConsoleTest, StopOnlyWhileATaskRunsClearEmptiesAndCopyAllText) {

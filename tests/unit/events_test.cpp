@@ -18,7 +18,9 @@
 #include "link/commands.h"
 #include "link/link.h"
 #include "link/state.h"
+#include "pages/console.h"
 #include "platform/socket.h"
+#include "window_test.h"
 
 namespace vlr {
 namespace {
@@ -143,20 +145,74 @@ TEST(EventStream, BadHeadsEndTheConnection) {
     EXPECT_EQ(endless.connects, 0);
 }
 
-TEST(EventStream, AnEventThatNeverEndsIsDropped) {
-    Recorder recorder;
-    ASSERT_TRUE(recorder.feed(kHead + "data: {\"lines\": [\""));
-    const std::string piece(1 << 16, 'x');
-    std::size_t fed = 0;
-    bool open = true;
-    while (open && fed < 4 * kMaxEventBytes) {
-        open = recorder.feed(piece);
-        fed += piece.size();
+// ---- events of any size ----
+
+// An event's JSON with `count` elements of "lines" in every shape the reader must get right
+// (escapes, bare tokens, nested values, unended lines), members before it that look like it,
+// and a second "lines" and "state" that do not count.
+std::string largeEventJson(int count) {
+    std::string json = R"({"x": {"lines": ["not these\n"], "s": "]}\"\\"}, "lines" : [)";
+    for (int i = 0; i < count; ++i) {
+        json += i ? ", " : "";
+        const std::string n = std::to_string(i);
+        switch (i % 6) {
+            case 0: json += quoteJson("line " + n + " caf\xC3\xA9\t\"q\" \\ \x01\n"); break;
+            case 1: json += "\"\\u00e9\\ud83d\\ude00 " + n + "\\r\\n\""; break;
+            case 2: json += n; break;
+            case 3: json += R"(["nested\n", {"a": "]"}])"; break;
+            case 4: json += "\"long " + std::string(i % 60 == 4 ? 5000 + i % 97 : 9, 'y') + "\\n\""; break;
+            default: json += "\"open " + n + " \""; break;
+        }
     }
-    EXPECT_FALSE(open);
-    EXPECT_GT(fed, kMaxEventBytes - piece.size());
-    EXPECT_LE(fed, kMaxEventBytes + piece.size());
-    EXPECT_TRUE(recorder.messages.empty());
+    return json + R"(], "lines": ["duplicate\n"], "state": true, "state": false})";
+}
+
+class LargeEventTest : public test::WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        setTheLink(&link_);
+    }
+    static std::string console() {
+        const WindowState& window = windowState();
+        return consoleText(window.console, window.consoleJoined, window.consoleDropped);
+    }
+    Link link_;
+};
+
+TEST_F(LargeEventTest, AnEventOfAnySizeLeavesTheConsoleAsReadingItWholeWould) {
+    for (const int count : {200, 36000}) {
+        const std::string json = largeEventJson(count);
+        // What handling the whole event would leave, had it no size bound.
+        clearConsole();
+        handleMessage(parseJson(json));
+        appendConsole("after\n");
+        const std::string expected = console();
+        ASSERT_EQ(link_.commands.size(), 1u);
+
+        // The stream, cut at every kind of place (escapes, separators) by chunks of 1 to 20000 bytes.
+        link_.commands.clear();
+        clearConsole();
+        EventStreamParser parser;
+        parser.onMessage = [](Json&& message) { handleMessage(message); };
+        const std::string stream = kHead + ": a comment of 3 MB\n" + std::string(3 << 20, 'c') + "\n\ndata: " + json +
+                                   "\n\ndata: {\"lines\": [\"after\\n\"]}\n\n";
+        std::uint32_t seed = static_cast<std::uint32_t>(count);
+        std::size_t held = 0;
+        for (std::size_t at = 0; at < stream.size();) {
+            seed = seed * 1664525u + 1013904223u;
+            const std::size_t size = std::min<std::size_t>(1 + (seed >> 8) % 20000, stream.size() - at);
+            ASSERT_TRUE(parser.feed(stream.data() + at, size));
+            held = std::max(held, parser.buffer.size());
+            at += size;
+        }
+        EXPECT_EQ(console(), expected) << count << " elements, " << json.size() << " bytes";
+        EXPECT_EQ(link_.commands.size(), 1u) << "the state news, once";
+        EXPECT_LE(held, kMaxEventBytes + 20000);
+        EXPECT_TRUE(parser.buffer.empty());
+        EXPECT_FALSE(parser.large);
+    }
+    EXPECT_GT(largeEventJson(36000).size(), 2 * kMaxEventBytes);
 }
 
 TEST(EventStream, AFastStreamWaitsForTheFrameThread) {

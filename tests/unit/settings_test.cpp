@@ -362,6 +362,19 @@ TEST_F(SettingsTest, SliderDragsFromItsGrabAndSavesOnceOnRelease) {
     EXPECT_DOUBLE_EQ(sliderValueAt(400, 100, 170, 5, 5), 5);
     EXPECT_DOUBLE_EQ(sliderValueAt(400, 100, 170, 7, 3), 3);
 
+    // Bounds at the ends of the 64-bit range: no overflow on the way, and the saved value is
+    // the bound itself, not what an overflowing conversion gives.
+    useSettings({{"x", "0"}});
+    const char* wide = R"({"key": "x", "range": [-9223372036854775808, 9223372036854775807]})";
+    const std::pair<float, const char*> ends[] = {{500, "9223372036854775807"}, {50, "-9223372036854775808"}};
+    for (const auto& [at, saved] : ends) {
+        mouse(100 + 85, 210, true, true);
+        edit(wide);
+        mouse(at, 300, false, false);
+        edit(wide);
+        EXPECT_EQ(sent(), (std::vector<std::string>{body("x", saved)}));
+    }
+
     // lo >= hi: an empty track with the knob at its left end.
     useSettings({{"w", "9"}});
     edit(R"({"key": "w", "range": [7, 3]})");
