@@ -150,6 +150,35 @@ class MisbehavingLauncherTest(WindowTest):
         self.assertLess(max(gaps or [0]), 1.0, "frames kept coming")
         self.assertLess(peak - before, 160 * 1024, "memory stays bounded (kB)")
 
+    def test_one_event_of_50_mb_leaves_the_newest_lines_in_bounded_memory(self):
+        box, program, window = self.start_window(env={"VLR_TRACE_CONSOLE": "1"})
+        pid = program.proc.pid
+        program.wait_quiet(1.0)
+        resting = proc_status(pid, "VmRSS")
+        with open("/proc/%d/clear_refs" % pid, "w") as f:
+            f.write("5")                # the peak starts again from here
+        started = time.monotonic()
+        box.post("test-flood", {"megabytes": 50, "line_bytes": 110, "event_bytes": 1 << 30})
+        wait_for(lambda: (last_console_count(program, started) or 0) > 0, 60, "the event to arrive")
+        program.wait_quiet(1.5, timeout=120)
+        took = time.monotonic() - started
+        peak = proc_status(pid, "VmHWM")
+        self.x.close_window(window)
+        self.assertEqual(program.wait(20), 0, program.output()[-3000:])
+        lines = console_lines(program)
+        figure("one event of 50 MB: %.1f s, memory at rest %.0f MB, peak %.0f MB (%.0f MB more), %d console lines"
+               % (took, resting / 1024, peak / 1024, (peak - resting) / 1024, len(lines)))
+        self.assertTrue(lines and lines[-1].startswith("flood done "), lines[-3:])
+        total = int(lines[-1].split()[-1])
+        kept = total + 1
+        while kept > 20000:
+            kept -= 4000
+        self.assertEqual(len(lines), kept, "as many as the trimming rule keeps")
+        self.assertEqual(lines[:-1], [("flood %08d " % n).ljust(109, "x")
+                                      for n in range(total - kept + 2, total + 1)],
+                         "the newest lines, byte for byte and in order")
+        self.assertLess(peak - resting, 64 * 1024, "memory grows by less than 64 MiB (kB)")
+
     def test_stalled_launcher_times_out_and_the_queue_goes_on(self):
         box, program, window = self.start_window(env={"VLR_COMMAND_TIMEOUT_MS": "5000"})
         pid = program.proc.pid

@@ -496,17 +496,19 @@ class App:
     def test_flood(self, body):
         """Console output as fast as the window takes it: "megabytes" of
         numbered lines ("flood 00000001 xxx..."), "line_bytes" each, in events
-        of about 64 KiB, then the line "flood done"."""
+        of about "event_bytes" (default 64 KiB; more than the megabytes: all in
+        one event), then the line "flood done"."""
         total = int(int_member(body, "megabytes", 1, 4096)) * 1000 * 1000
         width = int(body.get("line_bytes", 100)) if isinstance(body.get("line_bytes", 100), int) else 100
         width = max(16, min(width, 60000))
+        event_bytes = int(int_member(body, "event_bytes", 1024, 1 << 40)) if "event_bytes" in body else 65536
 
         def pour():
             sent, number = 0, 0
             deadline = time.monotonic() + 600
             while sent < total and time.monotonic() < deadline:
                 lines, size = [], 0
-                while size < 65536 and sent + size < total:
+                while size < event_bytes and sent + size < total:
                     number += 1
                     line = ("flood %08d " % number).ljust(width - 1, "x") + "\n"
                     lines.append(line)
