@@ -9,10 +9,15 @@
 | sent, and never crash or hang. Figures go to standard error ("figure:").   |
 |                                                                            |
 | VLR_FLOOD_MB (default 200) and VLR_RESTARTS (default 50) scale the runs.   |
+|                                                                            |
+| The same cases run for Velocrash.exe under Wine (MisbehavingUnderWine),    |
+| with the figures Wine changes noted there.                                 |
 +----------------------------------------------------------------------------+
 """
 
 import os
+import getpass
+import glob
 import random
 import re
 import socket
@@ -22,8 +27,9 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "gui"))
-from vlr_gui import (ACCENT, TAB_Y, WindowTest, kill_pid, pid_alive, runs, tab_underline,  # noqa: E402
-                     wait_for)
+from vlr_gui import (ACCENT, BASE_SIZE, LINE, SEPARATOR, TAB_Y, Sandbox, WindowTest,  # noqa: E402
+                     kill_pid, pid_alive, runs, session_name, tab_underline, wait_for)
+from test_wine import UnderWine, windows_path  # noqa: E402
 
 CONSOLE = re.compile(r"^frame \d+ console (\d+)$")
 
@@ -85,6 +91,9 @@ def steady_counts(pid, span=1.0):
     return min(d for d, _ in samples), min(t for _, t in samples)
 
 class MisbehavingLauncherTest(WindowTest):
+    FLOOD_MB = int(os.environ.get("VLR_FLOOD_MB", "200"))
+    RESTARTS = int(os.environ.get("VLR_RESTARTS", "50"))
+
     # ---- helpers ----
 
     def underline(self, window):
@@ -114,7 +123,7 @@ class MisbehavingLauncherTest(WindowTest):
     # ---- the four cases ----
 
     def test_flood_keeps_the_window_responsive_bounded_and_in_order(self):
-        megabytes = int(os.environ.get("VLR_FLOOD_MB", "200"))
+        megabytes = self.FLOOD_MB
         box, program, window = self.start_window(env={"VLR_TRACE_CONSOLE": "1"})
         pid = program.proc.pid
         before = proc_status(pid, "VmRSS")
@@ -216,7 +225,7 @@ class MisbehavingLauncherTest(WindowTest):
         self.assertIsNone(program.exit_code())
 
     def test_restarts_on_the_same_port_reconnect_clear_and_fetch(self):
-        restarts = int(os.environ.get("VLR_RESTARTS", "50"))
+        restarts = self.RESTARTS
         box, program, window = self.start_window()
         pid = program.proc.pid
         session = box.session()
@@ -317,6 +326,81 @@ class MisbehavingLauncherTest(WindowTest):
         # A line the garbage left open is continued by the next good one.
         arrived = [line[line.index("alive "):] for line in console_lines(program) if "alive " in line]
         self.assertEqual(arrived, expected)
+
+
+# ---- the same under Wine ----
+
+class WineSandbox(Sandbox):
+    """The session file of an exe under Wine lives in the prefix's temp folder, named after
+    the script's Windows path."""
+
+    def __init__(self, prefix):
+        super().__init__()
+        self.prefix = prefix
+
+    def session_path(self, script=None):
+        name = session_name(windows_path(script or self.script)) + ".json"
+        found = glob.glob(os.path.join(self.prefix, "drive_c", "users", "*", "Temp", name))
+        return found[0] if found else os.path.join(self.prefix, "drive_c", "users", getpass.getuser(),
+                                                   "Temp", name)
+
+    def close(self):
+        super().close()
+        try:
+            os.remove(self.session_path())
+        except OSError:
+            pass
+
+
+class ClientArea:
+    """The X server as the tests use it, with a window's geometry taken as its client area:
+    unmanaged, Wine draws a caption and borders of its own around it."""
+
+    def __init__(self, x):
+        self.__dict__["_x"] = x
+        self.__dict__["_offsets"] = {}
+
+    def __getattr__(self, name):
+        return getattr(self._x, name)
+
+    def __setattr__(self, name, value):
+        setattr(self._x, name, value)
+
+    def geometry(self, window):
+        x, y, width, height = self._x.geometry(window)
+        if window not in self._offsets:
+            # The header separator: a 2-pixel line across exactly the client's width.
+            def client():
+                picture = self._x.screenshot().crop(x, y, width, height)
+                for row in range(picture.height - 1):
+                    line = [r for r in runs(picture.row(row), LINE) if r[1] - r[0] == BASE_SIZE[0]]
+                    if line and runs(picture.row(row + 1), LINE) == line:
+                        return line[0][0], row - SEPARATOR
+                return None
+            self._offsets[window] = wait_for(client, 20, "the header separator", interval=0.3)
+        left, top = self._offsets[window]
+        return x + left, y + top, BASE_SIZE[0], BASE_SIZE[1]
+
+
+class MisbehavingUnderWine(UnderWine, MisbehavingLauncherTest):
+    """Wine carries every case; what it changes: the process is Wine's (its memory and
+    threads include Wine's own), the flood is smaller (Wine's sockets and drawing are
+    slower; VLR_WINE_FLOOD_MB), and fewer restarts (VLR_WINE_RESTARTS)."""
+
+    FLOOD_MB = int(os.environ.get("VLR_WINE_FLOOD_MB", "50"))
+    RESTARTS = int(os.environ.get("VLR_WINE_RESTARTS", "10"))
+
+    def setUp(self):
+        super().setUp()
+        self.x = ClientArea(type(self).x)
+
+    def sandbox(self):
+        box = WineSandbox(self.prefix)
+        self.sandboxes.append(box)
+        return box
+
+    def start_program(self, box, env=None, args=None):
+        return super().start_program(box, dict(env or {}, **self.wine_env()), args or self.wine_args(box))
 
 
 if __name__ == "__main__":

@@ -78,7 +78,11 @@ def install_fonts(prefix):
             shutil.copyfile(source, target)
 
 
-class WineTest(WindowTest):
+class UnderWine:
+    """Put before WindowTest (or a test class built on it): the class runs Velocrash.exe
+    under Wine in the prepared prefix instead of the Linux program, and skips when either
+    is missing."""
+
     @classmethod
     def program_under_test(cls):
         exe = os.environ.get("VLR_WINDOWS_EXE") or os.path.join(source_dir(), "build",
@@ -112,20 +116,25 @@ class WineTest(WindowTest):
                            stderr=subprocess.DEVNULL)
         super().tearDownClass()
 
-    def test_exe_shows_its_frame_against_the_demo_launcher(self):
-        box = self.sandbox()
+    def wine_env(self):
+        return {"WINEPREFIX": self.prefix, "WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml="}
+
+    def wine_args(self, box):
+        """The command line that starts the exe against the sandbox's launcher."""
         wrapper = os.path.join(box.root, "python.sh")
         with open(wrapper, "w", encoding="utf-8") as f:
             f.write(WRAPPER % shlex.quote(sys.executable))
         os.chmod(wrapper, 0o755)
-        script = windows_path(box.script)
-        session = session_name(script) + ".json"
+        return [self.wine, self.exe, "--python", windows_path(wrapper), "--script", windows_path(box.script)]
+
+
+class WineTest(UnderWine, WindowTest):
+    def test_exe_shows_its_frame_against_the_demo_launcher(self):
+        box = self.sandbox()
+        session = session_name(windows_path(box.script)) + ".json"
         self.addCleanup(self.remove_sessions, session)
 
-        program = self.start_program(
-            box, env={"WINEPREFIX": self.prefix, "WINEDEBUG": "-all",
-                      "WINEDLLOVERRIDES": "mscoree,mshtml="},
-            args=[self.wine, self.exe, "--python", windows_path(wrapper), "--script", script])
+        program = self.start_program(box, env=self.wine_env(), args=self.wine_args(box))
         window = self.wait_window(program, timeout=60)
 
         def session_file():
