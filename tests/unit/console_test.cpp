@@ -227,8 +227,11 @@ TEST_F(ConsoleTest, AnEndlessLineIsHeldInBoundedEntriesAndCopiedWhole) {
     std::string line;
     std::string copied;
     for (int i = 0; line.size() < 300000; ++i) {
-        const std::string step = "\r" + std::to_string(i % 100) + "% \xE2\x96\x88\xC3\xA9\xF0\x9F\x98\x80" +
-                                 std::string(i % 7 == 0 ? 1 : 0, '\0') + "x";
+        std::string step(1, '\r');
+        step += std::to_string(i % 100);
+        step += "% \xE2\x96\x88\xC3\xA9\xF0\x9F\x98\x80";
+        step.append(i % 7 == 0 ? 1 : 0, '\0');
+        step += 'x';
         line += step;
         copied += step.substr(1);
     }
