@@ -9,6 +9,7 @@
 *
 *  Frame thread only; background threads hand documents over as UI tasks.
 *******************************************************************************************/
+#include <algorithm>
 #include <cstdio>
 
 #include "link/commands.h"
@@ -76,33 +77,55 @@ bool taskRunning(const Json& state) {
 
 // ---- console ----
 
+namespace {
+
+// The console entry that takes the byte c: a new line when none is open, a new entry that
+// goes on the open line when that one is full and c starts a character (a run of stray
+// continuation bytes is cut anyway).
+std::string& entryFor(WindowState& window, char c) {
+    std::deque<std::string>& lines = window.console;
+    if (!window.openLine) {
+        window.openLine = true;
+        return lines.emplace_back();
+    }
+    const std::size_t size = lines.back().size();
+    if (size >= kConsoleLineBytes &&
+        ((static_cast<unsigned char>(c) & 0xC0) != 0x80 || size >= kConsoleLineBytes + 3)) {
+        window.consoleJoined.push_back(window.consoleDropped + lines.size());
+        return lines.emplace_back();
+    }
+    return lines.back();
+}
+
+}  // namespace
+
 void appendConsole(std::string_view text) {
     WindowState& window = windowState();
     std::deque<std::string>& lines = window.console;
-    for (char c : text) {
-        if (c == '\r')
-            continue;
-        if (c == '\n') {
+    for (std::size_t i = 0; i < text.size();) {
+        const char c = text[i];
+        if (c == '\r') {
+            ++i;
+        } else if (c == '\n') {
             if (window.openLine)
                 window.openLine = false;
             else
                 lines.emplace_back();  // a blank line in the output
-            continue;
+            ++i;
+        } else if (c == '\t') {
+            entryFor(window, c).append(4, ' ');
+            ++i;
+        } else {
+            // A run of ordinary bytes goes in whole, up to where the entry is full.
+            const std::size_t end = std::min(text.find_first_of("\r\n\t", i), text.size());
+            while (i < end) {
+                std::string& line = entryFor(window, text[i]);
+                const std::size_t take =
+                    line.size() < kConsoleLineBytes ? std::min(kConsoleLineBytes - line.size(), end - i) : 1;
+                line.append(text.data() + i, take);
+                i += take;
+            }
         }
-        if (!window.openLine) {
-            lines.emplace_back();
-            window.openLine = true;
-        } else if (lines.back().size() >= kConsoleLineBytes &&
-                   ((static_cast<unsigned char>(c) & 0xC0) != 0x80 || lines.back().size() >= kConsoleLineBytes + 3)) {
-            // A full entry goes on in the next one, cut before a character (a run of stray
-            // continuation bytes is cut anyway).
-            window.consoleJoined.push_back(window.consoleDropped + lines.size());
-            lines.emplace_back();
-        }
-        if (c == '\t')
-            lines.back().append(4, ' ');
-        else
-            lines.back().push_back(c);
     }
     // Trim in steps of a few thousand so the cost is paid rarely; repeat until under the
     // bound, so one very long piece of output cannot grow the list past it for good.
