@@ -32,6 +32,27 @@ void insertText(EditBuffer& buffer, std::string_view text, int maxChars, bool nu
 std::size_t nextCharLength(std::string_view text, std::size_t pos);
 std::size_t previousCharStart(std::string_view text, std::size_t pos);
 
+// ---- selection and words ----
+
+// The selected bytes [start, end) of a field; start == end when nothing is selected.
+struct Selection {
+    std::size_t start = 0, end = 0;
+    bool empty() const { return start == end; }
+};
+Selection selectionOf(const EditBuffer& buffer);
+
+// Removes the selected text and puts the caret where it was; false when nothing was selected.
+bool eraseSelection(EditBuffer& buffer);
+
+// Where Ctrl+Left and Ctrl+Right go from `pos`: over spaces, then over one run of word
+// characters (letters, digits, "_" and every non-ASCII character) or of other punctuation.
+// A path's folders are words of their own.
+std::size_t wordLeft(std::string_view text, std::size_t pos);
+std::size_t wordRight(std::string_view text, std::size_t pos);
+
+// The run a double click at `pos` selects: the word, punctuation or spaces around it.
+Selection wordAt(std::string_view text, std::size_t pos);
+
 // ---- window seam ----
 // The window queries the widgets and pages make. Tests swap them to feed keys, the clipboard and
 // the window size without a window; the program never changes them.
@@ -40,6 +61,8 @@ struct InputCalls {
     const char* (*clipboardText)();   // null when the clipboard holds no text
     int (*screenWidth)();             // the width pages lay out against
     int (*screenHeight)();
+    void (*setClipboardText)(const char* text);
+    std::vector<std::string> (*droppedFiles)();  // files dropped on the window since the last frame
 };
 InputCalls& inputCalls();       // held with the window-wide records
 InputCalls raylibInputCalls();  // what the program uses
