@@ -145,10 +145,6 @@ std::string selectedLinesText(const ConsoleFind& find, const std::deque<std::str
 
 namespace {
 
-bool held(int left, int right) { return inputCalls().keyDown(left) || inputCalls().keyDown(right); }
-
-bool pressed(const InputSnapshot& in, int key) { return std::find(in.keys.begin(), in.keys.end(), key) != in.keys.end(); }
-
 // The absolute console line shown at a visual line of the log (clamped to the log).
 std::uint64_t lineAtVisual(const ConsoleIndex& index, std::uint64_t visual) {
     const std::uint64_t count = visualLineCount(index);
@@ -163,7 +159,7 @@ void followFind(float right, float top, const ConsoleIndex& index, std::size_t k
     UiState& ui = uiState();
     ConsoleFind& find = consoleFind();
     WindowState& window = windowState();
-    if (ui.drawing && held(KEY_LEFT_CONTROL, KEY_RIGHT_CONTROL) && pressed(ui.input, KEY_F)) {
+    if (ui.drawing && pressedWith(ui.input, KEY_F, kModControl)) {
         ui.focused = &find.field;
         find.field.anchor = 0;
         find.field.caret = find.field.text.size();
@@ -171,7 +167,8 @@ void followFind(float right, float top, const ConsoleIndex& index, std::size_t k
     const Rect field{right - sc(220), top, sc(220), sc(kControlHeight)};
     const bool committed = textField(find.field, field, "Find", sc(11), 0, false);
     // Enter keeps the focus; a click elsewhere also commits the field but asks for nothing.
-    const int step = committed && ui.focused == &find.field ? (held(KEY_LEFT_SHIFT, KEY_RIGHT_SHIFT) ? -1 : 1) : 0;
+    const bool back = pressedWith(ui.input, KEY_ENTER, kModShift) || pressedWith(ui.input, KEY_KP_ENTER, kModShift);
+    const int step = committed && ui.focused == &find.field ? (back ? -1 : 1) : 0;
 
     const bool queryChanged = find.query != find.field.text;
     refreshFind(find, window.console, window.consoleDropped);
@@ -217,7 +214,7 @@ void selectLogLines(Rect textArea, const ConsoleIndex& index, float lineHeight, 
         else
             find.dragging = false;
     }
-    if (ui.focused == nullptr && find.hasSelection && held(KEY_LEFT_CONTROL, KEY_RIGHT_CONTROL) && pressed(in, KEY_C)) {
+    if (ui.focused == nullptr && find.hasSelection && pressedWith(in, KEY_C, kModControl)) {
         const WindowState& window = windowState();
         const std::string text = selectedLinesText(find, window.console, window.consoleDropped);
         if (inputCalls().setClipboardText) inputCalls().setClipboardText(text.c_str());

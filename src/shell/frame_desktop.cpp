@@ -37,22 +37,23 @@ int zoomKey(int key) {
 }  // namespace
 
 void followZoomInput(UiState& ui, ShellState& shell) {
-    if (!commandHeld()) return;
     InputSnapshot& in = ui.input;
     float zoom = shell.zoom;
-    bool used = false;
+    const auto isZoom = [](const Keystroke& s) { return s.key != 0 && zoomKey(s.key) != 2 && strokeHas(s, kModControl); };
     for (const Keystroke& stroke : in.strokes) {
-        const int step = stroke.key != 0 ? zoomKey(stroke.key) : 2;
-        if (step == 2) continue;
+        if (!isZoom(stroke)) continue;
+        const int step = zoomKey(stroke.key);
         zoom = step == 0 ? 1.0f : zoomStep(zoom, step);
-        used = true;
     }
-    if (used) {
-        // The keys were the zoom's; a focused field must not take them as well.
-        std::erase_if(in.strokes, [](const Keystroke& s) { return s.key != 0 && zoomKey(s.key) != 2; });
-        std::erase_if(in.keys, [](int key) { return zoomKey(key) != 2; });
+    // The keys were the zoom's; a focused field must not take them as well.
+    const auto before = in.strokes.size();
+    std::erase_if(in.strokes, isZoom);
+    if (in.strokes.size() != before) {
+        in.keys.clear();
+        for (const Keystroke& stroke : in.strokes)
+            if (stroke.key != 0) in.keys.push_back(stroke.key);
     }
-    if (in.wheel != 0) {
+    if (in.wheel != 0 && commandHeld()) {
         zoom = zoomStep(zoom, in.wheel > 0 ? 1 : -1);
         in.wheel = 0;
     }

@@ -103,6 +103,7 @@ struct PendingInput {
     Kind kind = kKey;
     int code = 0;          // mouse button 0-7, raylib key code, or Unicode code point
     float x = 0, y = 0;    // where the pointer was at a press: the click lands there
+    int mods = 0;          // modifier keys held with a key press (kMod* bits)
 };
 
 // More than this many unconsumed inputs means the frames have stopped; later ones are dropped.

@@ -82,6 +82,24 @@ void keepCaretValid(EditBuffer& b) {
 
 }  // namespace
 
+// ---- modifiers ----
+
+bool strokeHas(const Keystroke& stroke, int mod) {
+    if ((stroke.mods & mod) != 0) return true;
+    const InputCalls& sys = inputCalls();
+    const auto down = [&](int left, int right) { return sys.keyDown(left) || sys.keyDown(right); };
+    if (mod == kModShift) return down(KEY_LEFT_SHIFT, KEY_RIGHT_SHIFT);
+    if (mod == kModControl) return down(KEY_LEFT_CONTROL, KEY_RIGHT_CONTROL);
+    if (mod == kModSuper) return down(KEY_LEFT_SUPER, KEY_RIGHT_SUPER);
+    return false;
+}
+
+bool pressedWith(const InputSnapshot& in, int key, int mod) {
+    for (const Keystroke& stroke : in.strokes)
+        if (stroke.key == key && strokeHas(stroke, mod)) return true;
+    return false;
+}
+
 // ---- selection and words ----
 
 Selection selectionOf(const EditBuffer& b) {
@@ -368,13 +386,10 @@ void editKeys(EditBuffer& b, int maxChars, bool numeric) {
     const InputSnapshot& in = uiState().input;
     keepCaretValid(b);
 
-    bool modifier = false;
-    for (int key : {KEY_LEFT_CONTROL, KEY_RIGHT_CONTROL, KEY_LEFT_SUPER, KEY_RIGHT_SUPER})
-        modifier = modifier || sys.keyDown(key);
-    const bool shift = shiftHeld();
-
     // In the order they came: "ab" then Backspace leaves "a", Backspace then "ab" leaves "ab".
     for (const Keystroke& stroke : in.strokes) {
+        const bool modifier = strokeHas(stroke, kModControl) || strokeHas(stroke, kModSuper);
+        const bool shift = strokeHas(stroke, kModShift);
         if (stroke.codepoint != 0) {
             int size = 0;
             const char* utf8 = CodepointToUTF8(stroke.codepoint, &size);

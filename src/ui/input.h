@@ -25,6 +25,12 @@ bool textField(EditBuffer& buffer, Rect r, std::string_view placeholder, float i
 // Keyboard handling of the focused field (typed characters, paste, deleting, caret keys).
 void editKeys(EditBuffer& buffer, int maxChars, bool numeric);
 
+// A modifier held with a key press: reported with the press, or held down now.
+bool strokeHas(const Keystroke& stroke, int mod);
+
+// True when the key was pressed this frame with the modifier held.
+bool pressedWith(const InputSnapshot& in, int key, int mod);
+
 // Inserts at the caret; an insertion past maxChars (0 = no limit) is refused whole.
 void insertText(EditBuffer& buffer, std::string_view text, int maxChars, bool numeric);
 

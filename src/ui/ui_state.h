@@ -50,10 +50,16 @@ struct Notice {
     double expiry = 0;          // seconds on uiClock(); shown while the clock is before it
 };
 
+// Modifier keys held with a key press, as the system reported them with it (GLFW's bits).
+inline constexpr int kModShift = 1;
+inline constexpr int kModControl = 2;
+inline constexpr int kModSuper = 8;
+
 // One key press (or auto-repeat) or one typed character; exactly one of the two is set.
 struct Keystroke {
     int key = 0;
     int codepoint = 0;
+    int mods = 0;   // kMod* bits held with the key: a quick Ctrl+C is often released before the frame
 };
 
 // What the user did since the last frame; filled once at the start of each frame.
