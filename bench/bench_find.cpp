@@ -19,8 +19,10 @@
 int main() {
     std::deque<std::string> lines;
     for (int i = 0; i < 20000; ++i) {
-        std::string line = "[" + std::to_string(1000 + i % 400) + "/2400] Building CXX object src/game/module_" +
-                           std::to_string(i) + ".cpp.o -O2 -fno-strict-aliasing -Iinclude";
+        char text[160];
+        std::snprintf(text, sizeof text, "[%d/2400] Building CXX object src/game/module_%d.cpp.o -O2 -fno-strict-aliasing -Iinclude",
+                      1000 + i % 400, i);
+        std::string line = text;
         if (i % 997 == 0) line += " error: expected ';' before '}' token";
         lines.push_back(std::move(line));
     }

@@ -214,6 +214,8 @@ void selectLogLines(Rect textArea, const ConsoleIndex& index, float lineHeight, 
         else
             find.dragging = false;
     }
+    if (ui.focused == nullptr && std::find(in.keys.begin(), in.keys.end(), KEY_ESCAPE) != in.keys.end())
+        find.hasSelection = false;
     if (ui.focused == nullptr && find.hasSelection && pressedWith(in, KEY_C, kModControl)) {
         const WindowState& window = windowState();
         const std::string text = selectedLinesText(find, window.console, window.consoleDropped);

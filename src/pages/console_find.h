@@ -76,7 +76,7 @@ void followFind(float right, float top, const ConsoleIndex& index, std::size_t k
                 float& offset, bool& follow);
 
 // The mouse over the log's text area: a press selects the line under it, a drag extends the
-// selection; Ctrl+C (no field focused) copies the selected lines.
+// selection; Ctrl+C (no field focused) copies the selected lines, Escape lets them go.
 void selectLogLines(Rect textArea, const ConsoleIndex& index, float lineHeight, float offset);
 
 // Behind one piece (bytes [byte, byte + size)) of a console line drawn at `left`, centred on
