@@ -11,16 +11,118 @@
 +----------------------------------------------------------------------------+
 """
 
+import ctypes
+import ctypes.util
 import json
 import os
 import subprocess
 import sys
 import time
 import unittest
+import urllib.parse
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from test_play import PlayPageTest  # noqa: E402
 from vlr_gui import require_tools, wait_for  # noqa: E402
+
+
+# ---- a drag-and-drop source (XDND), as a file manager is one ----
+
+class _SelectionRequest(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("owner", ctypes.c_ulong), ("requestor", ctypes.c_ulong),
+                ("selection", ctypes.c_ulong), ("target", ctypes.c_ulong), ("property", ctypes.c_ulong),
+                ("time", ctypes.c_ulong)]
+
+
+class _Selection(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("requestor", ctypes.c_ulong), ("selection", ctypes.c_ulong),
+                ("target", ctypes.c_ulong), ("property", ctypes.c_ulong), ("time", ctypes.c_ulong)]
+
+
+class _Client(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
+                ("format", ctypes.c_int), ("data", ctypes.c_long * 5)]
+
+
+class _Event(ctypes.Union):
+    _fields_ = [("type", ctypes.c_int), ("xclient", _Client), ("xselectionrequest", _SelectionRequest),
+                ("xselection", _Selection), ("pad", ctypes.c_long * 24)]
+
+
+def drop_files(display, target, root_x, root_y, paths, timeout=10):
+    """Drops files on a window the way a file manager does: enter, position and drop
+    messages, then the text/uri-list handed over when the window asks for the selection."""
+    x11 = ctypes.CDLL(ctypes.util.find_library("X11"))
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x11.XInternAtom.restype = ctypes.c_ulong
+    x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    x11.XDefaultRootWindow.restype = ctypes.c_ulong
+    x11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+    x11.XCreateSimpleWindow.restype = ctypes.c_ulong
+    x11.XCreateSimpleWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong] + [ctypes.c_int] * 2 + \
+        [ctypes.c_uint] * 3 + [ctypes.c_ulong] * 2
+    x11.XSetSelectionOwner.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong, ctypes.c_ulong]
+    x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
+                               ctypes.POINTER(_Event)]
+    x11.XChangeProperty.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong, ctypes.c_ulong,
+                                    ctypes.c_int, ctypes.c_int, ctypes.c_char_p, ctypes.c_int]
+    x11.XPending.argtypes = [ctypes.c_void_p]
+    x11.XNextEvent.argtypes = [ctypes.c_void_p, ctypes.POINTER(_Event)]
+    x11.XFlush.argtypes = [ctypes.c_void_p]
+    x11.XDestroyWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    dpy = x11.XOpenDisplay(display.encode())
+    atom = lambda name: x11.XInternAtom(dpy, name.encode(), 0)  # noqa: E731
+    source = x11.XCreateSimpleWindow(dpy, x11.XDefaultRootWindow(dpy), 0, 0, 1, 1, 0, 0, 0)
+    uri_list = atom("text/uri-list")
+    payload = "".join("file://" + urllib.parse.quote(p) + "\r\n" for p in paths).encode()
+    try:
+        x11.XSetSelectionOwner(dpy, atom("XdndSelection"), source, 0)
+
+        def send(name, *data):
+            event = _Event()
+            event.xclient.type = 33                     # ClientMessage
+            event.xclient.window = target
+            event.xclient.message_type = atom(name)
+            event.xclient.format = 32
+            for i, value in enumerate(data):
+                event.xclient.data[i] = value
+            x11.XSendEvent(dpy, target, 0, 0, ctypes.byref(event))
+            x11.XFlush(dpy)
+
+        send("XdndEnter", source, 5 << 24, uri_list, 0, 0)
+        send("XdndPosition", source, 0, (root_x << 16) | root_y, 0, atom("XdndActionCopy"))
+        send("XdndDrop", source, 0, 0)
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if not x11.XPending(dpy):
+                time.sleep(0.02)
+                continue
+            event = _Event()
+            x11.XNextEvent(dpy, ctypes.byref(event))
+            if event.type == 30:                        # SelectionRequest
+                request = event.xselectionrequest
+                x11.XChangeProperty(dpy, request.requestor, request.property, request.target, 8, 0,
+                                    payload, len(payload))
+                answer = _Event()
+                answer.xselection.type = 31             # SelectionNotify
+                answer.xselection.requestor = request.requestor
+                answer.xselection.selection = request.selection
+                answer.xselection.target = request.target
+                answer.xselection.property = request.property
+                answer.xselection.time = request.time
+                x11.XSendEvent(dpy, request.requestor, 0, 0, ctypes.byref(answer))
+                x11.XFlush(dpy)
+            elif event.type == 33 and event.xclient.message_type == atom("XdndFinished"):
+                return
+        raise AssertionError("the window did not take the drop")
+    finally:
+        x11.XDestroyWindow(dpy, source)
+        x11.XCloseDisplay(dpy)
 
 # The console at 1280 x 720 and scale 1: text from y 195 in rows of 18, 451 high. A match
 # out of view is brought to the middle row (offset = its row - (451 - 18) // 2); one already
@@ -107,6 +209,20 @@ class DesktopTest(PlayPageTest):
         self.x.key(window, "ctrl+c")
         program.wait_quiet(0.3)
         self.assertEqual(self.clipboard(), "".join(lines[12347:12351]))
+
+    def test_a_dropped_iso_fills_the_field_and_goes_with_the_download(self):
+        box, program, window = self.open()
+        path = "/media/j\u00e9r\u00f4me/\"Velocrash\" 100% (Europe).iso"
+        x, y = self.origin[0] + 400, self.origin[1] + 400
+        drop_files(self.x.display, window, x, y, [path])
+        program.wait_quiet(0.4)
+        other = "/tmp/other.iso"
+        drop_files(self.x.display, window, x, y, [other, other])   # two files: only a notice
+        program.wait_quiet(0.4)
+        left, btop, bright, bbottom = self.download_button(program, window)
+        self.click((left + bright) // 2, (btop + bbottom) // 2)
+        self.wait_request(box, "download-compiler")
+        self.assertEqual([json.loads(body) for body in box.bodies("download-compiler")], [{"iso": path}])
 
     def test_the_window_comes_back_where_it_was_left_with_its_zoom(self):
         box, program, window = self.open()
