@@ -171,6 +171,7 @@ class WineTest(WindowTest):
         self.check_console_page(box, path, window, left, top)
         self.check_console_lines(window, left, top)
         self.check_updates_page(window, left, top)
+        self.check_drop(box, path, window, left, top)
         program.kill()
 
     def clipboard(self):
@@ -189,6 +190,19 @@ class WineTest(WindowTest):
         self.x.type_text(window, "abc def")
         self.x.key(window, "ctrl+shift+Left", "ctrl+c")
         wait_for(lambda: self.clipboard() == "def", 10, "the selected word on the clipboard")
+
+    def check_drop(self, box, session_path, window, left, top):
+        """A file dropped through X drag and drop reaches the program as a Windows path."""
+        from test_desktop import drop_files
+        from test_play import accent_boxes
+        self.click_client(window, left, top, 40, TAB_Y)    # back to Play
+        wx, wy = self.x.geometry(window)[:2]
+        drop_files(self.x.display, window, wx + left + 400, wy + top + 400, ["/tmp/dropped disc.iso"])
+        button = wait_for(lambda: accent_boxes(self.picture(window).crop(left, top, W, H), PAGE_X,
+                                               PAGE_X + 822, H - 33), 10, "the download button")[0]
+        self.click_client(window, left, top, (button[0] + button[2]) // 2, (button[1] + button[3]) // 2)
+        wait_for(lambda: box.bodies("download-compiler"), 10, "the download command")
+        self.assertEqual(box.bodies("download-compiler"), ['{"iso": "Z:\\\\tmp\\\\dropped disc.iso"}'])
 
     def check_console_lines(self, window, left, top):
         """The first log line clicked and copied with Ctrl+C, its tab turned into spaces."""
