@@ -1,16 +1,13 @@
 /*******************************************************************************************
-*  placement_test.cpp — the placement file and its fallbacks, zoom steps, dropped files
+*  placement_test.cpp — the placement file and its fallbacks, zoom steps
 *******************************************************************************************/
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "pages/play.h"
 #include "platform/platform.h"
 #include "shell/shell.h"
-#include "ui/input.h"
-#include "window_test.h"
 
 namespace vlr {
 namespace {
@@ -75,38 +72,6 @@ TEST(ZoomTest, StepsFromEightyToTwoHundredPercent) {
     EXPECT_FLOAT_EQ(zoomStep(0.8f, -1), 0.8f);
     EXPECT_FLOAT_EQ(zoomStep(1.3f, 1), 1.5f);  // between steps: the next one that way
     EXPECT_FLOAT_EQ(zoomStep(1.3f, -1), 1.25f);
-}
-
-std::vector<std::string>& dropped() {
-    static std::vector<std::string> files;
-    return files;
-}
-
-class DropTest : public test::WindowTest {};
-
-TEST_F(DropTest, OneFileOnThePlayPageBecomesTheDiscAnythingElseANotice) {
-    inputCalls().droppedFiles = [] { return std::exchange(dropped(), {}); };
-    UiState& ui = uiState();
-    WindowState& window = windowState();
-    window.stateReceived = true;
-    const std::string path = "/media/j\xC3\xA9r\xC3\xB4me/\"Velocrash\" \\ (Europe).iso";
-
-    // Elsewhere, or several files: a notice, and the field stays as it was.
-    ui.currentPage = kConsolePage;
-    dropped() = {path};
-    takeDroppedFiles(ui, window);
-    ui.currentPage = kPlayPage;
-    dropped() = {path, path};
-    takeDroppedFiles(ui, window);
-    EXPECT_EQ(playRecords().iso.text, "");
-    EXPECT_NE(ui.notice.text.find("one ISO file"), std::string::npos);
-
-    dropped() = {path};
-    takeDroppedFiles(ui, window);
-    EXPECT_EQ(playRecords().iso.text, path);
-    EXPECT_TRUE(playRecords().iso.edited);  // it now travels with the next installation command
-    EXPECT_EQ(isoBody(playRecords().iso.text),
-              "{\"iso\": \"/media/j\xC3\xA9r\xC3\xB4me/\\\"Velocrash\\\" \\\\ (Europe).iso\"}");
 }
 
 }  // namespace
