@@ -59,7 +59,10 @@ std::vector<FindMatch> findInConsole(const std::deque<std::string>& lines, std::
             std::size_t n = 1;
             while (n < size && foldAscii(at[n]) == folded[n]) ++n;
             const char* resume = at + (n == size ? size : 1);  // matches do not overlap
-            if (n == size) found.push_back({dropped + i, static_cast<std::size_t>(at - data)});
+            if (n == size) {
+                found.push_back({dropped + i, static_cast<std::size_t>(at - data)});
+                if (found.size() == kMaxMatches) return found;
+            }
             if (lower < resume) lower = next(resume, first);
             if (twoCases && upper < resume) upper = next(resume, firstUpper);
         }
@@ -112,7 +115,8 @@ std::string findCountText(const ConsoleFind& find) {
     if (find.hasCurrent)
         n = static_cast<std::size_t>(std::lower_bound(find.matches.begin(), find.matches.end(), find.current, before) -
                                      find.matches.begin()) + 1;
-    return (n > 0 ? std::to_string(n) : std::string("-")) + " of " + std::to_string(find.matches.size());
+    const std::string more = find.matches.size() >= kMaxMatches ? "+" : "";
+    return (n > 0 ? std::to_string(n) : std::string("-")) + " of " + std::to_string(find.matches.size()) + more;
 }
 
 std::uint64_t matchVisualLine(const ConsoleIndex& index, const std::deque<std::string>& lines, std::uint64_t dropped,

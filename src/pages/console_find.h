@@ -44,7 +44,12 @@ struct ConsoleFind {
 
 ConsoleFind& consoleFind();  // one of the window-wide records (shell/records.h)
 
-// Every place the text occurs, ASCII letters compared without case; an empty text finds nothing.
+// Matches kept at most: one letter over 20 000 long lines could otherwise take hundreds of
+// megabytes. The count then reads "n of 100000+".
+inline constexpr std::size_t kMaxMatches = 100000;
+
+// Every place the text occurs (up to kMaxMatches, from the top), ASCII letters compared without
+// case; an empty text finds nothing.
 std::vector<FindMatch> findInConsole(const std::deque<std::string>& lines, std::uint64_t dropped,
                                      std::string_view text);
 
