@@ -26,6 +26,23 @@ namespace {
 
 char foldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
 
+// The first place in [from, stop) holding byte a or b, else stop. Eight bytes at a time: the C
+// library's memchr is fast on Linux but byte by byte in the Windows runtime.
+const char* scanFor(const char* from, const char* stop, char a, char b) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
+    const std::uint64_t ma = kOnes * static_cast<unsigned char>(a), mb = kOnes * static_cast<unsigned char>(b);
+    while (stop - from >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, from, 8);
+        const std::uint64_t xa = word ^ ma, xb = word ^ mb;  // a zero byte where a or b is
+        if ((((xa - kOnes) & ~xa) | ((xb - kOnes) & ~xb)) & kHighs) break;
+        from += 8;
+    }
+    for (; from < stop; ++from)
+        if (*from == a || *from == b) return from;
+    return stop;
+}
+
 bool before(const FindMatch& a, const FindMatch& b) { return a.line != b.line ? a.line < b.line : a.byte < b.byte; }
 
 }  // namespace
@@ -40,31 +57,20 @@ std::vector<FindMatch> findInConsole(const std::deque<std::string>& lines, std::
     const char first = folded[0];
     const char firstUpper = first >= 'a' && first <= 'z' ? static_cast<char>(first - ('a' - 'A')) : first;
     const std::size_t size = folded.size();
-    const bool twoCases = firstUpper != first;
     found.reserve(lines.size());
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string& line = lines[i];
         if (line.size() < size) continue;
         const char* const data = line.data();
         const char* const stop = data + (line.size() - size) + 1;  // last place a match can start, plus one
-        // The next place of each case of the first byte; memchr is what makes the scan cheap.
-        const auto next = [stop](const char* from, char c) {
-            const void* at = from < stop ? std::memchr(from, c, static_cast<std::size_t>(stop - from)) : nullptr;
-            return at != nullptr ? static_cast<const char*>(at) : stop;
-        };
-        const char* lower = next(data, first);
-        const char* upper = twoCases ? next(data, firstUpper) : stop;
-        while (lower < stop || upper < stop) {
-            const char* at = std::min(lower, upper);
+        for (const char* at = scanFor(data, stop, first, firstUpper); at < stop;) {
             std::size_t n = 1;
             while (n < size && foldAscii(at[n]) == folded[n]) ++n;
-            const char* resume = at + (n == size ? size : 1);  // matches do not overlap
             if (n == size) {
                 found.push_back({dropped + i, static_cast<std::size_t>(at - data)});
                 if (found.size() == kMaxMatches) return found;
             }
-            if (lower < resume) lower = next(resume, first);
-            if (twoCases && upper < resume) upper = next(resume, firstUpper);
+            at = scanFor(at + (n == size ? size : 1), stop, first, firstUpper);  // matches do not overlap
         }
     }
     return found;
