@@ -14,6 +14,7 @@
 #include "link/json.h"
 #include "link/state.h"
 #include "pages/console.h"
+#include "pages/console_find.h"
 #include "pages/pages.h"
 #include "ui/fonts.h"
 #include "ui/widgets.h"
@@ -151,6 +152,7 @@ void drawLog(const ConsoleIndex& index, const std::deque<std::string>& lines, st
         const float y = static_cast<float>(visual) * lineHeight - offset;
         if (!(y < height)) break;
         const std::size_t size = pieceBytes(line.substr(byte), k);
+        drawLogMarks(at.line, line, byte, size, left, textTop + y + lineHeight / 2, lineHeight);
         drawTextRun(kMono12, line.substr(byte, size), left, textTop + y + lineHeight / 2, kLogText, 0);
         byte += size;
         if (byte >= line.size() && at.line + 1 < lines.size()) {
@@ -191,6 +193,8 @@ void consolePage(float x, float top, float width, float bottom) {
     const float maxOffset = std::max(total - height, 0.0f);
     const float near = sc(30);
 
+    followFind(x + width, top, records.index, k, lineHeight, height, offset, records.follow);
+
     InputSnapshot& in = ui.input;
     if (in.mouseFree && in.wheel != 0 &&
         CheckCollisionPointRec(Vector2{in.mouseX, in.mouseY}, toRaylib(box))) {
@@ -207,6 +211,7 @@ void consolePage(float x, float top, float width, float bottom) {
         records.follow = offset >= maxOffset - near;
     }
 
+    selectLogLines({box.x + sc(1), textTop, box.width - sc(2), height}, records.index, lineHeight, offset);
     pushClip({box.x + sc(1), textTop, box.width - sc(2), height});
     if (ui.drawing) drawLog(records.index, window.console, k, left, textTop, lineHeight, height, offset);
     popClip();

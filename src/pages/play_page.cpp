@@ -62,6 +62,14 @@ std::string newProfileBody(std::string_view name, std::string_view saves) {
     return "{\"name\": " + quoteJson(name) + ", \"saves\": " + quoteJson(saves) + "}";
 }
 
+void takeIsoPath(std::string path) {
+    EditBuffer& field = playRecords().iso;
+    field.text = std::move(path);
+    field.caret = field.text.size();
+    field.anchor = kNoAnchor;
+    field.edited = true;
+}
+
 void clearField(EditBuffer& field) {
     field.text.clear();
     field.caret = 0;
@@ -78,10 +86,7 @@ float discSection(float x, float y, float w) {
         api("browse", "{}", [](const Json& answer) {
             const std::string& path = asText(get(answer, "path"));
             if (path.empty()) return;  // the dialog was cancelled
-            EditBuffer& field = playRecords().iso;
-            field.text = path;
-            field.caret = field.text.size();
-            field.edited = true;
+            takeIsoPath(path);
         });
     }
     const float help = drawTextBlock(kRegular12_5, kDiscHelp, x, y + sc(49), w, sc(18.75f), kTextSecondary, false);

@@ -89,6 +89,11 @@ bool removeTree(const std::string& path);
 // Creates the folder and any missing parents; true when it exists afterwards.
 bool makeFolders(const std::string& path);
 
+// Replaces the file's content as one step: written beside it, flushed, then renamed over it,
+// so a crash leaves the old file or the new one, never half of either. False on failure
+// (the old file is then untouched).
+bool writeFileAtomically(const std::string& path, std::string_view bytes);
+
 // ---- processes ----
 
 // A child process that this program started. Owning, move-only; closing it never stops the child.

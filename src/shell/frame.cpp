@@ -260,6 +260,8 @@ void drawFrame() {
 
     takeInput(ui, shellState());
     const bool hadInput = inputArrived(ui.input);
+    followZoomInput(ui, shellState());
+    takeDroppedFiles(ui, window);
     resolveOverlays(ui, IsWindowFocused(), addBinding);
 
     BeginDrawing();

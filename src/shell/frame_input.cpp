@@ -113,7 +113,7 @@ void takeInput(UiState& ui, ShellState& shell) {
             typed = true;
             if (next.kind == PendingInput::kKey) {
                 in.keys.push_back(next.code);
-                in.strokes.push_back({next.code, 0});
+                in.strokes.push_back({next.code, 0, next.mods});
             } else {
                 in.chars.push_back(next.code);
                 in.strokes.push_back({0, next.code});

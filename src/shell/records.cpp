@@ -15,6 +15,7 @@ WindowState& windowState() { return windowRecords().window; }
 ShellState& shellState() { return windowRecords().shell; }
 PlayRecords& playRecords() { return windowRecords().play; }
 ConsoleRecords& consoleRecords() { return windowRecords().console; }
+ConsoleFind& consoleFind() { return windowRecords().consoleFind; }
 SettingsRecords& settingsRecords() { return windowRecords().settings; }
 std::string& updatesPending() { return windowRecords().updatesPending; }
 DrawCalls& drawCalls() { return windowRecords().draw; }
@@ -30,6 +31,7 @@ void resetWindowRecords() {
     records.shell.logo = logo;
     records.play = PlayRecords();
     records.console = ConsoleRecords();
+    records.consoleFind = ConsoleFind();
     records.settings = SettingsRecords();
     records.updatesPending.clear();
     records.draw = raylibDrawCalls();

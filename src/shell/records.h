@@ -16,6 +16,7 @@
 
 #include "link/state.h"
 #include "pages/console.h"
+#include "pages/console_find.h"
 #include "pages/play.h"
 #include "settings/settings.h"
 #include "shell/shell.h"
@@ -31,6 +32,7 @@ struct WindowRecords {
     ShellState shell;                 // the logo, pending input, frame count
     PlayRecords play;                 // the Play page's fields and open rows
     ConsoleRecords console;           // the Console page's scroll and wrap index
+    ConsoleFind consoleFind;          // the Console page's search and selected lines
     SettingsRecords settings;         // the Settings page's edit buffers and slider drag
     std::string updatesPending;       // the Updates page's transient text
     // The calls tests replace: raylib's in the program.

@@ -18,8 +18,10 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "link/link.h"
 #include "link/state.h"
@@ -49,6 +51,50 @@ int windowMode(int argc, const char* const* argv);
 // the link starts; tests that go through the state model do it too.
 void connectStateModel();
 
+// ---- placement and zoom ----
+
+// Where the window was left, kept in one small file in the portable folder.
+struct SavedPlacement {
+    int x = 0, y = 0, width = 0, height = 0;
+    bool maximized = false;
+    float scale = 0;   // the display's scale where it was (0: not known)
+    float zoom = 1;
+};
+
+// One connected monitor: its area in desktop pixels and its content scale (as uiScaleFrom gives it).
+struct MonitorArea {
+    int x = 0, y = 0, width = 0, height = 0;
+    float scale = 1;
+};
+
+// The zoom steps, as fractions of the display's scale.
+inline constexpr float kZoomSteps[] = {0.8f, 0.9f, 1.0f, 1.1f, 1.25f, 1.5f, 1.75f, 2.0f};
+
+// The next step in or out (direction +1 / -1) from a zoom; an unknown zoom goes to the
+// nearest step in that direction.
+float zoomStep(float zoom, int direction);
+
+std::string placementText(const SavedPlacement& placement);
+// Nothing for a broken or foreign file, or values no window could have.
+std::optional<SavedPlacement> parsePlacement(std::string_view text);
+// True when the window's title bar would be on a connected monitor of the scale it was saved at.
+bool placementFits(const SavedPlacement& placement, const std::vector<MonitorArea>& monitors);
+
+// The placement file in the portable folder (VLR_PORTABLE, which the start mode sets); empty in
+// the developer form without one, where nothing is kept.
+std::string placementPath();
+// What the file holds, when it can be used; reading never fails loudly.
+std::optional<SavedPlacement> loadPlacement(const std::string& path);
+
+struct ShellState;
+
+// The monitors connected now.
+std::vector<MonitorArea> connectedMonitors();
+// Notes the window's normal size and place (each pass; a maximised window keeps the last one).
+void rememberPlacement(ShellState& shell);
+// Writes the placement file as the window closes.
+void savePlacement(ShellState& shell);
+
 // ---- records ----
 
 // A mouse press, key press (or repeat) or typed character, as GLFW reported it.
@@ -57,6 +103,7 @@ struct PendingInput {
     Kind kind = kKey;
     int code = 0;          // mouse button 0-7, raylib key code, or Unicode code point
     float x = 0, y = 0;    // where the pointer was at a press: the click lands there
+    int mods = 0;          // modifier keys held with a key press (kMod* bits)
 };
 
 // More than this many unconsumed inputs means the frames have stopped; later ones are dropped.
@@ -70,6 +117,9 @@ struct ShellState {
     float scrollAccumulator = 0;       // vertical scroll since the last frame
     bool traceFrames = false;          // VLR_TRACE_FRAMES: "frame <n>" on standard error per frame
     std::uint64_t framesDrawn = 0;     // frames completed so far
+    float zoom = 1;                    // the user's zoom over the display's scale (Ctrl+plus/minus/0)
+    std::string placementFile;         // where the placement is kept; empty: not kept
+    SavedPlacement normal;             // the last size and place while neither maximised nor minimised
 };
 
 ShellState& shellState();  // one of the window-wide records (shell/records.h)
@@ -157,6 +207,14 @@ void takeInput(UiState& ui, ShellState& shell);
 // for one more frame at once, so what the input changed is shown without waiting for more.
 bool inputArrived(const InputSnapshot& in);
 void resolveOverlays(UiState& ui, bool windowFocused, const BindFn& bind);
+
+// Ctrl with plus, minus, 0 or the wheel: the next zoom step, taken out of the snapshot. The
+// main loop applies the new zoom before the next frame.
+void followZoomInput(UiState& ui, ShellState& shell);
+
+// Files dropped on the window since the last frame: one file while the Play page shows the
+// game disc field becomes its path; anything else gets a notice.
+void takeDroppedFiles(UiState& ui, const WindowState& window);
 
 // The whole frame without presenting it (the benchmark times this part).
 void drawFrame();

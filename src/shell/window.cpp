@@ -57,6 +57,43 @@ void postEmptyEvent() {
     glfwPostEmptyEvent();
 }
 
+std::vector<MonitorArea> connectedMonitors() {
+    std::vector<MonitorArea> areas;
+    int count = 0;
+    GLFWmonitor** monitors = glfwGetMonitors(&count);
+    for (int i = 0; monitors != nullptr && i < count; ++i) {
+        const GLFWvidmode* mode = glfwGetVideoMode(monitors[i]);
+        if (mode == nullptr) continue;
+        MonitorArea area;
+        glfwGetMonitorPos(monitors[i], &area.x, &area.y);
+        area.width = mode->width;
+        area.height = mode->height;
+        float x = 1, y = 1;
+        glfwGetMonitorContentScale(monitors[i], &x, &y);
+        area.scale = uiScaleFrom(x);
+        areas.push_back(area);
+    }
+    return areas;
+}
+
+void rememberPlacement(ShellState& shell) {
+    if (IsWindowMaximized() || IsWindowMinimized()) return;
+    const Vector2 at = GetWindowPosition();
+    shell.normal.x = static_cast<int>(at.x);
+    shell.normal.y = static_cast<int>(at.y);
+    shell.normal.width = GetScreenWidth();
+    shell.normal.height = GetScreenHeight();
+}
+
+void savePlacement(ShellState& shell) {
+    if (shell.placementFile.empty() || shell.normal.width <= 0) return;
+    SavedPlacement p = shell.normal;
+    p.maximized = IsWindowMaximized();
+    p.scale = displayScale();
+    p.zoom = shell.zoom;
+    platform::writeFileAtomically(shell.placementFile, placementText(p));  // best effort: a lost place is no harm
+}
+
 // ---- logo ----
 
 namespace {
@@ -177,7 +214,7 @@ void onMouseButton(GLFWwindow* window, int button, int action, int mods) {
 // system's rate however slow the frames are.
 void onKey(GLFWwindow* window, int key, int scancode, int action, int mods) {
     if ((action == GLFW_PRESS || action == GLFW_REPEAT) && key > 0)
-        queueInput(shellState(), {PendingInput::kKey, key});
+        queueInput(shellState(), {PendingInput::kKey, key, 0, 0, mods});
     if (raylibKey)
         raylibKey(window, key, scancode, action, mods);
 }
@@ -219,21 +256,30 @@ void setUpWindow(const std::string& scriptPath, BakedFonts early) {
     SetExitKey(KEY_NULL);  // Escape closes drop-down lists, never the window
 
     UiState& ui = uiState();
-    ui.scale = displayScale();
+    ShellState& shell = shellState();
+    const float display = displayScale();
+    const std::optional<SavedPlacement> saved = loadPlacement(shell.placementFile);
+    if (saved) shell.zoom = saved->zoom;  // the zoom is the user's whatever the monitor
+    ui.scale = display * shell.zoom;
 
     const int monitor = GetCurrentMonitor();
     const int monitorWidth = GetMonitorWidth(monitor);
     const int monitorHeight = GetMonitorHeight(monitor);
     const Vector2 monitorAt = GetMonitorPosition(monitor);
-    const WindowPlacement place = placeWindow(monitorWidth, monitorHeight, monitorAt.x, monitorAt.y, ui.scale);
-    if (monitorWidth > 0 && monitorHeight > 0) {
+    const WindowPlacement place = placeWindow(monitorWidth, monitorHeight, monitorAt.x, monitorAt.y, display);
+    if (saved && placementFits(*saved, connectedMonitors())) {
+        SetWindowSize(saved->width, saved->height);
+        SetWindowPosition(saved->x, saved->y);
+        SetWindowMinSize(std::min(place.minWidth, saved->width), std::min(place.minHeight, saved->height));
+        shell.normal = *saved;  // maximised again once shown
+    } else if (monitorWidth > 0 && monitorHeight > 0) {
         SetWindowSize(place.width, place.height);
         SetWindowPosition(place.x, place.y);
         SetWindowMinSize(place.minWidth, place.minHeight);
     } else {
         // No monitor to measure: keep where the system put us, at the scaled base size.
-        SetWindowSize(static_cast<int>(ui.scale * kBaseWidth), static_cast<int>(ui.scale * kBaseHeight));
-        SetWindowMinSize(static_cast<int>(ui.scale * 720), static_cast<int>(ui.scale * 480));
+        SetWindowSize(static_cast<int>(display * kBaseWidth), static_cast<int>(display * kBaseHeight));
+        SetWindowMinSize(static_cast<int>(display * 720), static_cast<int>(display * 480));
     }
 
     platform::useDarkTitleBar(GetWindowHandle());

@@ -42,7 +42,7 @@ bool startThreads(Link& link) {
 
 void followDisplayScale() {
     UiState& ui = uiState();
-    const float scale = displayScale();
+    const float scale = displayScale() * shellState().zoom;
     if (scale != ui.scale) {  // also true when either is not a number
         ui.scale = scale;
         rebuildFonts();
@@ -61,6 +61,7 @@ void runLoop(Link& link, WindowState& window) {
         if (window.restart)
             return;
         followDisplayScale();
+        rememberPlacement(shellState());
         frame();
     }
 }
@@ -76,6 +77,7 @@ void traceConsole(const WindowState& window) {
 void closeWindow(Link& link) {
     setWindowOpen(link, false);
     ShellState& shell = shellState();
+    savePlacement(shell);
     if (shell.logo.id != 0)
         UnloadTexture(shell.logo);
     shell.logo = Texture2D{};
@@ -141,6 +143,7 @@ int windowMode(int argc, const char* const* argv) {
         window.programPath.empty() ? platform::kMinFileTime : platform::lastWriteTime(window.programPath);
 
     connectStateModel();
+    shellState().placementFile = placementPath();
     setUpWindow(args->script, std::move(early));
     shellState().traceFrames = platform::getEnv("VLR_TRACE_FRAMES").has_value();
 
@@ -152,6 +155,8 @@ int windowMode(int argc, const char* const* argv) {
 
     frame();  // drawn while hidden, so the window never shows an empty first frame
     ClearWindowState(FLAG_WINDOW_HIDDEN);
+    if (shellState().normal.maximized)
+        MaximizeWindow();
     EnableEventWaiting();
 
     runLoop(link, window);

@@ -10,6 +10,7 @@
 #include "ui/input.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "raylib.h"
 #include "ui/fonts.h"
@@ -19,12 +20,22 @@ namespace vlr {
 
 namespace {
 
+std::vector<std::string> takeDroppedFiles() {
+    std::vector<std::string> files;
+    if (!IsFileDropped()) return files;
+    FilePathList list = LoadDroppedFiles();
+    for (unsigned i = 0; i < list.count; ++i) files.emplace_back(list.paths[i]);
+    UnloadDroppedFiles(list);
+    return files;
+}
 
 }  // namespace
 
 // ---- window seam ----
 
-InputCalls raylibInputCalls() { return {IsKeyDown, GetClipboardText, GetScreenWidth, GetScreenHeight}; }
+InputCalls raylibInputCalls() {
+    return {IsKeyDown, GetClipboardText, GetScreenWidth, GetScreenHeight, SetClipboardText, takeDroppedFiles};
+}
 
 // ---- UTF-8 stepping ----
 
@@ -56,15 +67,103 @@ std::size_t countChars(std::string_view text) {
     return count;
 }
 
-// The launcher may replace the text under a focused field; the caret must stay inside it and
-// on a character boundary.
+std::uint64_t onBoundary(const std::string& text, std::uint64_t pos) {
+    const std::size_t size = text.size();
+    const auto at = static_cast<std::size_t>(std::min<std::uint64_t>(pos, size));
+    return at < size ? previousCharStart(text, at + 1) : size;
+}
+
+// The launcher may replace the text under a focused field; the caret and the selection must
+// stay inside it and on character boundaries.
 void keepCaretValid(EditBuffer& b) {
-    const std::size_t size = b.text.size();
-    const auto caret = static_cast<std::size_t>(std::min<std::uint64_t>(b.caret, size));
-    b.caret = caret < size ? previousCharStart(b.text, caret + 1) : size;
+    b.caret = onBoundary(b.text, b.caret);
+    if (b.anchor != kNoAnchor) b.anchor = onBoundary(b.text, b.anchor);
 }
 
 }  // namespace
+
+// ---- modifiers ----
+
+bool strokeHas(const Keystroke& stroke, int mod) {
+    if ((stroke.mods & mod) != 0) return true;
+    const InputCalls& sys = inputCalls();
+    const auto down = [&](int left, int right) { return sys.keyDown(left) || sys.keyDown(right); };
+    if (mod == kModShift) return down(KEY_LEFT_SHIFT, KEY_RIGHT_SHIFT);
+    if (mod == kModControl) return down(KEY_LEFT_CONTROL, KEY_RIGHT_CONTROL);
+    if (mod == kModSuper) return down(KEY_LEFT_SUPER, KEY_RIGHT_SUPER);
+    return false;
+}
+
+bool pressedWith(const InputSnapshot& in, int key, int mod) {
+    for (const Keystroke& stroke : in.strokes)
+        if (stroke.key == key && strokeHas(stroke, mod)) return true;
+    return false;
+}
+
+// ---- selection and words ----
+
+Selection selectionOf(const EditBuffer& b) {
+    if (b.anchor == kNoAnchor) return {};
+    const auto size = b.text.size();
+    const auto caret = static_cast<std::size_t>(std::min<std::uint64_t>(b.caret, size));
+    const auto anchor = static_cast<std::size_t>(std::min<std::uint64_t>(b.anchor, size));
+    return {std::min(caret, anchor), std::max(caret, anchor)};
+}
+
+bool eraseSelection(EditBuffer& b) {
+    const Selection sel = selectionOf(b);
+    b.anchor = kNoAnchor;
+    if (sel.empty()) return false;
+    b.text.erase(sel.start, sel.end - sel.start);
+    b.caret = sel.start;
+    b.edited = true;
+    return true;
+}
+
+namespace {
+
+enum class CharKind { Space, Word, Other };
+
+CharKind kindAt(std::string_view text, std::size_t pos) {
+    const unsigned char c = static_cast<unsigned char>(text[pos]);
+    if (c == ' ' || c == '\t') return CharKind::Space;
+    if (c >= 0x80 || c == '_' || (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z'))
+        return CharKind::Word;
+    return CharKind::Other;
+}
+
+}  // namespace
+
+std::size_t wordLeft(std::string_view text, std::size_t pos) {
+    pos = std::min(pos, text.size());
+    while (pos > 0 && kindAt(text, previousCharStart(text, pos)) == CharKind::Space)
+        pos = previousCharStart(text, pos);
+    if (pos == 0) return 0;
+    const CharKind kind = kindAt(text, previousCharStart(text, pos));
+    while (pos > 0 && kindAt(text, previousCharStart(text, pos)) == kind) pos = previousCharStart(text, pos);
+    return pos;
+}
+
+std::size_t wordRight(std::string_view text, std::size_t pos) {
+    pos = std::min(pos, text.size());
+    while (pos < text.size() && kindAt(text, pos) == CharKind::Space) pos += nextCharLength(text, pos);
+    if (pos == text.size()) return pos;
+    const CharKind kind = kindAt(text, pos);
+    while (pos < text.size() && kindAt(text, pos) == kind) pos += nextCharLength(text, pos);
+    return pos;
+}
+
+Selection wordAt(std::string_view text, std::size_t pos) {
+    if (text.empty()) return {};
+    pos = std::min(pos, text.size());
+    // A click past the last character takes the run before it.
+    std::size_t at = pos < text.size() ? previousCharStart(text, pos + 1) : previousCharStart(text, pos);
+    const CharKind kind = kindAt(text, at);
+    std::size_t start = at, end = at;
+    while (start > 0 && kindAt(text, previousCharStart(text, start)) == kind) start = previousCharStart(text, start);
+    while (end < text.size() && kindAt(text, end) == kind) end += nextCharLength(text, end);
+    return {start, end};
+}
 
 // ---- select box ----
 
@@ -151,6 +250,40 @@ std::uint64_t caretAtMouse(const EditBuffer& b, float textX, float mouseX) {
     return caret;
 }
 
+bool shiftHeld() {
+    const InputCalls& sys = inputCalls();
+    return sys.keyDown(KEY_LEFT_SHIFT) || sys.keyDown(KEY_RIGHT_SHIFT);
+}
+
+// A click puts the caret under the mouse and starts a drag selection; Shift extends the
+// selection of a focused field; a second click at the same place soon after takes a word.
+void clickField(EditBuffer& b, float tx) {
+    UiState& ui = uiState();
+    const InputSnapshot& in = ui.input;
+    const double now = uiClock();
+    const float near = sc(4);
+    const bool twice = ui.lastClicked == &b && now - ui.lastClickTime < 0.5 &&
+                       std::abs(in.mouseX - ui.lastClickX) <= near && std::abs(in.mouseY - ui.lastClickY) <= near;
+    const bool extend = ui.focused == &b && shiftHeld();
+    const std::uint64_t before = b.caret;
+    ui.focused = &b;
+    keepCaretValid(b);
+    b.caret = b.text.empty() ? 0 : caretAtMouse(b, tx, in.mouseX);
+    if (twice) {
+        const Selection word = wordAt(b.text, static_cast<std::size_t>(b.caret));
+        b.anchor = word.start;
+        b.caret = word.end;
+        ui.lastClicked = nullptr;  // a third click starts afresh
+        return;
+    }
+    if (!extend || b.anchor == kNoAnchor) b.anchor = extend ? before : b.caret;
+    ui.dragging = &b;
+    ui.lastClicked = &b;
+    ui.lastClickTime = now;
+    ui.lastClickX = in.mouseX;
+    ui.lastClickY = in.mouseY;
+}
+
 }  // namespace
 
 bool textField(EditBuffer& b, Rect r, std::string_view placeholder, float inset, int maxChars, bool numeric) {
@@ -160,16 +293,25 @@ bool textField(EditBuffer& b, Rect r, std::string_view placeholder, float inset,
 
     if (isHovered(r)) {
         ui.input.wantedCursor = MOUSE_CURSOR_IBEAM;
-        if (takeClick()) {
-            ui.focused = &b;
-            b.caret = b.text.empty() ? 0 : caretAtMouse(b, tx, ui.input.mouseX);
-        }
+        if (takeClick()) clickField(b, tx);
     }
 
     if (ui.drawing) {
         b.rect = r;
         const bool focused = ui.focused == &b;
         keepCaretValid(b);
+        if (focused && ui.dragging == &b) {
+            if (ui.input.mouseDown) {
+                b.caret = caretAtMouse(b, tx, ui.input.mouseX);
+            } else {
+                ui.dragging = nullptr;
+                if (b.anchor == b.caret) b.anchor = kNoAnchor;
+            }
+        }
+        if (!focused) {
+            b.anchor = kNoAnchor;  // an unfocused field shows no selection
+            if (ui.dragging == &b) ui.dragging = nullptr;
+        }
         if (focused) editKeys(b, maxChars, numeric);
 
         const float cw = textWidth(kRegular14, std::string_view(b.text).substr(0, b.caret));
@@ -194,6 +336,15 @@ bool textField(EditBuffer& b, Rect r, std::string_view placeholder, float inset,
         const bool overflows = b.scroll > 0 || shownWidth > iw;
         if (overflows) pushClip({tx - sc(1), r.y, iw + sc(2), r.height});
         const float centreY = r.y + r.height / 2;
+        const Selection sel = selectionOf(b);
+        if (focused && !sel.empty()) {
+            // Behind the text, moving with it as the field scrolls.
+            const float h = fontSlot(kRegular14).drawingSize;
+            const std::string_view text(b.text);
+            const float from = tx - b.scroll + textWidth(kRegular14, text.substr(0, sel.start));
+            const float to = from + textWidth(kRegular14, text.substr(sel.start, sel.end - sel.start));
+            drawCalls().rectangle(toRaylib(snap({from, centreY - h / 2, to - from, h})), kSelection);
+        }
         if (b.text.empty()) drawTextRun(kRegular14, placeholder, tx, centreY, kPlaceholder, 0);
         drawTextRun(kRegular14, b.text, tx - b.scroll, centreY, kTextPrimary, 0);
         if (focused) {
@@ -212,17 +363,33 @@ bool textField(EditBuffer& b, Rect r, std::string_view placeholder, float inset,
 
 // ---- editing ----
 
+namespace {
+
+// Caret keys move the caret; with Shift they carry the selection along from where it started.
+void moveCaret(EditBuffer& b, std::size_t to, bool extend) {
+    if (extend && b.anchor == kNoAnchor) b.anchor = b.caret;
+    if (!extend) b.anchor = kNoAnchor;
+    b.caret = to;
+}
+
+void eraseRange(EditBuffer& b, std::size_t from, std::size_t to) {
+    if (to <= from) return;
+    b.text.erase(from, to - from);
+    b.caret = from;
+    b.edited = true;
+}
+
+}  // namespace
+
 void editKeys(EditBuffer& b, int maxChars, bool numeric) {
     const InputCalls& sys = inputCalls();
     const InputSnapshot& in = uiState().input;
     keepCaretValid(b);
 
-    bool modifier = false;
-    for (int key : {KEY_LEFT_CONTROL, KEY_RIGHT_CONTROL, KEY_LEFT_SUPER, KEY_RIGHT_SUPER})
-        modifier = modifier || sys.keyDown(key);
-
     // In the order they came: "ab" then Backspace leaves "a", Backspace then "ab" leaves "ab".
     for (const Keystroke& stroke : in.strokes) {
+        const bool modifier = strokeHas(stroke, kModControl) || strokeHas(stroke, kModSuper);
+        const bool shift = strokeHas(stroke, kModShift);
         if (stroke.codepoint != 0) {
             int size = 0;
             const char* utf8 = CodepointToUTF8(stroke.codepoint, &size);
@@ -230,6 +397,7 @@ void editKeys(EditBuffer& b, int maxChars, bool numeric) {
             continue;
         }
         const std::size_t caret = static_cast<std::size_t>(b.caret);
+        const Selection sel = selectionOf(b);
         switch (stroke.key) {
         case KEY_V:
             if (const char* clip = modifier ? sys.clipboardText() : nullptr) {
@@ -239,26 +407,41 @@ void editKeys(EditBuffer& b, int maxChars, bool numeric) {
                 insertText(b, text, maxChars, numeric);
             }
             break;
-        case KEY_BACKSPACE:
-            if (caret > 0) {
-                const std::size_t start = previousCharStart(b.text, caret);
-                b.text.erase(start, caret - start);
-                b.caret = start;
-                b.edited = true;
+        case KEY_C:
+        case KEY_X:
+            if (modifier && !sel.empty()) {
+                const std::string picked = b.text.substr(sel.start, sel.end - sel.start);
+                if (sys.setClipboardText) sys.setClipboardText(picked.c_str());
+                if (stroke.key == KEY_X) eraseSelection(b);
             }
+            break;
+        case KEY_A:
+            if (modifier) {
+                b.anchor = 0;
+                b.caret = b.text.size();
+            }
+            break;
+        case KEY_BACKSPACE:
+            if (!eraseSelection(b)) eraseRange(b, modifier ? wordLeft(b.text, caret) : previousCharStart(b.text, caret), caret);
             break;
         case KEY_DELETE:
-            if (caret < b.text.size()) {
-                b.text.erase(caret, nextCharLength(b.text, caret));
-                b.edited = true;
-            }
+            if (!eraseSelection(b))
+                eraseRange(b, caret, modifier ? wordRight(b.text, caret) : caret + nextCharLength(b.text, caret));
             break;
-        case KEY_LEFT: b.caret = previousCharStart(b.text, caret); break;
+        case KEY_LEFT:
+            if (!shift && !modifier && !sel.empty())
+                moveCaret(b, sel.start, false);  // a selection collapses to its start
+            else
+                moveCaret(b, modifier ? wordLeft(b.text, caret) : previousCharStart(b.text, caret), shift);
+            break;
         case KEY_RIGHT:
-            if (caret < b.text.size()) b.caret += nextCharLength(b.text, caret);
+            if (!shift && !modifier && !sel.empty())
+                moveCaret(b, sel.end, false);
+            else
+                moveCaret(b, modifier ? wordRight(b.text, caret) : caret + nextCharLength(b.text, caret), shift);
             break;
-        case KEY_HOME: b.caret = 0; break;
-        case KEY_END: b.caret = b.text.size(); break;
+        case KEY_HOME: moveCaret(b, 0, shift); break;
+        case KEY_END: moveCaret(b, b.text.size(), shift); break;
         case KEY_ENTER:
         case KEY_KP_ENTER:
             // The field commits here; what was typed after Enter is not part of this value.
@@ -278,8 +461,12 @@ void insertText(EditBuffer& b, std::string_view text, int maxChars, bool numeric
         added = text;
     }
     if (added.empty()) return;
-    if (maxChars > 0 && countChars(b.text + added) > static_cast<std::size_t>(maxChars)) return;
     keepCaretValid(b);
+    // The selection goes out as the new text comes in: the limit counts what stays.
+    const Selection sel = selectionOf(b);
+    const std::size_t kept = countChars(b.text) - countChars(std::string_view(b.text).substr(sel.start, sel.end - sel.start));
+    if (maxChars > 0 && kept + countChars(added) > static_cast<std::size_t>(maxChars)) return;
+    eraseSelection(b);
     b.text.insert(static_cast<std::size_t>(b.caret), added);
     b.caret += added.size();
     b.edited = true;

@@ -25,12 +25,39 @@ bool textField(EditBuffer& buffer, Rect r, std::string_view placeholder, float i
 // Keyboard handling of the focused field (typed characters, paste, deleting, caret keys).
 void editKeys(EditBuffer& buffer, int maxChars, bool numeric);
 
+// A modifier held with a key press: reported with the press, or held down now.
+bool strokeHas(const Keystroke& stroke, int mod);
+
+// True when the key was pressed this frame with the modifier held.
+bool pressedWith(const InputSnapshot& in, int key, int mod);
+
 // Inserts at the caret; an insertion past maxChars (0 = no limit) is refused whole.
 void insertText(EditBuffer& buffer, std::string_view text, int maxChars, bool numeric);
 
 // Byte length of the UTF-8 character starting at `pos`, and the start of the one before it.
 std::size_t nextCharLength(std::string_view text, std::size_t pos);
 std::size_t previousCharStart(std::string_view text, std::size_t pos);
+
+// ---- selection and words ----
+
+// The selected bytes [start, end) of a field; start == end when nothing is selected.
+struct Selection {
+    std::size_t start = 0, end = 0;
+    bool empty() const { return start == end; }
+};
+Selection selectionOf(const EditBuffer& buffer);
+
+// Removes the selected text and puts the caret where it was; false when nothing was selected.
+bool eraseSelection(EditBuffer& buffer);
+
+// Where Ctrl+Left and Ctrl+Right go from `pos`: over spaces, then over one run of word
+// characters (letters, digits, "_" and every non-ASCII character) or of other punctuation.
+// A path's folders are words of their own.
+std::size_t wordLeft(std::string_view text, std::size_t pos);
+std::size_t wordRight(std::string_view text, std::size_t pos);
+
+// The run a double click at `pos` selects: the word, punctuation or spaces around it.
+Selection wordAt(std::string_view text, std::size_t pos);
 
 // ---- window seam ----
 // The window queries the widgets and pages make. Tests swap them to feed keys, the clipboard and
@@ -40,6 +67,8 @@ struct InputCalls {
     const char* (*clipboardText)();   // null when the clipboard holds no text
     int (*screenWidth)();             // the width pages lay out against
     int (*screenHeight)();
+    void (*setClipboardText)(const char* text);
+    std::vector<std::string> (*droppedFiles)();  // files dropped on the window since the last frame
 };
 InputCalls& inputCalls();       // held with the window-wide records
 InputCalls raylibInputCalls();  // what the program uses

@@ -38,6 +38,9 @@ inline constexpr Color kAccentGlow{229, 32, 46, 35};    // focus halo, key captu
 inline constexpr Color kAccentSoft{229, 32, 46, 153};   // a chip waiting for a key
 inline constexpr Color kStepPending{229, 32, 46, 178};  // ring of an installation step still to do
 inline constexpr Color kWarningOutline{229, 32, 46, 114};
+inline constexpr Color kSelection{229, 32, 46, 80};     // selected text in a field, selected log lines
+inline constexpr Color kFindMatch{229, 32, 46, 70};     // a found text in the log
+inline constexpr Color kFindCurrent{229, 32, 46, 150};  // the found text Enter went to
 inline constexpr Color kThumb = kRowHover;              // scrollbar thumb
 inline constexpr Color kThumbLit = kDoneMarker;         // scrollbar thumb hovered or dragged
 

@@ -16,10 +16,14 @@ struct Rect {
     float x = 0, y = 0, width = 0, height = 0;
 };
 
+// No selection: the anchor of a field that has none.
+inline constexpr std::uint64_t kNoAnchor = UINT64_MAX;
+
 // The state of one text field; must not move in memory while it can have focus.
 struct EditBuffer {
     std::string text;           // the text being edited (UTF-8)
     std::uint64_t caret = 0;    // byte index, always at a character boundary
+    std::uint64_t anchor = kNoAnchor; // other end of the selection (byte index); kNoAnchor: none
     float scroll = 0;           // horizontal scroll in pixels; 0 when not focused
     bool edited = false;        // the user changed the text; stop refreshing it from the launcher
     bool lostFocus = false;     // set by Enter or a click outside; read and cleared by textField
@@ -46,10 +50,16 @@ struct Notice {
     double expiry = 0;          // seconds on uiClock(); shown while the clock is before it
 };
 
+// Modifier keys held with a key press, as the system reported them with it (GLFW's bits).
+inline constexpr int kModShift = 1;
+inline constexpr int kModControl = 2;
+inline constexpr int kModSuper = 8;
+
 // One key press (or auto-repeat) or one typed character; exactly one of the two is set.
 struct Keystroke {
     int key = 0;
     int codepoint = 0;
+    int mods = 0;   // kMod* bits held with the key: a quick Ctrl+C is often released before the frame
 };
 
 // What the user did since the last frame; filled once at the start of each frame.
@@ -89,6 +99,10 @@ struct UiState {
 
     // overlays and focus
     EditBuffer* focused = nullptr;  // text field with keyboard focus
+    EditBuffer* dragging = nullptr; // field whose selection follows the mouse while the button is held
+    EditBuffer* lastClicked = nullptr; // field of the last click, and when and where it was (double clicks)
+    double lastClickTime = -1;
+    float lastClickX = 0, lastClickY = 0;
     DropDown dropDown;
     KeyCapture capture;
     Notice notice;

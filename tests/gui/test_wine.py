@@ -175,10 +175,50 @@ class WineTest(UnderWine, WindowTest):
         shot, cards, buttons = wait_for(play_page, 20, "the Play page's cards and primary button", interval=0.3)
         shot.crop(left, top, W, H).save_png(os.path.join(artifacts_dir(), "wine-play-page.png"))
         self.assertLess(cards[0], buttons[0], "the button sits inside a card below the first card's top")
+        self.check_selection(window, left, top)
         self.check_settings_page(window, left, top)
         self.check_console_page(box, path, window, left, top)
+        self.check_console_lines(window, left, top)
         self.check_updates_page(window, left, top)
+        self.check_drop(box, path, window, left, top)
         program.kill()
+
+    def clipboard(self):
+        done = subprocess.run(["xclip", "-o", "-selection", "clipboard"], env=self.x.env(),
+                              capture_output=True, timeout=10)
+        return done.stdout.decode("utf-8", errors="replace")
+
+    def check_selection(self, window, left, top):
+        """Typed into the ISO field, a word selected with Ctrl+Shift+Left and copied: Wine
+        hands the program's clipboard text to the X clipboard."""
+        from test_play import fields
+        from vlr_gui import FOOTER
+        field = wait_for(lambda: fields(self.picture(window).crop(left, top, W, H), PAGE_X, H - FOOTER),
+                         20, "the ISO field", interval=0.3)[0]
+        self.click_client(window, left, top, field[2] - 20, (field[0] + field[1]) // 2)
+        self.x.type_text(window, "abc def")
+        self.x.key(window, "ctrl+shift+Left", "ctrl+c")
+        wait_for(lambda: self.clipboard() == "def", 10, "the selected word on the clipboard")
+
+    def check_drop(self, box, session_path, window, left, top):
+        """A file dropped through X drag and drop reaches the program as a Windows path."""
+        from test_desktop import drop_files
+        from test_play import accent_boxes
+        self.click_client(window, left, top, 40, TAB_Y)    # back to Play
+        wx, wy = self.x.geometry(window)[:2]
+        drop_files(self.x.display, window, wx + left + 400, wy + top + 400, ["/tmp/dropped disc.iso"])
+        button = wait_for(lambda: accent_boxes(self.picture(window).crop(left, top, W, H), PAGE_X,
+                                               PAGE_X + 822, H - 33), 10, "the download button")[0]
+        self.click_client(window, left, top, (button[0] + button[2]) // 2, (button[1] + button[3]) // 2)
+        wait_for(lambda: box.bodies("download-compiler"), 10, "the download command")
+        self.assertEqual(box.bodies("download-compiler"), ['{"iso": "Z:\\\\tmp\\\\dropped disc.iso"}'])
+
+    def check_console_lines(self, window, left, top):
+        """The first log line clicked and copied with Ctrl+C, its tab turned into spaces."""
+        self.click_client(window, left, top, 300, 204)
+        self.x.key(window, "ctrl+c")
+        expected = "Console under Wine: tab    here, h\u00e9llo \u2014 \u00ab ok \u00bb \u2713\n"
+        wait_for(lambda: self.clipboard() == expected, 10, "the clicked log line on the clipboard")
 
     def check_settings_page(self, window, left, top):
         """The Settings tab: its underline, two columns of cards, the switches that are on

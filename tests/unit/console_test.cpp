@@ -109,9 +109,9 @@ TEST_F(ConsoleTest, LongAndMultiByteLinesAreDrawnInPiecesOfK) {
     appendConsole("a\xc3\xa9z\n");
     test::drawn().clear();
     consolePage(kX, kTop, 45, kBottom);
-    const std::vector<std::string> texts = shown();
-    EXPECT_EQ(std::vector<std::string>(texts.begin() + 3, texts.end()),
-              (std::vector<std::string>{"a", "\xc3\xa9", "z"}));
+    std::vector<std::string> texts = shown();
+    std::erase_if(texts, [](const std::string& text) { return !text.empty() && text[0] == '['; });  // not the log
+    EXPECT_EQ(texts, (std::vector<std::string>{"a", "\xc3\xa9", "z"}));
 }
 
 // ---- the index ----

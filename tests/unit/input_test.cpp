@@ -22,6 +22,7 @@ struct Fakes {
     std::set<int> down;
     const char* clipboard = nullptr;
     int screenHeight = 600;
+    std::string copied;  // the last text put on the clipboard
 };
 
 Fakes& fakes() {
@@ -31,7 +32,8 @@ Fakes& fakes() {
 
 InputCalls fakeInput() {
     return {[](int key) { return fakes().down.count(key) > 0; }, [] { return fakes().clipboard; },
-            [] { return 1280; }, [] { return fakes().screenHeight; }};
+            [] { return 1280; }, [] { return fakes().screenHeight; },
+            [](const char* text) { fakes().copied = text; }, [] { return std::vector<std::string>{}; }};
 }
 
 // The caret is the only filled rectangle a field draws.
@@ -231,6 +233,93 @@ TEST_F(InputTest, CaretBeyondReplacedTextIsPulledBack) {
 
 // ---- text field ----
 
+// ---- selection ----
+
+TEST_F(InputTest, SelectionEditsWholeCharactersAndWords) {
+    // Shift+Left twice from the end takes "𝄞b"; copy gives those bytes, typing replaces them.
+    EditBuffer b = buffer(kMixed, kMixed.size());
+    fakes().down = {KEY_LEFT_SHIFT};
+    press({KEY_LEFT, KEY_LEFT});
+    editKeys(b, 0, false);
+    fakes().down = {KEY_LEFT_CONTROL};
+    press({KEY_C});
+    editKeys(b, 0, false);
+    EXPECT_EQ(fakes().copied, "\xF0\x9D\x84\x9E"
+                              "b");
+    EXPECT_FALSE(b.edited);
+    fakes().down.clear();
+    press({}, {'z'});
+    editKeys(b, 0, false);
+    EXPECT_EQ(b.text, "a\xC3\xA9\xE2\x82\xAC"
+                      "z");
+    EXPECT_EQ(b.caret, b.text.size());
+
+    // A limit counts what stays: replacing 2 of 3 characters by 2 fits a limit of 3.
+    EditBuffer limited = buffer("abc", 3);
+    limited.anchor = 1;
+    press({}, {'x', 'y'});
+    editKeys(limited, 3, false);
+    EXPECT_EQ(limited.text, "axy");
+
+    // Word moves: over spaces, then one run of letters (multi-byte ones included) or punctuation.
+    const std::string path = "/home/j\xC3\xA9r\xC3\xB4me/Velocrash (Europe).iso";
+    EXPECT_EQ(wordLeft(path, path.size()), path.size() - 3);         // "iso"
+    EXPECT_EQ(wordLeft(path, 14), 6u);                                // "jérôme" whole
+    EXPECT_EQ(wordRight(path, 6), 14u);
+    EXPECT_EQ(wordRight(path, 24), 26u);                              // " (" : the space, then "("
+    const Selection word = wordAt(path, 9);
+    EXPECT_EQ(path.substr(word.start, word.end - word.start), "j\xC3\xA9r\xC3\xB4me");
+
+    // Ctrl+Backspace and Ctrl+Delete by word; Ctrl+X cuts; Ctrl+A then Backspace empties.
+    EditBuffer p = buffer(path, path.size());
+    fakes().down = {KEY_LEFT_CONTROL};
+    press({KEY_BACKSPACE, KEY_HOME, KEY_DELETE});
+    editKeys(p, 0, false);
+    EXPECT_EQ(p.text, "home/j\xC3\xA9r\xC3\xB4me/Velocrash (Europe).");
+    fakes().down = {KEY_LEFT_CONTROL, KEY_LEFT_SHIFT};
+    press({KEY_RIGHT, KEY_X});
+    editKeys(p, 0, false);
+    EXPECT_EQ(fakes().copied, "home");
+    EXPECT_EQ(p.text, "/j\xC3\xA9r\xC3\xB4me/Velocrash (Europe).");
+    fakes().down = {KEY_LEFT_CONTROL};
+    press({KEY_A, KEY_BACKSPACE});
+    editKeys(p, 0, false);
+    EXPECT_EQ(p.text, "");
+}
+
+TEST_F(InputTest, DoubleClickTakesAWordAndDraggingFollowsTheMouse) {
+    // Glyphs are 10 px from x 111: a double click at 155 lands in "cd".
+    EditBuffer b = buffer("ab cd.ef", 0);
+    const Rect r{100, 50, 200, 39};
+    click(155, 60);
+    textField(b, r, "", 11, 0, false);
+    click(155, 60);
+    textField(b, r, "", 11, 0, false);
+    EXPECT_EQ(selectionOf(b).start, 3u);
+    EXPECT_EQ(selectionOf(b).end, 5u);
+    // The selection is drawn behind the text in the selection colour, over "cd".
+    std::vector<test::Drawn> fills = test::drawnOf(test::Drawn::kRectangle);
+    std::erase_if(fills, [](const test::Drawn& d) { return !same(d.colour, kSelection); });
+    ASSERT_EQ(fills.size(), 1u);
+    EXPECT_FLOAT_EQ(fills.front().rect.x, 141);
+    EXPECT_FLOAT_EQ(fills.front().rect.width, 20);
+
+    // A press at "a" held while the mouse goes to "e": a drag selection.
+    uiState().lastClicked = nullptr;
+    click(112, 60);
+    uiState().input.mouseDown = true;
+    textField(b, r, "", 11, 0, false);
+    uiState().input.mouseX = 178;
+    textField(b, r, "", 11, 0, false);
+    EXPECT_EQ(selectionOf(b).start, 0u);
+    EXPECT_EQ(selectionOf(b).end, 7u);
+    // Losing focus drops the selection; the commit is reported as before.
+    uiState().focused = nullptr;
+    b.lostFocus = true;
+    EXPECT_TRUE(textField(b, r, "", 11, 0, false));
+    EXPECT_TRUE(selectionOf(b).empty());
+}
+
 TEST_F(InputTest, TextFieldClickPlacesCaretByHalfGlyphs) {
     // Text starts at 100 + 11; "aWé" spans 111-121, 121-137, 137-143.
     EditBuffer b = buffer("aW\xC3\xA9", 0);
@@ -238,6 +327,7 @@ TEST_F(InputTest, TextFieldClickPlacesCaretByHalfGlyphs) {
     const std::vector<std::pair<float, std::uint64_t>> cases = {
         {112, 0}, {116.5f, 1}, {128.9f, 1}, {129.1f, 2}, {139.9f, 2}, {140.1f, 4}, {299, 4}, {101, 0}};
     for (const auto& [x, expected] : cases) {
+        uiState().lastClicked = nullptr;  // single clicks: no two of them make a double click
         click(x, 60);
         textField(b, r, "", 11, 0, false);
         EXPECT_EQ(b.caret, expected) << "click at " << x;
