@@ -67,5 +67,8 @@ VisualLine visualLine(const ConsoleIndex& index, std::uint64_t visual);
 // become U+FFFD.
 std::string consoleText(const std::deque<std::string>& lines, const std::deque<std::uint64_t>& joined = {},
                         std::uint64_t first = 0);
+// The same for the entries numbered [from, to) only (a selection).
+std::string consoleText(const std::deque<std::string>& lines, const std::deque<std::uint64_t>& joined,
+                        std::uint64_t first, std::uint64_t from, std::uint64_t to);
 
 }  // namespace vlr

@@ -137,18 +137,12 @@ std::uint64_t matchVisualLine(const ConsoleIndex& index, const std::deque<std::s
 
 // ---- selection ----
 
-std::string selectedLinesText(const ConsoleFind& find, const std::deque<std::string>& lines, std::uint64_t dropped) {
-    if (!find.hasSelection || lines.empty()) return {};
-    std::uint64_t first = std::min(find.anchorLine, find.endLine);
-    std::uint64_t last = std::max(find.anchorLine, find.endLine);
-    first = std::max(first, dropped);
-    last = std::min<std::uint64_t>(last, dropped + lines.size() - 1);
-    std::string text;
-    for (std::uint64_t line = first; line <= last && line >= dropped; ++line) {
-        text += lines[static_cast<std::size_t>(line - dropped)];
-        text += '\n';
-    }
-    return text;
+std::string selectedLinesText(const ConsoleFind& find, const std::deque<std::string>& lines,
+                              const std::deque<std::uint64_t>& joined, std::uint64_t dropped) {
+    if (!find.hasSelection) return {};
+    const std::uint64_t first = std::min(find.anchorLine, find.endLine);
+    const std::uint64_t last = std::max(find.anchorLine, find.endLine);
+    return consoleText(lines, joined, dropped, first, last + 1);
 }
 
 // ---- the search field ----
@@ -228,7 +222,7 @@ void selectLogLines(Rect textArea, const ConsoleIndex& index, float lineHeight, 
         find.hasSelection = false;
     if (ui.focused == nullptr && find.hasSelection && pressedWith(in, KEY_C, kModControl)) {
         const WindowState& window = windowState();
-        const std::string text = selectedLinesText(find, window.console, window.consoleDropped);
+        const std::string text = selectedLinesText(find, window.console, window.consoleJoined, window.consoleDropped);
         if (inputCalls().setClipboardText) inputCalls().setClipboardText(text.c_str());
     }
 }

@@ -69,7 +69,8 @@ std::uint64_t matchVisualLine(const ConsoleIndex& index, const std::deque<std::s
                               std::size_t k, const FindMatch& match);
 
 // The selected lines that are still kept, each followed by a line feed.
-std::string selectedLinesText(const ConsoleFind& find, const std::deque<std::string>& lines, std::uint64_t dropped);
+std::string selectedLinesText(const ConsoleFind& find, const std::deque<std::string>& lines,
+                              const std::deque<std::uint64_t>& joined, std::uint64_t dropped);
 
 // ---- on the page ----
 

@@ -25,28 +25,37 @@ void followConsoleTail() { consoleRecords().follow = true; }
 
 std::string consoleText(const std::deque<std::string>& lines, const std::deque<std::uint64_t>& joined,
                         std::uint64_t first) {
+    return consoleText(lines, joined, first, first, first + lines.size());
+}
+
+std::string consoleText(const std::deque<std::string>& lines, const std::deque<std::uint64_t>& joined,
+                        std::uint64_t first, std::uint64_t from, std::uint64_t to) {
     // The clipboard takes a C string: a NUL byte would end the text there, so it goes as
     // U+FFFD and everything after it follows.
     static constexpr std::string_view kStandIn = "\xEF\xBF\xBD";
+    from = std::max(from, first);
+    to = std::min<std::uint64_t>(to, first + lines.size());
+    if (from >= to) return {};
+    const auto begin = static_cast<std::size_t>(from - first), end = static_cast<std::size_t>(to - first);
     std::size_t size = 0;
-    for (const std::string& line : lines) size += line.size() + 1;
+    for (std::size_t i = begin; i < end; ++i) size += lines[i].size() + 1;
     std::string text;
     text.reserve(size);
-    auto next = joined.begin();
-    for (std::size_t i = 0; i < lines.size(); ++i) {
+    auto next = std::lower_bound(joined.begin(), joined.end(), from);
+    for (std::size_t i = begin; i < end; ++i) {
         while (next != joined.end() && *next < first + i) ++next;
         // An entry that goes on the line before it (a long line held in pieces) gets no line feed.
-        if (i > 0 && (next == joined.end() || *next != first + i)) text += '\n';
+        if (i > begin && (next == joined.end() || *next != first + i)) text += '\n';
         const std::string& line = lines[i];
-        for (std::size_t from = 0;;) {
-            const std::size_t nul = line.find('\0', from);
-            text.append(line, from, nul == std::string::npos ? std::string::npos : nul - from);
+        for (std::size_t at = 0;;) {
+            const std::size_t nul = line.find('\0', at);
+            text.append(line, at, nul == std::string::npos ? std::string::npos : nul - at);
             if (nul == std::string::npos) break;
             text += kStandIn;
-            from = nul + 1;
+            at = nul + 1;
         }
     }
-    if (!lines.empty()) text += '\n';
+    text += '\n';
     return text;
 }
 

@@ -134,6 +134,16 @@ TEST_F(ConsoleFindTest, DraggedLinesCopyExactlyWithLineFeeds) {
     uiState().focused = &consoleFind().field;
     frame({KEY_C});
     EXPECT_EQ(copied(), "");
+
+    // A line longer than one console entry is held in pieces and copies back as one line.
+    const std::string longLine(kConsoleLineBytes + 100, 'x');
+    appendConsole(longLine + "\nlast\n");
+    ConsoleFind& find = consoleFind();
+    find.anchorLine = 6;
+    find.endLine = 3;
+    const WindowState& window = windowState();
+    EXPECT_EQ(selectedLinesText(find, window.console, window.consoleJoined, window.consoleDropped),
+              "fourth\n" + longLine + "\nlast\n");
 }
 
 }  // namespace
