@@ -18,10 +18,14 @@ namespace vlr::platform {
 
 namespace {
 
-// Feeds the download service's progress reports to the caller; everything else is declined.
+// Feeds the download service's progress reports to the caller and holds the download to its
+// limits: answering a report with E_ABORT cancels the transfer. Everything else is declined.
 class ProgressCallback final : public IBindStatusCallback {
 public:
-    explicit ProgressCallback(const DownloadProgress& progress) : progress_(progress) {}
+    ProgressCallback(const DownloadProgress& progress, const DownloadLimits& limits, bool secure)
+        : progress_(progress), limits_(limits), secure_(secure), start_(GetTickCount64()), windowStart_(start_) {}
+
+    bool overLimit() const { return overLimit_; }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** object) override {
         if (object == nullptr) return E_POINTER;
@@ -40,9 +44,21 @@ public:
     HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding*) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE GetPriority(LONG*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE OnLowResource(DWORD) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG progressMax, ULONG status, LPCWSTR) override {
-        if (progress_ && (status == BINDSTATUS_DOWNLOADINGDATA || status == BINDSTATUS_ENDDOWNLOADDATA))
-            progress_(progress, progressMax);
+    HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG progressMax, ULONG status, LPCWSTR text) override {
+        if (status == BINDSTATUS_REDIRECTING && secure_ && text != nullptr && _wcsnicmp(text, L"https:", 6) != 0)
+            return stop();
+        const bool data = status == BINDSTATUS_DOWNLOADINGDATA || status == BINDSTATUS_ENDDOWNLOADDATA;
+        if (data && (progress > limits_.maxBytes || progressMax > limits_.maxBytes)) return stop();
+        const ULONGLONG now = GetTickCount64();
+        if (now - start_ >= static_cast<ULONGLONG>(limits_.deadlineSeconds) * 1000) return stop();
+        // The stall rule, judged when the service reports: a silent server is ended by its own
+        // receive time-out.
+        if (data && now - windowStart_ >= static_cast<ULONGLONG>(limits_.stallSeconds) * 1000) {
+            if (progress - windowBytes_ < static_cast<ULONGLONG>(limits_.stallRate) * limits_.stallSeconds) return stop();
+            windowStart_ = now;
+            windowBytes_ = progress;
+        }
+        if (progress_ && data) progress_(progress, progressMax);
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE OnStopBinding(HRESULT, LPCWSTR) override { return S_OK; }
@@ -51,7 +67,18 @@ public:
     HRESULT STDMETHODCALLTYPE OnObjectAvailable(REFIID, IUnknown*) override { return S_OK; }
 
 private:
+    HRESULT stop() {
+        overLimit_ = true;
+        return E_ABORT;
+    }
+
     const DownloadProgress& progress_;
+    const DownloadLimits& limits_;
+    const bool secure_;
+    const ULONGLONG start_;
+    ULONGLONG windowStart_;
+    ULONGLONG windowBytes_ = 0;
+    bool overLimit_ = false;
 };
 
 }  // namespace
@@ -70,15 +97,21 @@ std::string findProgram(const std::string& name) {
 
 bool runtimeFromSystem() { return false; }
 
-bool downloadToFile(const std::string& url, const std::string& path, const DownloadProgress& progress) {
+bool downloadToFile(const std::string& url, const std::string& path, const DownloadLimits& limits,
+                    const DownloadProgress& progress) {
     const std::wstring address = widen(url);
     DeleteUrlCacheEntryW(address.c_str());
     // The service wants COM on the calling thread; the worker thread has none of its own yet.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    ProgressCallback callback(progress);
+    ProgressCallback callback(progress, limits, url.rfind("https:", 0) == 0);
     const HRESULT result = URLDownloadToFileW(nullptr, address.c_str(), widen(path).c_str(), 0, &callback);
     if (SUCCEEDED(com)) CoUninitialize();
-    return result == S_OK;
+    if (result != S_OK || callback.overLimit()) return false;
+    // A service that went on regardless of the callback's answer is caught here.
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(widen(path).c_str(), GetFileExInfoStandard, &data)) return false;
+    const std::uint64_t size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return size <= limits.maxBytes;
 }
 
 std::string sha256File(const std::string& path) {
@@ -117,7 +150,10 @@ std::string sha256File(const std::string& path) {
 
 int unpackArchive(const std::string& archive, const std::string& folder, const std::string& workFolder) {
     wchar_t system[MAX_PATH] = {};
-    GetSystemDirectoryW(system, MAX_PATH);
+    // Zero is a failure and a length past the buffer a folder that did not fit: either way an
+    // empty or cut folder would start "\tar.exe" from wherever the search lands.
+    const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return -1;
     // "<system>\tar.exe" -xf "<archive>" -C "<folder>": both paths may hold spaces.
     std::wstring line = L"\"" + std::wstring(system) + L"\\tar.exe\" -xf \"" + widen(archive) + L"\" -C \"" +
                         widen(folder) + L"\"";
