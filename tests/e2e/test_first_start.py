@@ -424,11 +424,21 @@ class WineFirstStartTest(test_wine.WineTest):
         self.addCleanup(shutil.rmtree, self.serve_dir, True)
         make_source_zip(os.path.join(self.serve_dir, "source.zip"))
 
-    def start_exe(self, delay=0.0, name="source.zip"):
+    PLANTED = ("bcrypt", "dwmapi", "urlmon", "wininet", "winmm")
+
+    def start_exe(self, delay=0.0, name="source.zip", plant=False):
         server = FileServer(self.serve_dir, delay)
         self.addCleanup(server.stop)
         box = Portable(self.exe)
         self.sandboxes.append(box)
+        if plant:
+            # DLLs of the names the program uses that are not known DLLs, beside it as in a
+            # Downloads folder: each leaves "<name>.dll.loaded" if it is ever loaded.
+            planted = os.path.join(os.path.dirname(self.exe), "tests", "planted.dll")
+            if not os.path.isfile(planted):
+                self.skipTest("the planted stand-in is not built: %s" % planted)
+            for dll in self.PLANTED:
+                shutil.copy2(planted, os.path.join(box.portable, dll + ".dll"))
         env = dict(os.environ, WINEPREFIX=self.prefix)
         subprocess.run(["bash", os.path.join(source_dir(), "scripts", "wine-standins"), box.portable],
                        env=env, check=True, cwd=source_dir(), timeout=60)
@@ -451,7 +461,7 @@ class WineFirstStartTest(test_wine.WineTest):
         return found
 
     def test_first_start_under_wine(self):
-        box, program, server = self.start_exe(delay=6.0)
+        box, program, server = self.start_exe(delay=6.0, plant=True)
         progress = wait_for(lambda: self.sized(lambda size: size == PROGRESS_SIZE), 60,
                             "the progress window")[0]
 
@@ -470,6 +480,8 @@ class WineFirstStartTest(test_wine.WineTest):
         self.assertTrue(os.path.isfile(box.script))
         self.assertEqual(box.leftovers(), [])
         program.kill()
+        self.assertEqual([n for n in os.listdir(box.portable) if n.endswith(".loaded")], [],
+                         "a DLL planted beside the program was loaded")
 
     def test_failed_first_start_under_wine(self):
         box, program, server = self.start_exe(name="missing.zip")
