@@ -413,7 +413,7 @@ import test_wine  # noqa: E402  (the module, so its own test class is not collec
 
 class WineFirstStartTest(test_wine.WineTest):
     """Velocrash.exe started without arguments in an empty folder under Wine. The sources
-    come through the real download service and CNG from a local server; tar.exe and the
+    come through WinINet and CNG from a local server; tar.exe and the
     Windows Python and Git are the project's stand-ins (scripts/wine-standins)."""
 
     test_exe_shows_its_frame_against_the_demo_launcher = None   # runs in test_wine already
@@ -424,7 +424,7 @@ class WineFirstStartTest(test_wine.WineTest):
         self.addCleanup(shutil.rmtree, self.serve_dir, True)
         make_source_zip(os.path.join(self.serve_dir, "source.zip"))
 
-    PLANTED = ("bcrypt", "dwmapi", "urlmon", "wininet", "winmm")
+    PLANTED = ("bcrypt", "dwmapi", "wininet", "winmm")
 
     def start_exe(self, delay=0.0, name="source.zip", plant=False):
         server = FileServer(self.serve_dir, delay)

@@ -27,7 +27,6 @@ BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID unused) {
 STUB(DwmSetWindowAttribute)
 STUB(timeBeginPeriod)
 STUB(timeEndPeriod)
-STUB(URLDownloadToFileW)
 STUB(DeleteUrlCacheEntryW)
 STUB(BCryptOpenAlgorithmProvider)
 STUB(BCryptCloseAlgorithmProvider)

@@ -3,7 +3,7 @@
 *
 *  The worker runs for real against a FileServer on 127.0.0.1 with the tests' own component
 *  table and digests: the platform's download, hashing and archive tool all take part
-*  (libcurl, OpenSSL and bsdtar natively; the download service, CNG and tar.exe under Wine).
+*  (libcurl, OpenSSL and bsdtar natively; WinINet, CNG and tar.exe under Wine).
 *  The start mode runs with stand-ins for window mode, messages and process starts.
 *******************************************************************************************/
 #include "app/first_start.h"
