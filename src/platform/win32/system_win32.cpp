@@ -205,8 +205,15 @@ bool removeTree(const std::string& path) {
 }
 
 bool moveFolder(const std::string& from, const std::string& to) {
-    // No flags: never over an existing target, never as a copy.
-    return MoveFileExW(widen(from).c_str(), widen(to).c_str(), 0) != FALSE;
+    const std::wstring source = widen(from), target = widen(to);
+    // No flags: never over an existing target, never as a copy. A virus scanner that is still
+    // reading the files just unpacked refuses the rename for a moment: try again a few times.
+    for (DWORD attempt = 1;; ++attempt) {
+        if (MoveFileExW(source.c_str(), target.c_str(), 0)) return true;
+        const DWORD error = GetLastError();
+        if (attempt == 8 || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)) return false;
+        Sleep(attempt * 100);
+    }
 }
 
 // ---- processes ----
