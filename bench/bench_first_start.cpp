@@ -95,7 +95,7 @@ int main() {
         std::vector<double> download, hash, hashCpu, unpack;
         for (int run = 0; run < 3; ++run) {
             Clock::time_point start = Clock::now();
-            const bool fetched = platform::downloadToFile(server.url(a.path), part, nullptr);
+            const bool fetched = platform::downloadToFile(server.url(a.path), part, {}, nullptr);
             download.push_back(secondsSince(start));
 
             // Also in processor time: on a busy machine the wall clock mostly measures the queue.

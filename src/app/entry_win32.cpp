@@ -1,8 +1,8 @@
 /*******************************************************************************************
 *  entry_win32.cpp — process entry of the Windows program (GUI subsystem)
 *
-*  Turns the UTF-16 command line into UTF-8 strings and hands over; nothing else here knows
-*  about Windows.
+*  Limits the DLL search to the system folder, turns the UTF-16 command line into UTF-8
+*  strings and hands over; nothing else here knows about Windows.
 *******************************************************************************************/
 #include <windows.h>
 #include <shellapi.h>
@@ -21,6 +21,10 @@ static std::string toUtf8(const wchar_t* text) {
 }
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    // Before anything can load a DLL: only the system folder is searched, never the program's
+    // own (typically the Downloads folder, where a planted DLL would run inside us). The
+    // imports that are not known DLLs are delay-loaded, so they come after this too.
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     std::vector<std::string> args;
     int count = 0;
     if (wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &count)) {

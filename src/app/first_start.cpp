@@ -64,10 +64,10 @@ std::string localPath(std::string_view tablePath) {
 const std::array<RuntimeComponent, 3> kRuntimeComponents = {{
     {"Python", "python", "python\\pythonw.exe",
      "https://www.python.org/ftp/python/3.12.10/python-3.12.10-embed-amd64.zip",
-     "4acbed6dd1c744b0376e3b1cf57ce906f9dc9e95e68824584c8099a63025a3c3"},
+     "4acbed6dd1c744b0376e3b1cf57ce906f9dc9e95e68824584c8099a63025a3c3", std::uint64_t{32} << 20},
     {"Git", "git", "git\\cmd\\git.exe",
      "https://github.com/git-for-windows/git/releases/download/v2.56.0.windows.4/MinGit-2.56.0.4-64-bit.zip",
-     "e3bf78351fe777fba47ddee5950082f8a98bb0f02604fdc7ba3ee2cb68ffa877"},
+     "e3bf78351fe777fba47ddee5950082f8a98bb0f02604fdc7ba3ee2cb68ffa877", std::uint64_t{128} << 20},
     {"Velocrash Rebuilt", "source", "source\\tools\\launcher.py",
      "https://github.com/velocrash-rebuilt/velocrash-rebuilt/releases/latest/download/source.zip", ""},
 }};
@@ -115,12 +115,27 @@ bool looksLikeZip(const std::string& path) {
            ((head[2] == 3 && head[3] == 4) || (head[2] == 5 && head[3] == 6));
 }
 
-void appendPythonPath(const std::string& pythonFolder) {
+bool appendPythonPath(const std::string& pythonFolder) {
     std::ofstream file(pathOf(joinPath(pythonFolder, "python312._pth")), std::ios::binary | std::ios::app);
     file << "..\\source\\tools\r\n";
+    file.close();
+    return !file.fail();
+}
+
+std::string archivePath(const std::string& portable, const RuntimeComponent& component) {
+    return joinPath(portable, std::string(component.folder) + ".zip.part");
+}
+
+std::string stagingPath(const std::string& portable, const RuntimeComponent& component) {
+    return joinPath(portable, std::string(component.folder) + ".unpacking");
 }
 
 namespace {
+
+// The marker's place inside the component's own folder ("python\pythonw.exe" -> "pythonw.exe").
+std::string markerInside(const RuntimeComponent& component) {
+    return localPath(component.marker.substr(component.folder.size() + 1));
+}
 
 bool installComponent(const std::string& portable, const RuntimeComponent& component, platform::ProgressBoard& board,
                       std::string& error) {
@@ -134,9 +149,11 @@ bool installComponent(const std::string& portable, const RuntimeComponent& compo
             url = *override;
     }
 
-    const std::string archive = joinPath(portable, std::string(component.folder) + ".zip.part");
+    const std::string archive = archivePath(portable, component);
+    platform::DownloadLimits limits;
+    limits.maxBytes = component.maxBytes != 0 ? component.maxBytes : kUnpinnedDownloadBound;
     const bool fetched = platform::downloadToFile(
-        url, archive, [&board](std::uint64_t got, std::uint64_t length) { board.setDownload(got, length); });
+        url, archive, limits, [&board](std::uint64_t got, std::uint64_t length) { board.setDownload(got, length); });
     if (!fetched || !looksLikeZip(archive)) {
         error = downloadErrorText(name, url);
         platform::removeFile(archive);
@@ -149,16 +166,25 @@ bool installComponent(const std::string& portable, const RuntimeComponent& compo
         return false;
     }
 
+    // Unpacked and made ready beside its place, so that a run killed part-way never leaves a
+    // folder with a marker but without the rest: only the rename below makes it count.
     board.setStatus("Unpacking " + name + "...");
     const std::string folder = joinPath(portable, component.folder);
-    platform::removeTree(folder);
-    platform::makeFolders(folder);
-    const int code = platform::unpackArchive(archive, folder, portable);
+    const std::string staging = stagingPath(portable, component);
+    platform::removeTree(staging);
+    platform::makeFolders(staging);
+    const int code = platform::unpackArchive(archive, staging, portable);
     platform::removeFile(archive);
 
-    if (code != 0 || platform::fileExists(joinPath(portable, localPath(component.marker))) != platform::Exists::Yes) {
+    bool ready = code == 0 && platform::fileExists(joinPath(staging, markerInside(component))) == platform::Exists::Yes;
+    // Only in the run that unpacked it, so the line is never added twice.
+    if (ready && component.folder == "python")
+        ready = appendPythonPath(staging);
+    // What stands in the way has no marker (else nothing would be installed): a stray folder.
+    ready = ready && platform::removeTree(folder) && platform::moveFolder(staging, folder);
+    if (!ready) {
         error = unpackErrorText(name, folder);
-        platform::removeTree(folder);
+        platform::removeTree(staging);
         return false;
     }
     return true;
@@ -169,13 +195,14 @@ bool installComponent(const std::string& portable, const RuntimeComponent& compo
 bool installRuntime(const std::string& portable, std::span<const RuntimeComponent> table, platform::ProgressBoard& board,
                     std::string& error) {
     for (const RuntimeComponent& component : table) {
+        platform::removeFile(archivePath(portable, component));
+        platform::removeTree(stagingPath(portable, component));
+    }
+    for (const RuntimeComponent& component : table) {
         if (platform::fileExists(joinPath(portable, localPath(component.marker))) == platform::Exists::Yes)
             continue;
         if (!installComponent(portable, component, board, error))
             return false;
-        // Only in the run that installed it, so the line is never added twice.
-        if (component.folder == "python")
-            appendPythonPath(joinPath(portable, component.folder));
     }
     return true;
 }

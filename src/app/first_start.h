@@ -4,12 +4,14 @@
 *  The program is handed out as one file. What the launcher needs beside it (an interpreter,
 *  Git and the project's sources) is fetched on the first start into the folder that holds
 *  the program: downloaded to "<folder>.zip.part", checked against a pinned digest where there
-*  is one, unpacked into a freshly emptied folder and confirmed by a marker file. Afterwards no
-*  ".zip.part" is left and each component folder is either complete or gone.
+*  is one, unpacked into "<folder>.unpacking" beside its place, confirmed there by its marker
+*  file and only then renamed into place. A run killed at any moment leaves no folder that
+*  passes for complete, and the next first start clears what it left.
 *******************************************************************************************/
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
@@ -41,7 +43,11 @@ struct RuntimeComponent {
     std::string_view marker;  // relative to the portable folder; present = installed
     std::string_view url;
     std::string_view sha256;  // 64 lower-case hex digits; empty: not verified (the sources)
+    std::uint64_t maxBytes = 0;  // the download's size bound; 0: kUnpinnedDownloadBound
 };
+
+// The bound for a download whose size nothing pins (the sources follow the project's releases).
+inline constexpr std::uint64_t kUnpinnedDownloadBound = platform::DownloadLimits{}.maxBytes;
 
 // The fixed table, in the order it is checked and installed.
 extern const std::array<RuntimeComponent, 3> kRuntimeComponents;
@@ -68,13 +74,17 @@ std::string unpackErrorText(std::string_view name, std::string_view folder);
 // service that reported success is not one.
 bool looksLikeZip(const std::string& path);
 
+// Where a component is downloaded to and unpacked into before it takes its place.
+std::string archivePath(const std::string& portable, const RuntimeComponent& component);
+std::string stagingPath(const std::string& portable, const RuntimeComponent& component);
+
 // Appends "..\source\tools" and CRLF to python312._pth in the Python folder (created when
-// missing), so the embedded interpreter finds the launcher's modules.
-void appendPythonPath(const std::string& pythonFolder);
+// missing), so the embedded interpreter finds the launcher's modules. False when it could not.
+bool appendPythonPath(const std::string& pythonFolder);
 
 // Installs every component of `table` whose marker is missing, in order, stopping at the
-// first failure. The board gets the status texts and download progress; `error` gets the
-// message of a failure. True when nothing failed.
+// first failure, after clearing what a killed run left. The board gets the status texts and
+// download progress; `error` gets the message of a failure. True when nothing failed.
 bool installRuntime(const std::string& portable, std::span<const RuntimeComponent> table, platform::ProgressBoard& board,
                     std::string& error);
 

@@ -1,7 +1,7 @@
 /*******************************************************************************************
 *  common.cpp — platform calls that the standard library already makes portable
 *
-*  Removing and creating folders (std::filesystem speaks UTF-16 to Windows and bytes to
+*  Creating folders (std::filesystem speaks UTF-16 to Windows and bytes to
 *  POSIX for us) and the progress board that the first-start worker shares with its window.
 *******************************************************************************************/
 #include <chrono>
@@ -23,13 +23,6 @@ fs::path pathOf(const std::string& utf8) {
 }  // namespace
 
 // ---- folders ----
-
-bool removeTree(const std::string& path) {
-    if (path.empty()) return false;
-    std::error_code error;
-    fs::remove_all(pathOf(path), error);  // removes links themselves, never what they point to
-    return fileExists(path) == Exists::No;
-}
 
 bool makeFolders(const std::string& path) {
     if (path.empty()) return false;

@@ -35,10 +35,25 @@ Process& Process::operator=(Process&& other) noexcept {
 }
 
 std::string quoteCommandLine(const std::vector<std::string>& args) {
+    // Backslashes are plain characters except in front of a double quote, where each pair
+    // reads back as one. So a run of them doubles before an escaped quote and before the
+    // closing quote (an argument ending in '\' would otherwise swallow it), nowhere else.
     std::string line;
     for (const std::string& arg : args) {
         if (!line.empty()) line += ' ';
-        line += '"' + arg + '"';
+        line += '"';
+        std::size_t slashes = 0;
+        for (char c : arg) {
+            if (c == '\\') {
+                ++slashes;
+                continue;
+            }
+            line.append(c == '"' ? slashes * 2 + 1 : slashes, '\\');
+            line += c;
+            slashes = 0;
+        }
+        line.append(slashes * 2, '\\');
+        line += '"';
     }
     return line;
 }
@@ -50,6 +65,7 @@ InstanceLock::~InstanceLock() { release(); }
 InstanceLock::InstanceLock(InstanceLock&& other) noexcept {
     first = std::exchange(other.first, false);
     native = std::exchange(other.native, 0);
+    problem = std::move(other.problem);
 }
 
 InstanceLock& InstanceLock::operator=(InstanceLock&& other) noexcept {
@@ -57,6 +73,7 @@ InstanceLock& InstanceLock::operator=(InstanceLock&& other) noexcept {
         release();
         first = std::exchange(other.first, false);
         native = std::exchange(other.native, 0);
+        problem = std::move(other.problem);
     }
     return *this;
 }

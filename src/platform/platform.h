@@ -82,9 +82,14 @@ bool readFile(const std::string& path, std::string& out);
 // Best effort; false when the file is still there afterwards.
 bool removeFile(const std::string& path);
 
-// A file, or a folder with everything in it (links are removed, never followed). True when
-// nothing is left at the path.
+// A file, or a folder with everything in it. A link or junction met on the way (or given) is
+// removed itself, never entered: what it points to is someone else's. True when nothing is
+// left at the path.
 bool removeTree(const std::string& path);
+
+// Renames a file or folder within one folder's volume in one step (never copied across); the
+// target must not exist. True on success.
+bool moveFolder(const std::string& from, const std::string& to);
 
 // Creates the folder and any missing parents; true when it exists afterwards.
 bool makeFolders(const std::string& path);
@@ -129,7 +134,8 @@ struct ExitStatus {
 };
 
 // The command line Windows gets for an argument list: every argument in double quotes, one
-// space between them, nothing escaped (arguments holding a double quote are not supported).
+// space between them, quotes and the backslashes before them escaped the way the C runtime
+// and CommandLineToArgvW read them back.
 std::string quoteCommandLine(const std::vector<std::string>& args);
 
 // Starts args[0] with the rest as arguments, inheriting environment and current folder, with no
@@ -154,9 +160,19 @@ bool runtimeFromSystem();
 // Download progress: bytes received so far and the whole length (0 when the server gave none).
 using DownloadProgress = std::function<void(std::uint64_t received, std::uint64_t total)>;
 
-// Fetches `url` into the file `path` (replaced when present), bypassing any cached copy. True
-// when the transfer succeeded; what arrived is not judged here.
-bool downloadToFile(const std::string& url, const std::string& path, const DownloadProgress& progress);
+// What one download may take. A download past any of them fails.
+struct DownloadLimits {
+    std::uint64_t maxBytes = std::uint64_t{256} << 20;  // the body's size
+    int deadlineSeconds = 3600;   // the whole transfer
+    int stallSeconds = 60;        // this long below `stallRate` bytes a second ends it
+    int stallRate = 1024;
+};
+
+// Fetches `url` into the file `path` (replaced when present), bypassing any cached copy, within
+// `limits`. An https address is never followed to plain http. True when the transfer succeeded;
+// what arrived is not judged here.
+bool downloadToFile(const std::string& url, const std::string& path, const DownloadLimits& limits,
+                    const DownloadProgress& progress);
 
 // SHA-256 of a file's bytes as 64 lower-case hexadecimal digits; empty when the file cannot be
 // read or no hashing is available.
@@ -205,6 +221,7 @@ public:
 
     bool first = false;
     std::intptr_t native = 0;  // mutex HANDLE or lock-file descriptor + 1
+    std::string problem;       // the lock could not be made at all (not "someone else holds it"), in words
     void release();
 };
 

@@ -111,6 +111,10 @@ int windowMode(int argc, const char* const* argv) {
     Link& link = theLink();
 
     platform::InstanceLock instance = platform::takeInstanceLock(name);
+    if (!instance.problem.empty()) {
+        platform::showError("Velocrash Rebuilt", instance.problem);
+        return exitCode(WindowResult::LauncherFailed);
+    }
     if (!instance.first) {
         handOverToRunningWindow(link, session);
         return exitCode(WindowResult::Ended);

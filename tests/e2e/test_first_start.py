@@ -7,12 +7,14 @@
 | launcher) from a local server through VLR_SOURCE_URL, shows the progress   |
 | window, and opens the launcher window. Also: a second start without a      |
 | progress window, the result codes 3 (program file replaced) and 2 (no      |
-| display), and a failed first start (error window, exit code 1).            |
+| display), a failed first start (error window, exit code 1), and first      |
+| starts killed at 20 moments, each started again to a complete installation.|
 +----------------------------------------------------------------------------+
 """
 
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -38,6 +40,60 @@ def make_source_zip(path, with_launcher=True):
             if name == "launcher.py" and not with_launcher:
                 continue
             z.write(os.path.join(demo, name), "tools/" + name)
+
+
+def make_slow_source_zip(path, padding=800):
+    """source.zip with the marker first and many entries after it, so the unpacking takes
+    long enough to be caught half-way (a folder that counted as installed once its marker is
+    there would be incomplete), and a last entry large enough to be caught while it is
+    written, right before the folder is moved. Returns {name: bytes} of every file."""
+    demo = os.path.join(source_dir(), "tools", "demo-launcher")
+    files = {}
+    names = sorted(os.listdir(demo), key=lambda n: n != "launcher.py")
+    for name in names:
+        if name.startswith("test_") or not (name.endswith(".py") or name == "launcher.png"):
+            continue
+        with open(os.path.join(demo, name), "rb") as f:
+            files["tools/" + name] = f.read()
+    for i in range(padding):
+        files["assets/%04d.txt" % i] = (b"asset %d\n" % i) * 40
+    files["zz-last.bin"] = os.urandom(16 << 20)
+    with zipfile.ZipFile(path, "w") as z:
+        for name, data in files.items():
+            z.writestr(name, data, zipfile.ZIP_STORED if name == "zz-last.bin" else zipfile.ZIP_DEFLATED)
+    return files
+
+
+def process_tree(root):
+    """`root` and every process below it, children before parents are asked."""
+    children = {}
+    for entry in os.listdir("/proc"):
+        if entry.isdigit():
+            try:
+                with open("/proc/%s/stat" % entry, encoding="ascii", errors="replace") as f:
+                    parent = int(f.read().rpartition(")")[2].split()[1])
+            except (OSError, IndexError, ValueError):
+                continue
+            children.setdefault(parent, []).append(int(entry))
+    tree, todo = [], [root]
+    while todo:
+        pid = todo.pop()
+        tree.append(pid)
+        todo.extend(children.get(pid, []))
+    return tree
+
+
+def power_cut(root):
+    """Kills `root` and everything it started (the archive tool runs in a session of its
+    own, so a process group would miss it) at once: frozen first, so that none of them
+    finishes a step while the others die."""
+    tree = process_tree(root)
+    for sig in (signal.SIGSTOP, signal.SIGKILL):
+        for pid in tree:
+            try:
+                os.kill(pid, sig)
+            except OSError:
+                pass
 
 
 class FileServer:
@@ -267,6 +323,88 @@ class FirstStartTest(WindowTest):
         self.assertIn(server.url("missing.zip"), program.output())
         self.assertEqual(os.listdir(box.portable), [os.path.basename(box.program)])
 
+    def test_first_starts_killed_at_any_moment_end_complete(self):
+        files = make_slow_source_zip(os.path.join(self.serve_dir, "slow.zip"))
+        server = self.server(delay=0.6)
+
+        def complete(folder):
+            for name, data in files.items():
+                try:
+                    with open(os.path.join(folder, name), "rb") as f:
+                        if f.read() != data:
+                            return False
+                except OSError:
+                    return False
+            return True
+
+        def run_to_window(box):
+            program = self.start_plain(box, server, name="slow.zip")
+            wait_for(lambda: self.sized_windows(BASE_SIZE), 60, "the launcher window")
+            wait_for(lambda: "state" in box.requests(), 20, "the window's state request")
+            return program
+
+        def finish(box, program):
+            power_cut(program.proc.pid)
+            program.proc.wait(10)
+            for pid in box.launcher_pids():
+                kill_pid(pid)
+            wait_for(lambda: not self.sized_windows(BASE_SIZE), 10, "the window to go")
+
+        # One whole first start, to place the moments: when the unpacking starts and ends.
+        # Unpacked in place or beside it: both are watched, so the test tells either way.
+        def where(box):
+            return [os.path.join(box.portable, n) for n in ("source.unpacking", "source")]
+
+        box = self.portable()
+        started = time.monotonic()
+        program = self.start_plain(box, server, name="slow.zip")
+        wait_for(lambda: any(map(os.path.isdir, where(box))), 30, "the unpacking", interval=0.005)
+        unpack_start = time.monotonic()
+        part = os.path.join(box.portable, "source.zip.part")
+        wait_for(lambda: os.path.isdir(where(box)[1]) and not os.path.exists(part), 30, "the end",
+                 interval=0.005)
+        unpack_time = time.monotonic() - unpack_start
+        download_time = unpack_start - started
+        wait_for(lambda: self.sized_windows(BASE_SIZE), 60, "the launcher window")
+        finish(box, program)
+
+        # (what is awaited, then how long after it the power goes)
+        moments = [("start", 0.0), ("start", 0.2)]
+        moments += [("download", download_time * f) for f in (0.0, 0.3, 0.6, 0.85)]
+        moments += [("unpacking", unpack_time * f / 10) for f in range(10)]
+        moments += [("last entry", 0.0)] * 4
+        self.assertEqual(len(moments), 20)
+        report = []
+        begun = time.monotonic()
+        for phase, after in moments:
+            box = self.portable()
+            final = os.path.join(box.portable, "source")
+            part = os.path.join(box.portable, "source.zip.part")
+            awaited = {"start": lambda: True,
+                       "download": lambda: os.path.exists(part),
+                       "unpacking": lambda: any(map(os.path.isdir, where(box))),
+                       "last entry": lambda: any(os.path.exists(os.path.join(f, "zz-last.bin"))
+                                                 for f in where(box))}[phase]
+            program = self.start_plain(box, server, name="slow.zip")
+            wait_for(awaited, 30, phase, interval=0.002)
+            time.sleep(after)
+            power_cut(program.proc.pid)
+            program.proc.wait(10)
+            state = sorted(n for n in os.listdir(box.portable) if n != os.path.basename(box.program))
+            report.append("%s+%.2fs: %s" % (phase, after, state))
+            if os.path.exists(final):
+                self.assertTrue(complete(final), "a killed run left an incomplete source folder")
+
+            program = run_to_window(box)
+            self.assertTrue(complete(final), "the next start took an incomplete folder")
+            self.assertEqual([n for n in os.listdir(box.portable) if n.startswith("source.")], [],
+                             "leftovers cleared")
+            finish(box, program)
+            self.sandboxes.remove(box)
+            box.close()
+        sys.stderr.write("\nkilled first starts (download %.2fs, unpacking %.2fs), %.0fs for 20:\n  %s\n"
+                         % (download_time, unpack_time, time.monotonic() - begun, "\n  ".join(report)))
+
 
 # ---- the Windows build under Wine ----
 
@@ -275,7 +413,7 @@ import test_wine  # noqa: E402  (the module, so its own test class is not collec
 
 class WineFirstStartTest(test_wine.WineTest):
     """Velocrash.exe started without arguments in an empty folder under Wine. The sources
-    come through the real download service and CNG from a local server; tar.exe and the
+    come through WinINet and CNG from a local server; tar.exe and the
     Windows Python and Git are the project's stand-ins (scripts/wine-standins)."""
 
     test_exe_shows_its_frame_against_the_demo_launcher = None   # runs in test_wine already
@@ -286,11 +424,21 @@ class WineFirstStartTest(test_wine.WineTest):
         self.addCleanup(shutil.rmtree, self.serve_dir, True)
         make_source_zip(os.path.join(self.serve_dir, "source.zip"))
 
-    def start_exe(self, delay=0.0, name="source.zip"):
+    PLANTED = ("bcrypt", "dwmapi", "wininet", "winmm")
+
+    def start_exe(self, delay=0.0, name="source.zip", plant=False):
         server = FileServer(self.serve_dir, delay)
         self.addCleanup(server.stop)
         box = Portable(self.exe)
         self.sandboxes.append(box)
+        if plant:
+            # DLLs of the names the program uses that are not known DLLs, beside it as in a
+            # Downloads folder: each leaves "<name>.dll.loaded" if it is ever loaded.
+            planted = os.path.join(os.path.dirname(self.exe), "tests", "planted.dll")
+            if not os.path.isfile(planted):
+                self.skipTest("the planted stand-in is not built: %s" % planted)
+            for dll in self.PLANTED:
+                shutil.copy2(planted, os.path.join(box.portable, dll + ".dll"))
         env = dict(os.environ, WINEPREFIX=self.prefix)
         subprocess.run(["bash", os.path.join(source_dir(), "scripts", "wine-standins"), box.portable],
                        env=env, check=True, cwd=source_dir(), timeout=60)
@@ -313,7 +461,7 @@ class WineFirstStartTest(test_wine.WineTest):
         return found
 
     def test_first_start_under_wine(self):
-        box, program, server = self.start_exe(delay=6.0)
+        box, program, server = self.start_exe(delay=6.0, plant=True)
         progress = wait_for(lambda: self.sized(lambda size: size == PROGRESS_SIZE), 60,
                             "the progress window")[0]
 
@@ -332,6 +480,8 @@ class WineFirstStartTest(test_wine.WineTest):
         self.assertTrue(os.path.isfile(box.script))
         self.assertEqual(box.leftovers(), [])
         program.kill()
+        self.assertEqual([n for n in os.listdir(box.portable) if n.endswith(".loaded")], [],
+                         "a DLL planted beside the program was loaded")
 
     def test_failed_first_start_under_wine(self):
         box, program, server = self.start_exe(name="missing.zip")

@@ -34,6 +34,11 @@ void FileServer::serve(const std::string& path, std::string body, int status) {
     routes_[path] = Route{status, std::move(body)};
 }
 
+void FileServer::serveEndless(const std::string& path, std::string body) {
+    std::lock_guard<std::mutex> hold(lock_);
+    routes_[path] = Route{200, std::move(body), true};
+}
+
 int FileServer::hits(const std::string& path) const {
     std::lock_guard<std::mutex> hold(lock_);
     auto found = hits_.find(path);
@@ -80,6 +85,13 @@ void FileServer::answer(platform::Socket& client) {
     std::string header = "HTTP/1.1 " + std::to_string(route.status) + " " + reason + "\r\nContent-Type: " +
                          (route.status == 200 ? "application/zip" : "text/html") +
                          "\r\nContent-Length: " + std::to_string(route.body.size()) + "\r\nConnection: close\r\n\r\n";
+    if (route.endless) {
+        header = "HTTP/1.1 200 OK\r\nContent-Type: application/zip\r\nConnection: close\r\n\r\n";
+        if (!platform::sendAll(client, header.data(), header.size())) return;
+        while (!stopping_ && platform::sendAll(client, route.body.data(), route.body.size())) {
+        }
+        return;
+    }
     if (!platform::sendAll(client, header.data(), header.size())) return;
     if (!head) platform::sendAll(client, route.body.data(), route.body.size());
     platform::shutdownSend(client);

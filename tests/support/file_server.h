@@ -34,6 +34,9 @@ public:
 
     // `status` 200 sends the body as a zip download; any other status sends it as an HTML page.
     void serve(const std::string& path, std::string body, int status = 200);
+    // A zip download without a length that never ends: `body` sent again and again until the
+    // client goes away.
+    void serveEndless(const std::string& path, std::string body);
     int hits(const std::string& path) const;
     int totalHits() const;
 
@@ -41,6 +44,7 @@ private:
     struct Route {
         int status = 200;
         std::string body;
+        bool endless = false;
     };
     void run();
     void answer(platform::Socket& client);

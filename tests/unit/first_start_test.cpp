@@ -3,7 +3,7 @@
 *
 *  The worker runs for real against a FileServer on 127.0.0.1 with the tests' own component
 *  table and digests: the platform's download, hashing and archive tool all take part
-*  (libcurl, OpenSSL and bsdtar natively; the download service, CNG and tar.exe under Wine).
+*  (libcurl, OpenSSL and bsdtar natively; WinINet, CNG and tar.exe under Wine).
 *  The start mode runs with stand-ins for window mode, messages and process starts.
 *******************************************************************************************/
 #include "app/first_start.h"
@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -292,6 +293,36 @@ TEST_F(FirstStartTest, FailedDownloadsAndErrorPagesGiveTheDownloadText) {
     EXPECT_EQ(error, downloadErrorText("Velocrash Rebuilt", refused));
 
     EXPECT_FALSE(folder.has("source"));
+    EXPECT_EQ(folder.partFiles(), 0);
+}
+
+TEST_F(FirstStartTest, KilledRunLeftoversAreClearedAndAnEndlessDownloadStopsAtItsBound) {
+    TestTable table(server);
+    // What a run killed part-way leaves: a download, a half-unpacked folder, and a component
+    // folder whose marker never arrived.
+    writeFile(folder.at("python.zip.part"), "PK\x03\x04 cut");
+    writeFile(folder.at("python.unpacking\\pythonw.exe"), "MZ half");
+    writeFile(folder.at("git\\cmd\\stray.txt"), "no marker");
+    ASSERT_TRUE(install(std::span(table.rows).first(2))) << error;
+    EXPECT_FALSE(folder.has("python.unpacking"));
+    EXPECT_FALSE(folder.has("git\\cmd\\stray.txt"));
+    EXPECT_EQ(readAll(folder.at("python\\pythonw.exe")), "MZ python");
+    EXPECT_EQ(readAll(folder.at("python\\python312._pth")), "python312.zip\r\n.\r\n..\\source\\tools\r\n");
+    EXPECT_EQ(folder.partFiles(), 0);
+
+    // A server that never stops sending, against a bound of 1 MiB.
+    server.serveEndless("/endless.zip", kSourceZip + std::string(64 << 10, 'x'));
+    RuntimeComponent endless = table.rows[2];
+    const std::string endlessUrl = server.url("/endless.zip");
+    endless.url = endlessUrl;
+    endless.maxBytes = 1 << 20;
+    writeFile(folder.at("source.unpacking\\tools\\launcher.py"), "half");
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(install(std::span(&endless, 1)));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+    EXPECT_EQ(error, downloadErrorText("Velocrash Rebuilt", endless.url));
+    EXPECT_FALSE(folder.has("source"));
+    EXPECT_FALSE(folder.has("source.unpacking"));
     EXPECT_EQ(folder.partFiles(), 0);
 }
 

@@ -213,12 +213,35 @@ TEST_F(Scratch, RemoveFileReportsWhetherItIsGone) {
     EXPECT_FALSE(removeFile(at("sub")));
 }
 
+TEST_F(Scratch, RemoveTreeRemovesLinksAndNeverWhatTheyLeadTo) {
+    fs::create_directories(folder / "users-own");
+    write("users-own/keep.txt", "mine");
+    fs::create_directories(folder / "tree" / "deep");
+    write("tree/deep/file.txt", "ours");
+    std::error_code error;
+    fs::create_directory_symlink(folder / "users-own", folder / "tree" / "deep" / "folder-link", error);
+    if (!error) fs::create_symlink(folder / "users-own" / "keep.txt", folder / "tree" / "file-link", error);
+    if (!error) fs::create_directory_symlink(folder / "users-own", folder / "given-link", error);
+    if (error) GTEST_SKIP() << "no symbolic links here: " << error.message();
+    ASSERT_TRUE(fs::exists(folder / "tree" / "deep" / "folder-link" / "keep.txt"));
+
+    EXPECT_TRUE(removeTree(at("tree")));
+    EXPECT_FALSE(fs::exists(folder / "tree"));
+    EXPECT_TRUE(removeTree(at("given-link"))) << "a link given is removed itself";
+    EXPECT_FALSE(fs::is_symlink(folder / "given-link"));
+    EXPECT_EQ(readText(folder / "users-own" / "keep.txt"), "mine") << "removal went through a link";
+    EXPECT_TRUE(removeTree(at("tree"))) << "nothing there counts as removed";
+}
+
 // ---- processes ----
 
 TEST(QuoteCommandLine, QuotesEveryArgument) {
     EXPECT_EQ(quoteCommandLine({}), "");
     EXPECT_EQ(quoteCommandLine({"C:\\Program Files\\python.exe"}), "\"C:\\Program Files\\python.exe\"");
     EXPECT_EQ(quoteCommandLine({"a b", "", "--port", "8080"}), "\"a b\" \"\" \"--port\" \"8080\"");
+    // Backslashes double only before a quote, the closing one included.
+    EXPECT_EQ(quoteCommandLine({"C:\\dir\\", "a\\\\b"}), "\"C:\\dir\\\\\" \"a\\\\b\"");
+    EXPECT_EQ(quoteCommandLine({"say \"hi\"", "x\\\"y"}), "\"say \\\"hi\\\"\" \"x\\\\\\\"y\"");
 }
 
 TEST(Processes, ExitCodesAndCrashes) {
@@ -294,6 +317,16 @@ TEST(InstanceLock, OneHolderPerNameAcrossProcesses) {
     EXPECT_EQ(runChild({"lock", name}).code, 10) << "free again once released";
     InstanceLock again = takeInstanceLock(name);
     EXPECT_TRUE(again.first) << "the child's lock ended with the child";
+    EXPECT_TRUE(again.problem.empty());
+
+    // A lock that cannot be made at all is told apart from one that someone holds.
+    const std::string broken = onWindows() ? name + "\\no\\such\\namespace" : name + "-broken";
+    if (!onWindows()) fs::create_directory(pathOf(sessionFolder().path + broken + ".lock"));
+    InstanceLock none = takeInstanceLock(broken);
+    EXPECT_FALSE(none.first);
+    EXPECT_FALSE(none.problem.empty());
+    EXPECT_TRUE(takeInstanceLock(name).problem.empty()) << "held elsewhere is no problem";
+    if (!onWindows()) fs::remove(pathOf(sessionFolder().path + broken + ".lock"));
     if (!onWindows()) {
         removeFile(sessionFolder().path + name + ".lock");
         removeFile(sessionFolder().path + name + "-other.lock");

@@ -1,8 +1,8 @@
 /*******************************************************************************************
 *  runtime_posix.cpp — downloading and checking the first-start archives on POSIX
 *
-*  libcurl fetches (redirects followed, any HTTP status of 400 or more a failure, a stalled
-*  transfer given up after a minute), OpenSSL hashes.
+*  libcurl fetches (redirects followed but never from https to http, any HTTP status of 400 or
+*  more a failure, a size bound, a stall rule and a deadline), OpenSSL hashes.
 *******************************************************************************************/
 #include "platform/platform.h"
 
@@ -19,10 +19,17 @@ namespace {
 struct Transfer {
     std::FILE* file = nullptr;
     const DownloadProgress* progress = nullptr;
+    std::uint64_t written = 0;
+    std::uint64_t maxBytes = 0;
 };
 
 size_t writeChunk(char* data, size_t size, size_t count, void* user) {
     Transfer* transfer = static_cast<Transfer*>(user);
+    // The advertised length is checked before the body; a body without one is checked here.
+    // Returning short ends the transfer as a failure.
+    const std::uint64_t bytes = static_cast<std::uint64_t>(size) * count;
+    if (transfer->written + bytes > transfer->maxBytes) return 0;
+    transfer->written += bytes;
     return std::fwrite(data, size, count, transfer->file) * size;
 }
 
@@ -35,7 +42,8 @@ int reportProgress(void* user, curl_off_t total, curl_off_t received, curl_off_t
 
 }  // namespace
 
-bool downloadToFile(const std::string& url, const std::string& path, const DownloadProgress& progress) {
+bool downloadToFile(const std::string& url, const std::string& path, const DownloadLimits& limits,
+                    const DownloadProgress& progress) {
     static std::once_flag once;
     static bool ready = false;
     std::call_once(once, [] { ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; });
@@ -43,6 +51,7 @@ bool downloadToFile(const std::string& url, const std::string& path, const Downl
 
     Transfer transfer;
     transfer.progress = &progress;
+    transfer.maxBytes = limits.maxBytes;
     transfer.file = std::fopen(path.c_str(), "wbe");
     if (transfer.file == nullptr) return false;
 
@@ -50,14 +59,19 @@ bool downloadToFile(const std::string& url, const std::string& path, const Downl
     CURLcode result = CURLE_FAILED_INIT;
     if (curl != nullptr) {
         curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+        curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+        // What started encrypted stays encrypted: no redirect from https down to http.
+        const bool secure = url.rfind("https:", 0) == 0;
+        curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
         curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
         curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 10L);
+        curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.maxBytes));
         curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
         curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 30L);
-        // No overall limit (a slow line may need long), but a transfer that stops moving ends.
-        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 60L);
+        curl_easy_setopt(curl, CURLOPT_TIMEOUT, static_cast<long>(limits.deadlineSeconds));
+        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, static_cast<long>(limits.stallRate));
+        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(limits.stallSeconds));
         curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, writeChunk);
         curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
         curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);

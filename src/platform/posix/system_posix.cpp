@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include <fcntl.h>
@@ -142,6 +144,22 @@ bool readFile(const std::string& path, std::string& out) {
 bool removeFile(const std::string& path) {
     unlink(path.c_str());
     return fileExists(path) == Exists::No;
+}
+
+bool removeTree(const std::string& path) {
+    if (path.empty()) return false;
+    // libstdc++ looks at each entry without following it here: a symbolic link is unlinked,
+    // what it points to stays (the platform tests hold it to that).
+    std::error_code error;
+    std::filesystem::remove_all(std::filesystem::path(path), error);
+    struct stat info {};
+    return lstat(path.c_str(), &info) != 0 && errno == ENOENT;
+}
+
+bool moveFolder(const std::string& from, const std::string& to) {
+    struct stat info {};
+    if (lstat(to.c_str(), &info) == 0 || errno != ENOENT) return false;
+    return rename(from.c_str(), to.c_str()) == 0;
 }
 
 // ---- processes ----
@@ -325,12 +343,20 @@ InstanceLock takeInstanceLock(const std::string& name) {
     // Close-on-exec matters: a launcher that inherited the descriptor would hold the lock
     // after our window has gone.
     int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) return lock;
+    if (fd < 0) {
+        // Only a held lock means another instance; a file we cannot open means none at all.
+        lock.problem = "Could not create the lock file that keeps one window per installation:\n" + path + "\n(" +
+                       std::strerror(errno) + ")";
+        return lock;
+    }
     int result;
     do {
         result = flock(fd, LOCK_EX | LOCK_NB);
     } while (result != 0 && errno == EINTR);
     if (result != 0) {
+        if (errno != EWOULDBLOCK)
+            lock.problem = "Could not lock the file that keeps one window per installation:\n" + path + "\n(" +
+                           std::strerror(errno) + ")";
         close(fd);  // someone else holds it; an unlocked descriptor is of no use to us
         return lock;
     }

@@ -1,58 +1,48 @@
 /*******************************************************************************************
 *  runtime_win32.cpp — downloading, hashing and unpacking the first-start archives on Windows
 *
-*  The system's URL download service (cache entry dropped first, so no stale copy is used),
-*  CNG's SHA-256 over 64 KiB blocks, and the system's own tar.exe, which reads zip archives.
+*  WinINet with our own read loop (cache entry dropped and bypassed, so no stale copy is used;
+*  a size bound, a stall rule and a deadline), CNG's SHA-256 over 64 KiB blocks, and the
+*  system's own tar.exe, which reads zip archives.
 *******************************************************************************************/
 #include "platform/platform.h"
 #include "platform/win32/wide.h"
 
 #include <climits>
+#include <cwchar>
 
 #include <windows.h>
 #include <bcrypt.h>
-#include <urlmon.h>
 #include <wininet.h>
 
 namespace vlr::platform {
 
 namespace {
 
-// Feeds the download service's progress reports to the caller; everything else is declined.
-class ProgressCallback final : public IBindStatusCallback {
-public:
-    explicit ProgressCallback(const DownloadProgress& progress) : progress_(progress) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        if (IsEqualIID(id, IID_IUnknown) || IsEqualIID(id, IID_IBindStatusCallback)) {
-            *object = static_cast<IBindStatusCallback*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+// Owns a WinINet handle (session, request).
+struct NetHandle {
+    HINTERNET value;
+    explicit NetHandle(HINTERNET handle) : value(handle) {}
+    ~NetHandle() {
+        if (value != nullptr) InternetCloseHandle(value);
     }
-    // Lives on the caller's stack for the whole call: counting is only for form.
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-
-    HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding*) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE GetPriority(LONG*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE OnLowResource(DWORD) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG progressMax, ULONG status, LPCWSTR) override {
-        if (progress_ && (status == BINDSTATUS_DOWNLOADINGDATA || status == BINDSTATUS_ENDDOWNLOADDATA))
-            progress_(progress, progressMax);
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE OnStopBinding(HRESULT, LPCWSTR) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE GetBindInfo(DWORD*, BINDINFO*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnObjectAvailable(REFIID, IUnknown*) override { return S_OK; }
-
-private:
-    const DownloadProgress& progress_;
+    NetHandle(const NetHandle&) = delete;
+    NetHandle& operator=(const NetHandle&) = delete;
 };
+
+struct FileHandle {
+    HANDLE value;
+    explicit FileHandle(HANDLE handle) : value(handle) {}
+    ~FileHandle() {
+        if (value != INVALID_HANDLE_VALUE) CloseHandle(value);
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+};
+
+bool startsWith(const std::wstring& text, const wchar_t* prefix) {
+    return _wcsnicmp(text.c_str(), prefix, wcslen(prefix)) == 0;
+}
 
 }  // namespace
 
@@ -70,15 +60,68 @@ std::string findProgram(const std::string& name) {
 
 bool runtimeFromSystem() { return false; }
 
-bool downloadToFile(const std::string& url, const std::string& path, const DownloadProgress& progress) {
+bool downloadToFile(const std::string& url, const std::string& path, const DownloadLimits& limits,
+                    const DownloadProgress& progress) {
+    // Our own read loop rather than the URL download service: a cancel from its progress
+    // callback is taken late there (Wine wrote a gigabyte past a 1 MiB bound before it
+    // stopped), while here not one byte past the bound is written.
     const std::wstring address = widen(url);
+    const bool secure = startsWith(address, L"https://");
+    if (!secure && !startsWith(address, L"http://")) return false;
     DeleteUrlCacheEntryW(address.c_str());
-    // The service wants COM on the calling thread; the worker thread has none of its own yet.
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    ProgressCallback callback(progress);
-    const HRESULT result = URLDownloadToFileW(nullptr, address.c_str(), widen(path).c_str(), 0, &callback);
-    if (SUCCEEDED(com)) CoUninitialize();
-    return result == S_OK;
+
+    NetHandle session(InternetOpenW(L"Velocrash Rebuilt", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    if (session.value == nullptr) return false;
+    // A silent server ends a read after the stall time; a slow one is judged below.
+    DWORD timeout = static_cast<DWORD>(limits.stallSeconds) * 1000;
+    InternetSetOptionW(session.value, INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof timeout);
+    InternetSetOptionW(session.value, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof timeout);
+    const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE |
+                        INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_COOKIES;
+    NetHandle request(InternetOpenUrlW(session.value, address.c_str(), nullptr, 0, flags, 0));
+    if (request.value == nullptr) return false;
+
+    // Redirects are followed, but what started encrypted must end encrypted.
+    std::wstring landed(4096, L'\0');
+    DWORD landedBytes = static_cast<DWORD>(landed.size() * sizeof(wchar_t));
+    if (!InternetQueryOptionW(request.value, INTERNET_OPTION_URL, landed.data(), &landedBytes)) return false;
+    landed.resize(wcsnlen(landed.c_str(), landed.size()));
+    if (secure && !startsWith(landed, L"https://")) return false;
+
+    DWORD status = 0, size = sizeof status;
+    if (!HttpQueryInfoW(request.value, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr) ||
+        status >= 400)
+        return false;
+    DWORD length = 0;
+    size = sizeof length;
+    if (!HttpQueryInfoW(request.value, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length, &size, nullptr))
+        length = 0;
+    if (length > limits.maxBytes) return false;
+
+    FileHandle file(CreateFileW(widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                nullptr));
+    if (file.value == INVALID_HANDLE_VALUE) return false;
+    static thread_local char block[65536];
+    const ULONGLONG start = GetTickCount64();
+    ULONGLONG windowStart = start;
+    std::uint64_t received = 0, windowBytes = 0;
+    for (;;) {
+        DWORD got = 0;
+        if (!InternetReadFile(request.value, block, sizeof block, &got)) return false;
+        if (got == 0) return true;
+        received += got;
+        if (received > limits.maxBytes) return false;
+        DWORD written = 0;
+        if (!WriteFile(file.value, block, got, &written, nullptr) || written != got) return false;
+        const ULONGLONG now = GetTickCount64();
+        if (now - start >= static_cast<ULONGLONG>(limits.deadlineSeconds) * 1000) return false;
+        if (now - windowStart >= static_cast<ULONGLONG>(limits.stallSeconds) * 1000) {
+            if (received - windowBytes < static_cast<std::uint64_t>(limits.stallRate) * limits.stallSeconds) return false;
+            windowStart = now;
+            windowBytes = received;
+        }
+        if (progress) progress(received, length);
+    }
 }
 
 std::string sha256File(const std::string& path) {
@@ -117,7 +160,10 @@ std::string sha256File(const std::string& path) {
 
 int unpackArchive(const std::string& archive, const std::string& folder, const std::string& workFolder) {
     wchar_t system[MAX_PATH] = {};
-    GetSystemDirectoryW(system, MAX_PATH);
+    // Zero is a failure and a length past the buffer a folder that did not fit: either way an
+    // empty or cut folder would start "\tar.exe" from wherever the search lands.
+    const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return -1;
     // "<system>\tar.exe" -xf "<archive>" -C "<folder>": both paths may hold spaces.
     std::wstring line = L"\"" + std::wstring(system) + L"\\tar.exe\" -xf \"" + widen(archive) + L"\" -C \"" +
                         widen(folder) + L"\"";

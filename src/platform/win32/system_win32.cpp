@@ -12,6 +12,7 @@
 #include "platform/win32/wide.h"
 
 #include <climits>
+#include <string>
 #include <utility>
 
 #include <windows.h>
@@ -157,6 +158,64 @@ bool removeFile(const std::string& path) {
     return fileExists(path) == Exists::No;
 }
 
+namespace {
+
+struct FindHandle {
+    HANDLE value;
+    explicit FindHandle(HANDLE handle) : value(handle) {}
+    ~FindHandle() {
+        if (value != INVALID_HANDLE_VALUE) FindClose(value);
+    }
+    FindHandle(const FindHandle&) = delete;
+    FindHandle& operator=(const FindHandle&) = delete;
+};
+
+// One entry whose attributes are known. A reparse point (junction, symbolic link, mount point)
+// is removed as the entry it is and never entered: the standard library's remove_all here
+// takes a junction for a folder and empties whatever it points to.
+void removeEntry(const std::wstring& path, DWORD attributes) {
+    if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        DeleteFileW(path.c_str());
+        return;
+    }
+    if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        WIN32_FIND_DATAW entry{};
+        FindHandle find(FindFirstFileExW((path + L"\\*").c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch,
+                                         nullptr, 0));
+        if (find.value != INVALID_HANDLE_VALUE) {
+            do {
+                const std::wstring name = entry.cFileName;
+                if (name == L"." || name == L"..") continue;
+                removeEntry(path + L"\\" + name, entry.dwFileAttributes);
+            } while (FindNextFileW(find.value, &entry));
+        }
+    }
+    RemoveDirectoryW(path.c_str());
+}
+
+}  // namespace
+
+bool removeTree(const std::string& path) {
+    if (path.empty()) return false;
+    const std::wstring wide = widen(path);
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) removeEntry(wide, attributes);
+    return fileExists(path) == Exists::No;
+}
+
+bool moveFolder(const std::string& from, const std::string& to) {
+    const std::wstring source = widen(from), target = widen(to);
+    // No flags: never over an existing target, never as a copy. A virus scanner that is still
+    // reading the files just unpacked refuses the rename for a moment: try again a few times.
+    for (DWORD attempt = 1;; ++attempt) {
+        if (MoveFileExW(source.c_str(), target.c_str(), 0)) return true;
+        const DWORD error = GetLastError();
+        if (attempt == 8 || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)) return false;
+        Sleep(attempt * 100);
+    }
+}
+
 // ---- processes ----
 
 void Process::reset() {
@@ -225,6 +284,11 @@ InstanceLock takeInstanceLock(const std::string& name) {
     DWORD error = GetLastError();  // read before anything else can change it
     lock.native = reinterpret_cast<std::intptr_t>(mutex);
     lock.first = mutex != nullptr && error != ERROR_ALREADY_EXISTS;
+    // Access denied means the mutex exists and belongs to an instance with other rights: that
+    // one holds it. Any other failure is no instance at all, and waiting for one would be vain.
+    if (mutex == nullptr && error != ERROR_ACCESS_DENIED)
+        lock.problem = "Could not create the mutex that keeps one window per installation (Windows error " +
+                       std::to_string(error) + ").";
     return lock;
 }
 
