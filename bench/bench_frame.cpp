@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "link/commands.h"
+#include "link/http.h"
 #include "link/json.h"
 #include "link/link.h"
 #include "link/state.h"

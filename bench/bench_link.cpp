@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "link/http.h"
 #include "link/json.h"
 #include "link/link.h"
 #include "link/state.h"

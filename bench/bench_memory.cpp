@@ -17,6 +17,8 @@
 #include <string>
 #include <thread>
 
+#include "link/events.h"
+#include "link/http.h"
 #include "link/json.h"
 #include "link/link.h"
 #include "platform/socket.h"

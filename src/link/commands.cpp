@@ -13,6 +13,8 @@
 #include <thread>
 #include <utility>
 
+#include "link/handover.h"
+#include "link/http.h"
 #include "link/state.h"
 
 namespace vlr {

@@ -10,7 +10,9 @@
 #include <thread>
 
 #include "link/commands.h"
-#include "link/link.h"
+#include "link/events.h"
+#include "link/handover.h"
+#include "link/http.h"
 #include "link/state.h"
 
 namespace vlr {

@@ -8,7 +8,7 @@
 *******************************************************************************************/
 #include <string>
 
-#include "link/link.h"
+#include "link/http.h"
 
 namespace vlr {
 

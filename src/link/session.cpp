@@ -15,7 +15,8 @@
 #include <random>
 #include <thread>
 
-#include "link/link.h"
+#include "link/http.h"
+#include "link/session.h"
 
 namespace vlr {
 

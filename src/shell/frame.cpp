@@ -18,6 +18,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "link/handover.h"
 #include "link/json.h"
 #include "pages/pages.h"
 #include "settings/settings.h"

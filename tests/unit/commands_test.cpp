@@ -12,6 +12,8 @@
 #include "command_runner.h"
 #include "demo_peer.h"
 #include "link/commands.h"
+#include "link/handover.h"
+#include "link/http.h"
 #include "link/link.h"
 #include "link/state.h"
 #include "shell/shell.h"

@@ -10,6 +10,7 @@
 #include <limits>
 #include <thread>
 
+#include "link/handover.h"
 #include "link/link.h"
 #include "link/state.h"
 #include "platform/platform.h"
