@@ -66,6 +66,16 @@ bool EventStreamParser::feed(const char* data, std::size_t size) {
     return buffer.size() <= kMaxEventBytes;
 }
 
+// ---- messages ----
+
+// A message appends its output to the console and asks for the state when it changed.
+void handleMessage(const Json& message) {
+    for (const Json& line : get(message, "lines").items)
+        appendConsole(asText(line));
+    if (isTrue(get(message, "state")))
+        act("state", "{}");
+}
+
 // ---- stream ----
 
 std::string eventsRequest(int port, std::string_view token) {

@@ -31,6 +31,9 @@ struct EventStreamParser {
     void reset() { buffer.clear(); headSeen = false; }
 };
 
+// One event-stream message: its "lines" go to the console, "state": true asks for the state.
+void handleMessage(const Json& message);
+
 std::string eventsRequest(int port, std::string_view token);
 
 // Thread body: keeps the event stream open for the life of the process. Never returns.
