@@ -9,7 +9,7 @@
 #include <chrono>
 #include <thread>
 
-#include "link/commands.h"
+#include "link/command_list.h"
 #include "link/events.h"
 #include "link/handover.h"
 #include "link/http.h"
@@ -73,7 +73,7 @@ void handleMessage(const Json& message) {
     for (const Json& line : get(message, "lines").items)
         appendConsole(asText(line));
     if (isTrue(get(message, "state")))
-        act("state", "{}");
+        requestState();
 }
 
 // ---- stream ----
@@ -94,7 +94,7 @@ std::string eventsRequest(int port, std::string_view token) {
         postUiTask(link, [] {
             windowState().connected = true;
             clearConsole();
-            act("state", "{}");
+            requestState();
         });
     };
     parser.onMessage = [&link, &parser](Json&& message) {

@@ -26,7 +26,7 @@ using UiTask = std::function<void()>;
 using SteadyTime = std::chrono::steady_clock::time_point;
 
 struct Command {
-    std::string action;      // "state", "play", ...
+    std::string action;      // a name from the command list (command_list.h)
     std::string body;        // JSON text, sent unchanged
     Completion completion;   // runs on the frame thread with the answer; may be empty
 };

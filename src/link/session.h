@@ -41,7 +41,7 @@ bool handOverToRunningWindow(Link& link, const std::string& sessionFile);
 
 enum class LauncherFound { Reused, Started, Failed };
 
-// First instance: reuses the launcher named in the session file when it answers "state", else
+// First instance: reuses the launcher named in the session file when it answers a state request, else
 // starts a new one on a free port with a new token. A started launcher's process goes to `process`.
 LauncherFound findOrStartLauncher(Link& link, const WindowArgs& args, const std::string& sessionFile,
                                   platform::Process& process);

@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "link/commands.h"
+#include "link/command_list.h"
 #include "link/json.h"
 #include "link/state.h"
 #include "pages/console.h"
@@ -107,7 +107,7 @@ namespace {
 
 void topRow(float x, float top, bool running, const std::string& task) {
     WindowState& window = windowState();
-    if (button(x, top, "Stop", kSecondary, running)) act("stop", "{}");
+    if (button(x, top, "Stop", kSecondary, running)) stopTask();
     const float copyX = x + buttonWidth("Stop") + sc(8);
     if (button(copyX, top, "Copy all", kQuiet)) {
         const std::string text = consoleText(window.console);

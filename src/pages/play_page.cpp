@@ -7,7 +7,7 @@
 *******************************************************************************************/
 #include <algorithm>
 
-#include "link/commands.h"
+#include "link/command_list.h"
 #include "link/json.h"
 #include "link/state.h"
 #include "pages/pages.h"
@@ -54,14 +54,6 @@ void playFollowState(const Json& state) {
 }
 
 
-std::string isoBody(std::string_view iso) { return "{\"iso\": " + quoteJson(iso) + "}"; }
-
-std::string profileBody(std::string_view profile) { return "{\"profile\": " + quoteJson(profile) + "}"; }
-
-std::string newProfileBody(std::string_view name, std::string_view saves) {
-    return "{\"name\": " + quoteJson(name) + ", \"saves\": " + quoteJson(saves) + "}";
-}
-
 void clearField(EditBuffer& field) {
     field.text.clear();
     field.caret = 0;
@@ -75,7 +67,7 @@ float discSection(float x, float y, float w) {
     const float bw = buttonWidth("Browse");
     textField(iso, {x, y, w - bw - sc(8), sc(kControlHeight)}, "Path of your Velocrash ISO", sc(11), 0, false);
     if (button(x + w - bw, y, "Browse", kSecondary)) {
-        api("browse", "{}", [](const Json& answer) {
+        browseIso([](const Json& answer) {
             const std::string& path = asText(get(answer, "path"));
             if (path.empty()) return;  // the dialog was cancelled
             EditBuffer& field = playRecords().iso;
@@ -118,8 +110,7 @@ float playSection(float x, float y, float w) {
     if (hovered) {
         ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
         if (takeClick())
-            act("play", profileBody(playRecords().selectedProfile),
-                [](const Json&) { uiState().requestedPage = kConsolePage; });
+            vlr::play(playRecords().selectedProfile, [](const Json&) { uiState().requestedPage = kConsolePage; });
     }
 
     const float block = drawTextBlock(kRegular13, playStatus(state), x, y + sc(75), w, sc(19.5f),
@@ -127,7 +118,7 @@ float playSection(float x, float y, float w) {
     const float h = std::max(block, sc(21));
 
     if (button(x + (w - buttonWidth("Stop")) / 2, y + sc(75) + h + sc(10), "Stop", kQuiet, running))
-        act("stop", "{}");
+        stopTask();
     return sc(75) + h + sc(10) + sc(kControlHeight);
 }
 

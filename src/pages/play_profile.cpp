@@ -7,7 +7,7 @@
 *******************************************************************************************/
 #include <algorithm>
 
-#include "link/commands.h"
+#include "link/command_list.h"
 #include "link/json.h"
 #include "link/state.h"
 #include "pages/markup.h"
@@ -32,10 +32,10 @@ const std::vector<MarkupSegment>& savesHelp() {
 
 bool blank(std::string_view text) { return text.find_first_not_of(' ') == std::string_view::npos; }
 
-void createProfile() {
+void submitNewProfile() {
     PlayRecords& records = playRecords();
     const std::string saves = records.newSaves.text;
-    act("new-profile", newProfileBody(records.newName.text, saves), [saves](const Json&) {
+    createProfile(records.newName.text, saves, [saves](const Json&) {
         if (!blank(saves)) showNotice("The saves were copied into the new profile.");
         PlayRecords& done = playRecords();
         clearField(done.newName);
@@ -64,7 +64,7 @@ float newProfileForm(float x, float y, float w) {
     textField(records.newSaves, {x, y + sc(96), w - bw - sc(8), sc(kControlHeight)}, "Optional: a folder of saves to copy into it",
               sc(11), 0, false);
     if (button(x + w - bw, y + sc(96), "Browse", kSecondary)) {
-        api("browse-saves", "{}", [](const Json& answer) {
+        browseSaves([](const Json& answer) {
             const std::string& path = asText(get(answer, "path"));
             if (path.empty()) return;
             EditBuffer& field = playRecords().newSaves;
@@ -75,7 +75,7 @@ float newProfileForm(float x, float y, float w) {
     const float help = drawMarkup(savesHelp(), kRegular12_5, kRegular12_5, x, y + sc(145), w, sc(18.75f),
                                   kTextSecondary, kTextSecondary);
     if (button(x, y + sc(145) + help + sc(10), "Create the profile", kPrimary)) create = true;
-    if (create) createProfile();
+    if (create) submitNewProfile();
     return sc(145) + help + sc(10) + sc(kControlHeight);
 }
 
@@ -100,7 +100,7 @@ float profileSection(float x, float y, float w) {
     const int picked = selectBox("profile", {x, y, sc(260), sc(kControlHeight)}, profiles, records.selectedProfile);
     if (picked >= 0 && static_cast<std::size_t>(picked) < profiles.size()) {
         records.selectedProfile = profiles[static_cast<std::size_t>(picked)];
-        act("select", profileBody(records.selectedProfile));
+        selectProfile(records.selectedProfile);
     }
 
     if (button(x + sc(268), y, "New", kSecondary)) {
@@ -111,7 +111,7 @@ float profileSection(float x, float y, float w) {
             dropFormFocus();
     }
     if (button(x + sc(268) + buttonWidth("New") + sc(8), y, "Open its folder", kQuiet))
-        api("open-profile", profileBody(records.selectedProfile));
+        openProfileFolder(records.selectedProfile);
 
     const float form = records.newProfileOpen ? newProfileForm(x, y, w) : sc(kControlHeight);
 

@@ -7,7 +7,7 @@
 *******************************************************************************************/
 #include <algorithm>
 
-#include "link/commands.h"
+#include "link/command_list.h"
 #include "link/json.h"
 #include "link/state.h"
 #include "pages/markup.h"
@@ -72,11 +72,11 @@ float updatesPage(float x, float y, float width) {
 
     if (button(x, y, "Check for updates", kSecondary)) {
         updatesPending() = "Checking...";
-        api("check-updates", "{}");
+        checkForUpdates();
     }
     const float updateX = x + buttonWidth("Check for updates") + sc(8);
     if (button(updateX, y, "Update now", kPrimary, updateAllowed(state)))
-        act("update", "{}", [](const Json&) { uiState().requestedPage = kConsolePage; });
+        updateNow([](const Json&) { uiState().requestedPage = kConsolePage; });
     drawTextRun(kRegular13, updatesStatus(state, updatesPending()),
                         updateX + buttonWidth("Update now") + sc(14), y + sc(19.5f), kTextSecondary, 0);
 

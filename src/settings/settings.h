@@ -45,9 +45,6 @@ const std::string* settingValue(std::string_view key);
 // launcher's whole list back from its answer (the key-binding editor asks for it).
 void saveSetting(const std::string& key, const std::string& value, bool reload);
 
-// {"values": {<key>: <value>}}, both as JSON strings.
-std::string settingsBody(std::string_view key, std::string_view value);
-
 // What the answer of a save does: the stamp, then the list when asked to reload.
 void applySaveAnswer(const Json& answer, bool reload);
 

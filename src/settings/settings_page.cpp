@@ -14,7 +14,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "link/commands.h"
+#include "link/command_list.h"
 #include "link/state.h"
 #include "settings/settings.h"
 #include "ui/fonts.h"
@@ -61,10 +61,6 @@ const std::string* settingValue(std::string_view key) {
     return nullptr;
 }
 
-std::string settingsBody(std::string_view key, std::string_view value) {
-    return "{\"values\": {" + quoteJson(key) + ": " + quoteJson(value) + "}}";
-}
-
 void applySaveAnswer(const Json& answer, bool reload) {
     WindowState& window = windowState();
     const Json& stamp = get(answer, "settings_stamp");
@@ -83,7 +79,7 @@ void saveSetting(const std::string& key, const std::string& value, bool reload) 
         if (setting.key == key)
             setting.value = value;
     }
-    api("settings", settingsBody(key, value), [reload](const Json& answer) { applySaveAnswer(answer, reload); });
+    storeSetting(key, value, [reload](const Json& answer) { applySaveAnswer(answer, reload); });
 }
 
 // ---- rows ----

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "link/command_list.h"
 #include "link/json.h"
 #include "link/link.h"
 #include "link/state.h"
