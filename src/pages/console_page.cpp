@@ -147,7 +147,11 @@ void drawLog(const ConsoleIndex& index, const std::deque<std::string>& lines, st
 
 }  // namespace
 
-void consolePage(float x, float top, float width, float bottom) {
+float consolePage(const PageArea& area) {
+    const float x = area.x;
+    const float top = area.y;
+    const float width = area.width;
+    const float bottom = area.bottom;
     UiState& ui = uiState();
     WindowState& window = windowState();
     ConsoleRecords& records = consoleRecords();
@@ -199,6 +203,7 @@ void consolePage(float x, float top, float width, float bottom) {
     const float before = offset;
     scrollbar("log", {box.x, textTop, box.width - sc(3), height}, total, offset);
     if (offset != before) records.follow = offset >= maxOffset - near;
+    return box.y + box.height - top;
 }
 
 }  // namespace vlr

@@ -11,6 +11,7 @@
 #include "link/command_list.h"
 #include "link/json.h"
 #include "link/state.h"
+#include "pages/pages.h"
 #include "pages/play.h"
 #include "ui/fonts.h"
 #include "ui/widgets.h"
@@ -32,7 +33,7 @@ void startWithIso(void (*command)(std::string_view iso, Completion done)) {
     command(sent, [sent](const Json&) {
         EditBuffer& iso = playRecords().iso;
         if (iso.text == sent) iso.edited = false;
-        uiState().requestedPage = kConsolePage;
+        uiState().requestedPage = pageIndex(consolePage);
     });
 }
 
@@ -110,7 +111,7 @@ float purgeBlock(const std::string& purge, bool busy, float x, float top, float 
         if (button(x, row, kDeleteLabel, kPrimary, !busy)) {
             purgeBuild([](const Json&) {
                 playRecords().purgeConfirm = false;
-                uiState().requestedPage = kConsolePage;
+                uiState().requestedPage = pageIndex(consolePage);
             });
         }
         if (button(x + buttonWidth(kDeleteLabel) + sc(8), row, "Cancel", kQuiet)) records.purgeConfirm = false;

@@ -110,7 +110,7 @@ float playSection(float x, float y, float w) {
     if (hovered) {
         ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
         if (takeClick())
-            vlr::play(playRecords().selectedProfile, [](const Json&) { uiState().requestedPage = kConsolePage; });
+            vlr::play(playRecords().selectedProfile, [](const Json&) { uiState().requestedPage = pageIndex(consolePage); });
     }
 
     const float block = drawTextBlock(kRegular13, playStatus(state), x, y + sc(75), w, sc(19.5f),
@@ -124,7 +124,10 @@ float playSection(float x, float y, float w) {
 
 // ---- page ----
 
-float playPage(float x, float y, float width, Rectangle viewport) {
+float playPage(const PageArea& area) {
+    const float x = area.x;
+    const float width = area.width;
+    float y = area.y;
     const float y0 = y;
     if (!asText(get(windowState().state, "missing")).empty())
         y += card(x, y, width, "Before the first installation", warningText, kWarningOutline, kAccent) + sc(14);
@@ -144,7 +147,7 @@ float playPage(float x, float y, float width, Rectangle viewport) {
     const float rightWidth = sc(340);
     const float rightX = x + leftWidth + sc(18);
     const float played = measureCard(rightWidth, "", playSection);
-    const float pinned = std::max(top, std::min(viewport.y, left - sc(14) - played));
+    const float pinned = std::max(top, std::min(area.view.y, left - sc(14) - played));
     card(rightX, pinned, rightWidth, "", playSection);
     return std::max(top + played + sc(14), left) - y0;
 }

@@ -65,7 +65,12 @@ bool updateAllowed(const Json& state) {
     return isTrue(get(get(state, "updates"), "behind")) && !taskRunning(state);
 }
 
-float updatesPage(float x, float y, float width) {
+void updatesFollowState(const Json&) { updatesPending().clear(); }
+
+float updatesPage(const PageArea& area) {
+    const float x = area.x;
+    const float y = area.y;
+    const float width = area.width;
     const Json& state = windowState().state;
     const Json& updates = get(state, "updates");
     const bool behind = isTrue(get(updates, "behind"));
@@ -76,7 +81,7 @@ float updatesPage(float x, float y, float width) {
     }
     const float updateX = x + buttonWidth("Check for updates") + sc(8);
     if (button(updateX, y, "Update now", kPrimary, updateAllowed(state)))
-        updateNow([](const Json&) { uiState().requestedPage = kConsolePage; });
+        updateNow([](const Json&) { uiState().requestedPage = pageIndex(consolePage); });
     drawTextRun(kRegular13, updatesStatus(state, updatesPending()),
                         updateX + buttonWidth("Update now") + sc(14), y + sc(19.5f), kTextSecondary, 0);
 

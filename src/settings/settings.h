@@ -50,7 +50,7 @@ void applySaveAnswer(const Json& answer, bool reload);
 
 // ---- page and rows ----
 
-float settingsPage(float x, float y, float width);
+float settingsPage(const PageArea& area);
 
 enum class EditorKind { Choice, Range, Select, Number, Text, Toggle };
 EditorKind editorKind(const Json& row);

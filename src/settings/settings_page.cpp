@@ -213,7 +213,10 @@ float emptyCard(float x, float y, float w) {
 
 }  // namespace
 
-float settingsPage(float x, float y, float w) {
+float settingsPage(const PageArea& area) {
+    const float x = area.x;
+    const float y = area.y;
+    const float w = area.width;
     const WindowState& window = windowState();
     if (window.settings.empty())
         return emptyCard(x, y, w);
