@@ -57,6 +57,7 @@ struct PendingInput {
     Kind kind = kKey;
     int code = 0;          // mouse button 0-7, raylib key code, or Unicode code point
     float x = 0, y = 0;    // where the pointer was at a press: the click lands there
+    bool repeat = false;   // a key's auto-repeat while it is held, not a press
 };
 
 // More than this many unconsumed inputs means the frames have stopped; later ones are dropped.

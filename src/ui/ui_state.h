@@ -60,6 +60,7 @@ struct InputSnapshot {
     bool mouseDown = false;         // button 0 held down now; a scrollbar drag ends when clear
     float wheel = 0;                // positive = away from the user
     std::vector<int> keys;          // keys pressed or repeated this frame, in order
+    std::vector<bool> repeats;      // per entry of keys: a held key's auto-repeat (missing: a press)
     std::vector<int> chars;         // characters typed this frame, in order
     std::vector<Keystroke> strokes; // the keys and characters together, in the order they came
     bool mouseFree = true;          // false while the mouse is over the open drop-down list
