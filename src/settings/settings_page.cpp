@@ -145,6 +145,39 @@ bool offClip(float y, float height) {
     return y >= clip.y + clip.height || y + height <= clip.y;
 }
 
+namespace {
+
+// The row the user is working on: one of its fields has the focus or its slider is dragged.
+bool rowHoldsInput(const Json& row) {
+    const std::string& key = asText(get(row, "key"));
+    const SettingsRecords& records = settingsRecords();
+    if (!records.activeSlider.empty() && records.activeSlider == key)
+        return true;
+    const EditBuffer* focused = uiState().focused;
+    if (focused == nullptr)
+        return false;
+    const Json& partner = get(row, "and");
+    for (const auto& [name, buffer] : records.buffers) {
+        if (&buffer == focused)
+            return name == key || (partner.isString() && name == partner.text);
+    }
+    return false;
+}
+
+// A row scrolled out of the view is not drawn, and its card may not be drawn at all; but the
+// row the user is working on must keep taking its keys and its drag. It takes them in the
+// measuring pass, which every card runs once per frame whether it is seen or not, with the
+// drawing flag on: what it draws lies outside the clip and is cut away.
+bool takesInputOffScreen(const Json& row, float y, float height) {
+    UiState& ui = uiState();
+    if (ui.drawing || ui.clips.empty() || !rowHoldsInput(row))
+        return false;
+    const Rect& clip = ui.clips.back();
+    return y >= clip.y + clip.height || y + height <= clip.y;
+}
+
+}  // namespace
+
 float settingRow(const Json& row, float x, float y, float w, bool first, bool last) {
     UiState& ui = uiState();
     const float top = sc(first ? kFirstRowSpace : kRowSpace);
@@ -163,7 +196,7 @@ float settingRow(const Json& row, float x, float y, float w, bool first, bool la
     const float t = y + top;
 
     const bool drawing = ui.drawing;
-    ui.drawing = drawing && !offClip(y, ch + top + bottom);
+    ui.drawing = (drawing && !offClip(y, ch + top + bottom)) || takesInputOffScreen(row, y, ch + top + bottom);
     if (!first && ui.drawing)
         drawCalls().rectangle(toRaylib(snap({x, y, w, std::max(1.0f, roundHalfAway(ui.scale))})), kLine);
     if (ui.drawing) {

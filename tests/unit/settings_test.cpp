@@ -372,6 +372,39 @@ TEST_F(SettingsTest, SliderDragsFromItsGrabAndSavesOnceOnRelease) {
     EXPECT_FLOAT_EQ(knob->rect.x, 100);
 }
 
+// Scrolled out of the view, a focused field still takes what is typed and commits on Enter,
+// and a slider being dragged still ends on release; neither row is drawn.
+TEST_F(SettingsTest, RowsInUseKeepTakingInputWhileScrolledOutOfView) {
+    windowState().state = parseJson(R"({"table": {"columns": [[{"title": "Game", "rows": [
+        {"key": "name", "label": "Name", "text": true}, {"key": "v", "label": "Volume", "range": [0, 100]}]}]]}})");
+    useSettings({{"name", "old"}, {"v", "40"}});
+    UiState& ui = uiState();
+    settingsPage({0, 0, 1000, 0, {}});  // the fields take their values
+    EditBuffer& name = editBuffer("name");
+    ui.focused = &name;
+    name.caret = name.text.size();
+    settingsRecords().activeSlider = "v";
+    mouse(0, 0, false, true);  // still held: the slider goes to its lowest value
+
+    pushClip({0, 5000, 1600, 400});  // the page scrolled far above the view
+    ui.input.strokes = {{0, 'x'}};
+    ui.input.chars = {'x'};
+    drawn().clear();
+    settingsPage({0, 0, 1000, 0, {}});
+    EXPECT_EQ(name.text, "oldx");
+    EXPECT_EQ(settingsRecords().activeSlider, "v");
+    EXPECT_EQ(findText("GAME"), nullptr);  // the card was not drawn
+
+    ui.input.strokes = {{KEY_ENTER, 0}};
+    ui.input.chars.clear();
+    ui.input.keys = {KEY_ENTER};
+    mouse(0, 0, false, false);  // released
+    settingsPage({0, 0, 1000, 0, {}});
+    EXPECT_EQ(sent(), (std::vector<std::string>{body("name", "oldx"), body("v", "0")}));
+    EXPECT_TRUE(settingsRecords().activeSlider.empty());
+    popClip();
+}
+
 TEST_F(SettingsTest, SelectListsAnUnknownValueFirstAndSavesTheOptionWithoutUnit) {
     useSettings({{"l", "7"}});
     const char* row = R"({"key": "l", "select": [1, "2"], "unit": " ms"})";
