@@ -326,8 +326,10 @@ void frame() {
     // Before presenting: with event waiting, EndDrawing returns only when the next event comes,
     // and a test counting idle frames must see this one now.
     if (shell.traceFrames) {
-        std::fprintf(stderr, "frame %llu console %zu\n", static_cast<unsigned long long>(shell.framesDrawn),
-                     windowState().console.size());
+        // "state 1" from the first frame that drew a state document: a test's reference picture
+        // of a page must come from such a frame.
+        std::fprintf(stderr, "frame %llu console %zu state %d\n", static_cast<unsigned long long>(shell.framesDrawn),
+                     windowState().console.size(), windowState().stateReceived ? 1 : 0);
         std::fflush(stderr);
     }
     EndDrawing();

@@ -25,7 +25,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from vlr_gui import (ACCENT, TAB_Y, WindowTest, kill_pid, pid_alive, runs, tab_underline,  # noqa: E402
                      wait_for)
 
-CONSOLE = re.compile(r"^frame \d+ console (\d+)$")
+CONSOLE = re.compile(r"^frame \d+ console (\d+)(\s|$)")
 
 
 def figure(text):
