@@ -108,12 +108,12 @@ namespace {
 void topRow(float x, float top, bool running, const std::string& task) {
     WindowState& window = windowState();
     if (button(x, top, "Stop", kSecondary, running)) stopTask();
-    const float copyX = x + buttonWidth("Stop") + sc(8);
+    const float copyX = x + buttonWidth("Stop") + sc(kControlGap);
     if (button(copyX, top, "Copy all", kQuiet)) {
         const std::string text = consoleText(window.console);
         SetClipboardText(text.c_str());
     }
-    const float clearX = copyX + buttonWidth("Copy all") + sc(8);
+    const float clearX = copyX + buttonWidth("Copy all") + sc(kControlGap);
     if (button(clearX, top, "Clear", kQuiet)) clearConsole();
     if (running)
         drawTextRun(kRegular13, task + " running.", clearX + buttonWidth("Clear") + sc(14), top + sc(19.5f),

@@ -76,7 +76,7 @@ float compilerBlock(const Json& compiler, bool busy, float x, float top, float w
     const float row = top + sc(14) + text + sc(12);
     const bool licence = !asText(get(compiler, "licence")).empty();
     if (button(x, row, kDownloadLabel, kPrimary, !busy && licence)) startWithIso(downloadCompiler);
-    if (licence && button(x + buttonWidth(kDownloadLabel) + sc(8), row, "Licence terms", kQuiet))
+    if (licence && button(x + buttonWidth(kDownloadLabel) + sc(kControlGap), row, "Licence terms", kQuiet))
         showLicence();
     const float hint = drawTextBlock(kRegular12_5, asText(get(compiler, "hint")), x, row + sc(49), w, sc(18.75f),
                                      kTextSecondary, false);
@@ -114,7 +114,7 @@ float purgeBlock(const std::string& purge, bool busy, float x, float top, float 
                 uiState().requestedPage = pageIndex(consolePage);
             });
         }
-        if (button(x + buttonWidth(kDeleteLabel) + sc(8), row, "Cancel", kQuiet)) records.purgeConfirm = false;
+        if (button(x + buttonWidth(kDeleteLabel) + sc(kControlGap), row, "Cancel", kQuiet)) records.purgeConfirm = false;
         bottom = row + sc(kControlHeight);
     }
     return bottom;

@@ -65,7 +65,7 @@ void clearField(EditBuffer& field) {
 float discSection(float x, float y, float w) {
     EditBuffer& iso = playRecords().iso;
     const float bw = buttonWidth("Browse");
-    textField(iso, {x, y, w - bw - sc(8), sc(kControlHeight)}, "Path of your Velocrash ISO", sc(11), 0, false);
+    textField(iso, {x, y, w - bw - sc(kControlGap), sc(kControlHeight)}, "Path of your Velocrash ISO", sc(11), 0, false);
     if (button(x + w - bw, y, "Browse", kSecondary)) {
         browseIso([](const Json& answer) {
             const std::string& path = asText(get(answer, "path"));

@@ -20,6 +20,8 @@ namespace vlr {
 
 namespace {
 
+constexpr float kProfileListWidth = 260;  // the profile list, and the new profile's name under it
+
 const char* const kSavesHelp =
     "To bring saves from elsewhere, give their folder: a save folder (it holds icon.sys), the folder above it, or a "
     "profile's folder (another installation's `save\\Default`, or its `work\\local`). They are copied; the originals "
@@ -56,12 +58,12 @@ float newProfileForm(float x, float y, float w) {
     UiState& ui = uiState();
     PlayRecords& records = playRecords();
     const bool committed =
-        textField(records.newName, {x, y + sc(49), sc(260), sc(kControlHeight)}, "Name of the new profile", sc(11), 40, false);
+        textField(records.newName, {x, y + sc(49), sc(kProfileListWidth), sc(kControlHeight)}, "Name of the new profile", sc(11), 40, false);
     // A commit while still focused is Enter; a click elsewhere commits too but takes the focus.
     bool create = committed && ui.focused == &records.newName;
 
     const float bw = buttonWidth("Browse");
-    textField(records.newSaves, {x, y + sc(96), w - bw - sc(8), sc(kControlHeight)}, "Optional: a folder of saves to copy into it",
+    textField(records.newSaves, {x, y + sc(96), w - bw - sc(kControlGap), sc(kControlHeight)}, "Optional: a folder of saves to copy into it",
               sc(11), 0, false);
     if (button(x + w - bw, y + sc(96), "Browse", kSecondary)) {
         browseSaves([](const Json& answer) {
@@ -97,20 +99,20 @@ float profileSection(float x, float y, float w) {
 
     std::vector<std::string> profiles;
     for (const Json& item : get(window.state, "profiles").items) profiles.push_back(asText(item));
-    const int picked = selectBox("profile", {x, y, sc(260), sc(kControlHeight)}, profiles, records.selectedProfile);
+    const int picked = selectBox("profile", {x, y, sc(kProfileListWidth), sc(kControlHeight)}, profiles, records.selectedProfile);
     if (picked >= 0 && static_cast<std::size_t>(picked) < profiles.size()) {
         records.selectedProfile = profiles[static_cast<std::size_t>(picked)];
         selectProfile(records.selectedProfile);
     }
 
-    if (button(x + sc(268), y, "New", kSecondary)) {
+    if (button(x + sc(kProfileListWidth + kControlGap), y, "New", kSecondary)) {
         records.newProfileOpen = !records.newProfileOpen;
         if (records.newProfileOpen)
             ui.focused = &records.newName;
         else
             dropFormFocus();
     }
-    if (button(x + sc(268) + buttonWidth("New") + sc(8), y, "Open its folder", kQuiet))
+    if (button(x + sc(kProfileListWidth + kControlGap) + buttonWidth("New") + sc(kControlGap), y, "Open its folder", kQuiet))
         openProfileFolder(records.selectedProfile);
 
     const float form = records.newProfileOpen ? newProfileForm(x, y, w) : sc(kControlHeight);

@@ -79,7 +79,7 @@ float updatesPage(const PageArea& area) {
         updatesPending() = "Checking...";
         checkForUpdates();
     }
-    const float updateX = x + buttonWidth("Check for updates") + sc(8);
+    const float updateX = x + buttonWidth("Check for updates") + sc(kControlGap);
     if (button(updateX, y, "Update now", kPrimary, updateAllowed(state)))
         updateNow([](const Json&) { uiState().requestedPage = pageIndex(consolePage); });
     drawTextRun(kRegular13, updatesStatus(state, updatesPending()),

@@ -98,7 +98,7 @@ float editorWidth(const Json& row) {
     case EditorKind::Choice:
         return choiceWidth(get(row, "choice"));
     case EditorKind::Range:
-        return sc(226);
+        return sc(kRangeWidth);
     case EditorKind::Select: {
         const std::string& unit = asText(get(row, "unit"));
         float widest = 0;
@@ -108,12 +108,12 @@ float editorWidth(const Json& row) {
     }
     case EditorKind::Number:
         if (get(row, "and").isString())
-            return sc(84 + 16) + textWidth(kRegular14, "×") + sc(84);
-        return sc(84);
+            return sc(kNumberWidth + kNumberGap) + textWidth(kRegular14, "×") + sc(kNumberWidth);
+        return sc(kNumberWidth);
     case EditorKind::Text:
-        return sc(220);
+        return sc(kTextWidth);
     case EditorKind::Toggle:
-        return sc(38);
+        return sc(kToggleWidth);
     }
     return 0;
 }
@@ -121,11 +121,11 @@ float editorWidth(const Json& row) {
 float editorHeight(const Json& row) {
     switch (editorKind(row)) {
     case EditorKind::Range:
-        return sc(21);
+        return sc(kRangeHeight);
     case EditorKind::Toggle:
-        return sc(22);
+        return sc(kToggleHeight);
     default:
-        return sc(35);
+        return sc(kEditorHeight);
     }
 }
 
