@@ -130,26 +130,26 @@ float playPage(const PageArea& area) {
     float y = area.y;
     const float y0 = y;
     if (!asText(get(windowState().state, "missing")).empty())
-        y += card(x, y, width, "Before the first installation", warningText, kWarningOutline, kAccent) + sc(14);
+        y += card(x, y, width, "Before the first installation", warningText, kWarningOutline, kAccent) + sc(kCardGap);
     const float top = y;
 
     const bool narrow = sc(kOneColumnMaxWidth) >= static_cast<float>(inputCalls().screenWidth());
     const float leftWidth = narrow ? width : width - sc(340) - sc(18);
-    y += card(x, y, leftWidth, "Game disc", discSection) + sc(14);
-    y += card(x, y, leftWidth, "Installation", installSection) + sc(14);
-    y += card(x, y, leftWidth, "Save profile", profileSection) + sc(14);
+    y += card(x, y, leftWidth, "Game disc", discSection) + sc(kCardGap);
+    y += card(x, y, leftWidth, "Installation", installSection) + sc(kCardGap);
+    y += card(x, y, leftWidth, "Save profile", profileSection) + sc(kCardGap);
     const float left = y;
 
     if (narrow) {
         const float played = card(x, left, width, "", playSection);
-        return left + played + sc(14) - y0;
+        return left + played + sc(kCardGap) - y0;
     }
     const float rightWidth = sc(340);
     const float rightX = x + leftWidth + sc(18);
     const float played = measureCard(rightWidth, "", playSection);
-    const float pinned = std::max(top, std::min(area.view.y, left - sc(14) - played));
+    const float pinned = std::max(top, std::min(area.view.y, left - sc(kCardGap) - played));
     card(rightX, pinned, rightWidth, "", playSection);
-    return std::max(top + played + sc(14), left) - y0;
+    return std::max(top + played + sc(kCardGap), left) - y0;
 }
 
 }  // namespace vlr

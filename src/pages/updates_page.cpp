@@ -96,7 +96,7 @@ float updatesPage(const PageArea& area) {
         top += card(x, top, width, asText(at(entry, 0)),
                     [&body](float bx, float by, float bw) { return entryBody(body, bx, by, bw); }, kLine, kTextPrimary,
                     true) +
-               sc(14);
+               sc(kCardGap);
     }
     return top - y;
 }

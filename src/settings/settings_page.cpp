@@ -26,7 +26,6 @@ namespace vlr {
 namespace {
 
 
-constexpr float kCardGap = 14;       // between cards and after the last one
 constexpr float kLabelGap = 18;      // between the label column and the editor
 constexpr float kLabelLine = 21;
 constexpr float kHelpLine = 17.5f;
