@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "link/commands.h"
+#include "link/http.h"
 #include "link/json.h"
 #include "link/link.h"
 #include "link/state.h"
@@ -214,7 +215,7 @@ void benchSettingsLayout() {
     for (int i = 0; i < kFrames; ++i) {
         ui.drawing = false;
         const Clock::time_point start = Clock::now();
-        settingsPage(50, 130, static_cast<float>(std::min(1180, GetScreenWidth() - 56)));
+        settingsPage({50, 130, static_cast<float>(std::min(1180, GetScreenWidth() - 56)), 0, {}});
         micros.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
         ui.drawing = true;
     }

@@ -17,6 +17,8 @@
 #include <thread>
 #include <vector>
 
+#include "link/events.h"
+#include "link/http.h"
 #include "link/json.h"
 #include "link/link.h"
 #include "link/state.h"

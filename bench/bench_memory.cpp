@@ -23,6 +23,8 @@
 #include <string>
 #include <thread>
 
+#include "link/events.h"
+#include "link/http.h"
 #include "link/json.h"
 #include "link/link.h"
 #include "link/state.h"

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
+#include "link/events.h"
 #include "link/link.h"
 
 using namespace vlr;

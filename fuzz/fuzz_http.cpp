@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "fuzz_support.h"
+#include "link/http.h"
 #include "link/link.h"
 #include "platform/socket.h"
 

@@ -2,9 +2,8 @@
 *  commands.cpp — the command queue to the launcher
 *
 *  Pages queue commands on the frame thread and get the answer later as a UI task. One
-*  background thread posts the queue strictly in order; the two file dialogs ("browse",
-*  "browse-saves") can stay open for minutes, so they run on threads of their own instead of
-*  holding up the queue.
+*  background thread posts the queue strictly in order; the file dialogs can stay open for
+*  minutes, so they run on threads of their own instead of holding up the queue.
 *******************************************************************************************/
 #include "link/commands.h"
 
@@ -13,6 +12,8 @@
 #include <thread>
 #include <utility>
 
+#include "link/handover.h"
+#include "link/http.h"
 #include "link/state.h"
 
 namespace vlr {
@@ -28,10 +29,6 @@ std::uint32_t commandTimeoutMs() {
         return value > 0 && value <= kCommandTimeoutMs ? static_cast<std::uint32_t>(value) : kCommandTimeoutMs;
     }();
     return timeout;
-}
-
-bool runsBesideQueue(const std::string& action) {
-    return action == "browse" || action == "browse-saves";
 }
 
 // Hands an answer to the frame thread, where the completion runs.
@@ -57,21 +54,20 @@ void sendBesideQueue(Link& link, std::string action, std::string body, Completio
 
 }  // namespace
 
-void send(std::string action, std::string body, Completion completion) {
+void send(std::string action, std::string body, Completion completion, QueueRule rule) {
     Link& link = theLink();
-    if (runsBesideQueue(action)) {
+    if (rule == QueueRule::BesideQueue) {
         sendBesideQueue(link, std::move(action), std::move(body), std::move(completion));
         return;
     }
     std::lock_guard<std::mutex> hold(link.lock);
-    // One waiting state request is enough: it will fetch whatever changed meanwhile.
-    if (action == "state" && !link.commands.empty() && link.commands.back().action == "state")
+    if (rule == QueueRule::OneWaiting && !link.commands.empty() && link.commands.back().action == action)
         return;
     link.commands.push_back({std::move(action), std::move(body), std::move(completion)});
     link.commandSignal.notify_one();
 }
 
-void api(std::string action, std::string body, Completion completion) {
+void api(std::string action, std::string body, Completion completion, QueueRule rule) {
     send(std::move(action), std::move(body), [completion = std::move(completion)](const Json& answer) {
         const std::string& error = asText(get(answer, "error"));
         if (!error.empty()) {
@@ -80,16 +76,16 @@ void api(std::string action, std::string body, Completion completion) {
         }
         if (completion)
             completion(answer);
-    });
+    }, rule);
 }
 
-void act(std::string action, std::string body, Completion completion) {
+void act(std::string action, std::string body, Completion completion, QueueRule rule) {
     api(std::move(action), std::move(body), [completion = std::move(completion)](const Json& answer) {
         if (get(answer, "steps").isObject())
             applyState(answer);
         if (completion)
             completion(answer);
-    });
+    }, rule);
 }
 
 void runCommands(Link& link) {

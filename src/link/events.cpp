@@ -11,8 +11,10 @@
 #include <chrono>
 #include <thread>
 
-#include "link/commands.h"
-#include "link/link.h"
+#include "link/command_list.h"
+#include "link/events.h"
+#include "link/handover.h"
+#include "link/http.h"
 #include "link/state.h"
 
 namespace vlr {
@@ -368,6 +370,16 @@ bool EventStreamParser::feed(const char* data, std::size_t size) {
     return true;
 }
 
+// ---- messages ----
+
+// A message appends its output to the console and asks for the state when it changed.
+void handleMessage(const Json& message) {
+    for (const Json& line : get(message, "lines").items)
+        appendConsole(asText(line));
+    if (isTrue(get(message, "state")))
+        requestState();
+}
+
 // ---- stream ----
 
 std::string eventsRequest(int port, std::string_view token) {
@@ -386,7 +398,7 @@ std::string eventsRequest(int port, std::string_view token) {
         postUiTask(link, [] {
             windowState().connected = true;
             clearConsole();
-            act("state", "{}");
+            requestState();
         });
     };
     parser.onMessage = [&link, &parser](Json&& message) {

@@ -1,48 +1,15 @@
 /*******************************************************************************************
-*  handover.cpp — the process-wide Link and the road from background threads to the frame
+*  handover.cpp — the road from background threads to the frame thread
 *
 *  Background threads never touch UI state: they append callables to the Link's task list
 *  and wake the frame loop with an empty window event. The lock is held only for the list
 *  and flag operations, never while a task runs.
 *******************************************************************************************/
-#include <atomic>
 #include <utility>
 
-#include "link/link.h"
+#include "link/handover.h"
 
 namespace vlr {
-
-// ---- Link ----
-
-namespace {
-
-// Never destroyed: detached threads keep waiting on its lock and signals until the process ends,
-// so it must outlive static destruction.
-union ImmortalLink {
-    Link link;
-    ImmortalLink() : link() {}
-    ~ImmortalLink() {}
-};
-
-Link& processLink() {
-    static ImmortalLink storage;
-    return storage.link;
-}
-
-std::atomic<Link*> currentLink{nullptr};
-
-}  // namespace
-
-Link& theLink() {
-    Link* link = currentLink.load(std::memory_order_acquire);
-    return link ? *link : processLink();
-}
-
-void setTheLink(Link* link) {
-    currentLink.store(link, std::memory_order_release);
-}
-
-// ---- hand-over ----
 
 namespace {
 

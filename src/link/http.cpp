@@ -10,7 +10,7 @@
 #include <chrono>
 #include <string>
 
-#include "link/link.h"
+#include "link/http.h"
 
 namespace vlr {
 

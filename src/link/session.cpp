@@ -15,7 +15,9 @@
 #include <random>
 #include <thread>
 
-#include "link/link.h"
+#include "link/command_list.h"
+#include "link/http.h"
+#include "link/session.h"
 
 namespace vlr {
 
@@ -136,7 +138,7 @@ bool handOverToRunningWindow(Link& link, const std::string& sessionFile) {
     constexpr auto kPause = std::chrono::milliseconds(250);
     platform::allowForegroundHandOff();  // so the running window may take the foreground
     for (int attempt = 1; attempt <= kAttempts; ++attempt) {
-        if (readSession(link, sessionFile) && succeeded(post(link, "front", "{}", kProbeTimeoutMs)))
+        if (readSession(link, sessionFile) && succeeded(askFront(link)))
             return true;
         if (attempt < kAttempts)
             std::this_thread::sleep_until(std::chrono::steady_clock::now() + kPause);
@@ -146,7 +148,7 @@ bool handOverToRunningWindow(Link& link, const std::string& sessionFile) {
 
 LauncherFound findOrStartLauncher(Link& link, const WindowArgs& args, const std::string& sessionFile,
                                   platform::Process& process) {
-    if (readSession(link, sessionFile) && succeeded(post(link, "state", "{}", kProbeTimeoutMs)))
+    if (readSession(link, sessionFile) && succeeded(probeState(link)))
         return LauncherFound::Reused;  // an earlier window's launcher still serves this session
 
     link.port = freePort();

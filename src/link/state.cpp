@@ -4,7 +4,7 @@
 *  Sections:
 *    state          applying a state document and its side effects
 *    console        the launcher's output as a bounded list of lines
-*    messages       event-stream messages and game settings
+*    settings       the game settings list
 *    launcher exit  watching the launcher this window started
 *
 *  Frame thread only; background threads hand documents over as UI tasks.
@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "link/commands.h"
 #include "link/state.h"
 
 namespace vlr {
@@ -146,14 +145,7 @@ void clearConsole() {
     window.openLine = false;
 }
 
-// ---- messages ----
-
-void handleMessage(const Json& message) {
-    for (const Json& line : get(message, "lines").items)
-        appendConsole(asText(line));
-    if (isTrue(get(message, "state")))
-        act("state", "{}");
-}
+// ---- settings ----
 
 void loadSettingValues(const Json& settings) {
     std::vector<SettingValue>& values = windowState().settings;

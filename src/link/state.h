@@ -74,7 +74,6 @@ WindowCalls& windowCalls();  // one of the window-wide records (shell/records.h)
 bool taskRunning(const Json& state);
 
 void applyState(const Json& document);
-void handleMessage(const Json& message);
 void appendConsole(std::string_view text);
 void clearConsole();
 void loadSettingValues(const Json& settings);

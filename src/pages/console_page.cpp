@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "link/commands.h"
+#include "link/command_list.h"
 #include "link/json.h"
 #include "link/state.h"
 #include "pages/console.h"
@@ -132,13 +132,13 @@ namespace {
 
 void topRow(float x, float top, bool running, const std::string& task) {
     WindowState& window = windowState();
-    if (button(x, top, "Stop", kSecondary, running)) act("stop", "{}");
-    const float copyX = x + buttonWidth("Stop") + sc(8);
+    if (button(x, top, "Stop", kSecondary, running)) stopTask();
+    const float copyX = x + buttonWidth("Stop") + sc(kControlGap);
     if (button(copyX, top, "Copy all", kQuiet)) {
         const std::string text = consoleText(window.console, window.consoleJoined, window.consoleDropped);
         SetClipboardText(text.c_str());
     }
-    const float clearX = copyX + buttonWidth("Copy all") + sc(8);
+    const float clearX = copyX + buttonWidth("Copy all") + sc(kControlGap);
     if (button(clearX, top, "Clear", kQuiet)) clearConsole();
     if (running)
         drawTextRun(kRegular13, task + " running.", clearX + buttonWidth("Clear") + sc(14), top + sc(19.5f),
@@ -173,7 +173,11 @@ void drawLog(const ConsoleIndex& index, const std::deque<std::string>& lines, st
 
 }  // namespace
 
-void consolePage(float x, float top, float width, float bottom) {
+float consolePage(const PageArea& area) {
+    const float x = area.x;
+    const float top = area.y;
+    const float width = area.width;
+    const float bottom = area.bottom;
     UiState& ui = uiState();
     WindowState& window = windowState();
     ConsoleRecords& records = consoleRecords();
@@ -228,6 +232,7 @@ void consolePage(float x, float top, float width, float bottom) {
     const float before = offset;
     scrollbar("log", {box.x, textTop, box.width - sc(3), height}, total, offset);
     if (offset != before) records.follow = offset >= maxOffset - near;
+    return box.y + box.height - top;
 }
 
 }  // namespace vlr

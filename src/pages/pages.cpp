@@ -1,15 +1,39 @@
 /*******************************************************************************************
-*  pages.cpp — the pages' records that follow the launcher's state documents
+*  pages.cpp — the table of pages
 *******************************************************************************************/
 #include "pages/pages.h"
 
 #include "pages/play.h"
+#include "settings/settings.h"
 
 namespace vlr {
 
+namespace {
+
+constexpr PageRow kPages[] = {
+    {"Play", playPage, playFollowState, true, nullptr},
+    {"Console", consolePage, nullptr, false, followConsoleTail},
+    {"Settings", settingsPage, nullptr, true, nullptr},
+    {"Updates", updatesPage, updatesFollowState, true, nullptr},
+};
+
+}  // namespace
+
+std::span<const PageRow> pageTable() { return kPages; }
+
+int pageIndex(PageFn page) {
+    for (std::size_t i = 0; i < std::size(kPages); ++i) {
+        if (kPages[i].draw == page)
+            return static_cast<int>(i);
+    }
+    return 0;
+}
+
 void pagesFollowState(const Json& state) {
-    playFollowState(state);
-    updatesPending().clear();
+    for (const PageRow& page : kPages) {
+        if (page.followState)
+            page.followState(state);
+    }
 }
 
 }  // namespace vlr

@@ -1,30 +1,51 @@
 /*******************************************************************************************
-*  pages.h — the Play, Console and Updates pages
+*  pages.h — the table of pages
 *
-*  Each page takes its content column and top and returns the height it used; the frame turns
-*  that into scrolling. The console fills the space it is given instead.
+*  One row per page, in the order of the tabs: its label, the page function and what it keeps
+*  that follows each state document. Every page has the same signature: the content area in,
+*  the height it used out. The frame draws the tabs and the current page from this table; the
+*  page number is an index into it. Adding a page is one file and one row in pages.cpp.
 *******************************************************************************************/
 #pragma once
 
+#include <span>
 #include <string>
 
 #include "link/json.h"
-#include "raylib.h"
+#include "ui/ui_state.h"
 
 namespace vlr {
 
-// What the pages keep that follows each applied state document (the shell hands it to the
-// state model): the Play page's ISO field and chosen profile, the Updates page's pending text.
+using PageFn = float (*)(const PageArea& area);
+
+struct PageRow {
+    const char* label;                      // the tab's text
+    PageFn draw;                            // the page
+    void (*followState)(const Json& state); // its records that follow each applied document; may be null
+    bool scrolled;                          // the frame scrolls it; false: it fills the area and scrolls inside
+    void (*tabClicked)();                   // a click on its tab, beyond switching to it; may be null
+};
+
+std::span<const PageRow> pageTable();
+
+// The index of a page in the table (for a page that switches to another one).
+int pageIndex(PageFn page);
+
+// Every page's records follow a newly applied state document (the shell hands this to the
+// state model).
 void pagesFollowState(const Json& state);
 
 // Transient Updates page text ("Checking..."); every state document empties it.
 std::string& updatesPending();  // one of the window-wide records (shell/records.h)
 
-float playPage(float x, float y, float width, Rectangle viewport);
-void consolePage(float x, float top, float width, float bottom);
-float updatesPage(float x, float y, float width);
+float playPage(const PageArea& area);
+float consolePage(const PageArea& area);
+float updatesPage(const PageArea& area);
 
 // The console should show its newest line (a click on its tab asks for it).
 void followConsoleTail();
+
+// The Updates page's pending text goes with each new document.
+void updatesFollowState(const Json& state);
 
 }  // namespace vlr

@@ -40,11 +40,6 @@ float playSection(float x, float y, float width);
 std::string playStatus(const Json& state);
 std::string profileFooter(std::string_view saves);
 
-// Command bodies; texts are quoted with quoteJson.
-std::string isoBody(std::string_view iso);
-std::string profileBody(std::string_view profile);
-std::string newProfileBody(std::string_view name, std::string_view saves);
-
 // A path from the file dialog or dropped on the window becomes the game disc field's text,
 // as if typed: it travels with the next installation command.
 void takeIsoPath(std::string path);

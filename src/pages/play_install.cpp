@@ -8,9 +8,10 @@
 #include <cmath>
 #include <string>
 
-#include "link/commands.h"
+#include "link/command_list.h"
 #include "link/json.h"
 #include "link/state.h"
+#include "pages/pages.h"
 #include "pages/play.h"
 #include "ui/fonts.h"
 #include "ui/widgets.h"
@@ -27,12 +28,12 @@ const char* const kDeleteLabel = "Delete the build files";
 // Sends the ISO field with a command that starts a task; on success the field follows the
 // launcher again and the window shows the task's output. A path typed while the command was
 // on its way stays: the next state document would otherwise overwrite it.
-void startWithIso(const char* action) {
+void startWithIso(void (*command)(std::string_view iso, Completion done)) {
     std::string sent = playRecords().iso.text;
-    act(action, isoBody(sent), [sent](const Json&) {
+    command(sent, [sent](const Json&) {
         EditBuffer& iso = playRecords().iso;
         if (iso.text == sent) iso.edited = false;
-        uiState().requestedPage = kConsolePage;
+        uiState().requestedPage = pageIndex(consolePage);
     });
 }
 
@@ -74,9 +75,9 @@ float compilerBlock(const Json& compiler, bool busy, float x, float top, float w
                                      kTextPrimary, false);
     const float row = top + sc(14) + text + sc(12);
     const bool licence = !asText(get(compiler, "licence")).empty();
-    if (button(x, row, kDownloadLabel, kPrimary, !busy && licence)) startWithIso("download-compiler");
-    if (licence && button(x + buttonWidth(kDownloadLabel) + sc(8), row, "Licence terms", kQuiet))
-        api("licence", "{}");
+    if (button(x, row, kDownloadLabel, kPrimary, !busy && licence)) startWithIso(downloadCompiler);
+    if (licence && button(x + buttonWidth(kDownloadLabel) + sc(kControlGap), row, "Licence terms", kQuiet))
+        showLicence();
     const float hint = drawTextBlock(kRegular12_5, asText(get(compiler, "hint")), x, row + sc(49), w, sc(18.75f),
                                      kTextSecondary, false);
     return row + sc(49) + hint + sc(16);
@@ -88,7 +89,7 @@ float buildRow(bool enabled, float x, float top, float w) {
     const std::vector<TextLine> lines = wrapLines(kRegular13, note, w - labelWidth - sc(6));
     const float noteHeight = sc(19.5f) * static_cast<float>(lines.size());
     const float row = std::max(noteHeight, sc(kControlHeight));
-    if (button(x, top + (row - sc(kControlHeight)) / 2, kBuildLabel, kSecondary, enabled)) startWithIso("install");
+    if (button(x, top + (row - sc(kControlHeight)) / 2, kBuildLabel, kSecondary, enabled)) startWithIso(installGame);
     if (uiState().drawing) {
         for (std::size_t j = 0; j < lines.size(); ++j) {
             const float centreY = top + (row - noteHeight) / 2 + sc(19.5f) * (static_cast<float>(j) + 0.5f);
@@ -108,12 +109,12 @@ float purgeBlock(const std::string& purge, bool busy, float x, float top, float 
             drawTextBlock(kRegular12_5, purge, x, bottom + sc(10), w, sc(18.75f), kTextSecondary, false);
         const float row = bottom + sc(10) + text + sc(12);
         if (button(x, row, kDeleteLabel, kPrimary, !busy)) {
-            act("purge", "{}", [](const Json&) {
+            purgeBuild([](const Json&) {
                 playRecords().purgeConfirm = false;
-                uiState().requestedPage = kConsolePage;
+                uiState().requestedPage = pageIndex(consolePage);
             });
         }
-        if (button(x + buttonWidth(kDeleteLabel) + sc(8), row, "Cancel", kQuiet)) records.purgeConfirm = false;
+        if (button(x + buttonWidth(kDeleteLabel) + sc(kControlGap), row, "Cancel", kQuiet)) records.purgeConfirm = false;
         bottom = row + sc(kControlHeight);
     }
     return bottom;

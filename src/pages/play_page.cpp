@@ -7,7 +7,7 @@
 *******************************************************************************************/
 #include <algorithm>
 
-#include "link/commands.h"
+#include "link/command_list.h"
 #include "link/json.h"
 #include "link/state.h"
 #include "pages/pages.h"
@@ -54,14 +54,6 @@ void playFollowState(const Json& state) {
 }
 
 
-std::string isoBody(std::string_view iso) { return "{\"iso\": " + quoteJson(iso) + "}"; }
-
-std::string profileBody(std::string_view profile) { return "{\"profile\": " + quoteJson(profile) + "}"; }
-
-std::string newProfileBody(std::string_view name, std::string_view saves) {
-    return "{\"name\": " + quoteJson(name) + ", \"saves\": " + quoteJson(saves) + "}";
-}
-
 void takeIsoPath(std::string path) {
     EditBuffer& field = playRecords().iso;
     field.text = std::move(path);
@@ -81,9 +73,9 @@ void clearField(EditBuffer& field) {
 float discSection(float x, float y, float w) {
     EditBuffer& iso = playRecords().iso;
     const float bw = buttonWidth("Browse");
-    textField(iso, {x, y, w - bw - sc(8), sc(kControlHeight)}, "Path of your Velocrash ISO", sc(11), 0, false);
+    textField(iso, {x, y, w - bw - sc(kControlGap), sc(kControlHeight)}, "Path of your Velocrash ISO", sc(11), 0, false);
     if (button(x + w - bw, y, "Browse", kSecondary)) {
-        api("browse", "{}", [](const Json& answer) {
+        browseIso([](const Json& answer) {
             const std::string& path = asText(get(answer, "path"));
             if (path.empty()) return;  // the dialog was cancelled
             takeIsoPath(path);
@@ -123,8 +115,7 @@ float playSection(float x, float y, float w) {
     if (hovered) {
         ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
         if (takeClick())
-            act("play", profileBody(playRecords().selectedProfile),
-                [](const Json&) { uiState().requestedPage = kConsolePage; });
+            vlr::play(playRecords().selectedProfile, [](const Json&) { uiState().requestedPage = pageIndex(consolePage); });
     }
 
     const float block = drawTextBlock(kRegular13, playStatus(state), x, y + sc(75), w, sc(19.5f),
@@ -132,35 +123,38 @@ float playSection(float x, float y, float w) {
     const float h = std::max(block, sc(21));
 
     if (button(x + (w - buttonWidth("Stop")) / 2, y + sc(75) + h + sc(10), "Stop", kQuiet, running))
-        act("stop", "{}");
+        stopTask();
     return sc(75) + h + sc(10) + sc(kControlHeight);
 }
 
 // ---- page ----
 
-float playPage(float x, float y, float width, Rectangle viewport) {
+float playPage(const PageArea& area) {
+    const float x = area.x;
+    const float width = area.width;
+    float y = area.y;
     const float y0 = y;
     if (!asText(get(windowState().state, "missing")).empty())
-        y += card(x, y, width, "Before the first installation", warningText, kWarningOutline, kAccent) + sc(14);
+        y += card(x, y, width, "Before the first installation", warningText, kWarningOutline, kAccent) + sc(kCardGap);
     const float top = y;
 
     const bool narrow = sc(kOneColumnMaxWidth) >= static_cast<float>(inputCalls().screenWidth());
     const float leftWidth = narrow ? width : width - sc(340) - sc(18);
-    y += card(x, y, leftWidth, "Game disc", discSection) + sc(14);
-    y += card(x, y, leftWidth, "Installation", installSection) + sc(14);
-    y += card(x, y, leftWidth, "Save profile", profileSection) + sc(14);
+    y += card(x, y, leftWidth, "Game disc", discSection) + sc(kCardGap);
+    y += card(x, y, leftWidth, "Installation", installSection) + sc(kCardGap);
+    y += card(x, y, leftWidth, "Save profile", profileSection) + sc(kCardGap);
     const float left = y;
 
     if (narrow) {
         const float played = card(x, left, width, "", playSection);
-        return left + played + sc(14) - y0;
+        return left + played + sc(kCardGap) - y0;
     }
     const float rightWidth = sc(340);
     const float rightX = x + leftWidth + sc(18);
     const float played = measureCard(rightWidth, "", playSection);
-    const float pinned = std::max(top, std::min(viewport.y, left - sc(14) - played));
+    const float pinned = std::max(top, std::min(area.view.y, left - sc(kCardGap) - played));
     card(rightX, pinned, rightWidth, "", playSection);
-    return std::max(top + played + sc(14), left) - y0;
+    return std::max(top + played + sc(kCardGap), left) - y0;
 }
 
 }  // namespace vlr

@@ -7,7 +7,7 @@
 *******************************************************************************************/
 #include <algorithm>
 
-#include "link/commands.h"
+#include "link/command_list.h"
 #include "link/json.h"
 #include "link/state.h"
 #include "pages/markup.h"
@@ -19,6 +19,8 @@
 namespace vlr {
 
 namespace {
+
+constexpr float kProfileListWidth = 260;  // the profile list, and the new profile's name under it
 
 const char* const kSavesHelp =
     "To bring saves from elsewhere, give their folder: a save folder (it holds icon.sys), the folder above it, or a "
@@ -32,10 +34,10 @@ const std::vector<MarkupSegment>& savesHelp() {
 
 bool blank(std::string_view text) { return text.find_first_not_of(' ') == std::string_view::npos; }
 
-void createProfile() {
+void submitNewProfile() {
     PlayRecords& records = playRecords();
     const std::string saves = records.newSaves.text;
-    act("new-profile", newProfileBody(records.newName.text, saves), [saves](const Json&) {
+    createProfile(records.newName.text, saves, [saves](const Json&) {
         if (!blank(saves)) showNotice("The saves were copied into the new profile.");
         PlayRecords& done = playRecords();
         clearField(done.newName);
@@ -56,15 +58,15 @@ float newProfileForm(float x, float y, float w) {
     UiState& ui = uiState();
     PlayRecords& records = playRecords();
     const bool committed =
-        textField(records.newName, {x, y + sc(49), sc(260), sc(kControlHeight)}, "Name of the new profile", sc(11), 40, false);
+        textField(records.newName, {x, y + sc(49), sc(kProfileListWidth), sc(kControlHeight)}, "Name of the new profile", sc(11), 40, false);
     // A commit while still focused is Enter; a click elsewhere commits too but takes the focus.
     bool create = committed && ui.focused == &records.newName;
 
     const float bw = buttonWidth("Browse");
-    textField(records.newSaves, {x, y + sc(96), w - bw - sc(8), sc(kControlHeight)}, "Optional: a folder of saves to copy into it",
+    textField(records.newSaves, {x, y + sc(96), w - bw - sc(kControlGap), sc(kControlHeight)}, "Optional: a folder of saves to copy into it",
               sc(11), 0, false);
     if (button(x + w - bw, y + sc(96), "Browse", kSecondary)) {
-        api("browse-saves", "{}", [](const Json& answer) {
+        browseSaves([](const Json& answer) {
             const std::string& path = asText(get(answer, "path"));
             if (path.empty()) return;
             EditBuffer& field = playRecords().newSaves;
@@ -75,7 +77,7 @@ float newProfileForm(float x, float y, float w) {
     const float help = drawMarkup(savesHelp(), kRegular12_5, kRegular12_5, x, y + sc(145), w, sc(18.75f),
                                   kTextSecondary, kTextSecondary);
     if (button(x, y + sc(145) + help + sc(10), "Create the profile", kPrimary)) create = true;
-    if (create) createProfile();
+    if (create) submitNewProfile();
     return sc(145) + help + sc(10) + sc(kControlHeight);
 }
 
@@ -97,21 +99,21 @@ float profileSection(float x, float y, float w) {
 
     std::vector<std::string> profiles;
     for (const Json& item : get(window.state, "profiles").items) profiles.push_back(asText(item));
-    const int picked = selectBox("profile", {x, y, sc(260), sc(kControlHeight)}, profiles, records.selectedProfile);
+    const int picked = selectBox("profile", {x, y, sc(kProfileListWidth), sc(kControlHeight)}, profiles, records.selectedProfile);
     if (picked >= 0 && static_cast<std::size_t>(picked) < profiles.size()) {
         records.selectedProfile = profiles[static_cast<std::size_t>(picked)];
-        act("select", profileBody(records.selectedProfile));
+        selectProfile(records.selectedProfile);
     }
 
-    if (button(x + sc(268), y, "New", kSecondary)) {
+    if (button(x + sc(kProfileListWidth + kControlGap), y, "New", kSecondary)) {
         records.newProfileOpen = !records.newProfileOpen;
         if (records.newProfileOpen)
             ui.focused = &records.newName;
         else
             dropFormFocus();
     }
-    if (button(x + sc(268) + buttonWidth("New") + sc(8), y, "Open its folder", kQuiet))
-        api("open-profile", profileBody(records.selectedProfile));
+    if (button(x + sc(kProfileListWidth + kControlGap) + buttonWidth("New") + sc(kControlGap), y, "Open its folder", kQuiet))
+        openProfileFolder(records.selectedProfile);
 
     const float form = records.newProfileOpen ? newProfileForm(x, y, w) : sc(kControlHeight);
 

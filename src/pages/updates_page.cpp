@@ -7,7 +7,7 @@
 *******************************************************************************************/
 #include <algorithm>
 
-#include "link/commands.h"
+#include "link/command_list.h"
 #include "link/json.h"
 #include "link/state.h"
 #include "pages/markup.h"
@@ -65,18 +65,23 @@ bool updateAllowed(const Json& state) {
     return isTrue(get(get(state, "updates"), "behind")) && !taskRunning(state);
 }
 
-float updatesPage(float x, float y, float width) {
+void updatesFollowState(const Json&) { updatesPending().clear(); }
+
+float updatesPage(const PageArea& area) {
+    const float x = area.x;
+    const float y = area.y;
+    const float width = area.width;
     const Json& state = windowState().state;
     const Json& updates = get(state, "updates");
     const bool behind = isTrue(get(updates, "behind"));
 
     if (button(x, y, "Check for updates", kSecondary)) {
         updatesPending() = "Checking...";
-        api("check-updates", "{}");
+        checkForUpdates();
     }
-    const float updateX = x + buttonWidth("Check for updates") + sc(8);
+    const float updateX = x + buttonWidth("Check for updates") + sc(kControlGap);
     if (button(updateX, y, "Update now", kPrimary, updateAllowed(state)))
-        act("update", "{}", [](const Json&) { uiState().requestedPage = kConsolePage; });
+        updateNow([](const Json&) { uiState().requestedPage = pageIndex(consolePage); });
     drawTextRun(kRegular13, updatesStatus(state, updatesPending()),
                         updateX + buttonWidth("Update now") + sc(14), y + sc(19.5f), kTextSecondary, 0);
 
@@ -91,7 +96,7 @@ float updatesPage(float x, float y, float width) {
         top += card(x, top, width, asText(at(entry, 0)),
                     [&body](float bx, float by, float bw) { return entryBody(body, bx, by, bw); }, kLine, kTextPrimary,
                     true) +
-               sc(14);
+               sc(kCardGap);
     }
     return top - y;
 }

@@ -24,11 +24,7 @@ namespace vlr {
 namespace {
 
 
-constexpr float kFieldHeight = 35;
-constexpr float kNumberWidth = 84;
-constexpr float kTextWidth = 220;
 constexpr float kSliderTrack = 170;
-constexpr float kRangeWidth = 226;
 
 const std::string& rowValue(const std::string& key) {
     static const std::string empty;
@@ -82,7 +78,7 @@ float choiceWidth(const Json& options) {
 
 int choiceEditor(float x, float y, const Json& options, std::string_view current) {
     UiState& ui = uiState();
-    Rect outer{x, y, choiceWidth(options), sc(kFieldHeight)};
+    Rect outer{x, y, choiceWidth(options), sc(kEditorHeight)};
     drawRoundedBox(outer, sc(9), kLine, kWindowBg);
     int result = -1;
     float fx = x + sc(3);
@@ -117,7 +113,7 @@ double sliderValueAt(float mouseX, float trackLeft, float trackWidth, std::int64
 bool slider(std::string_view id, float x, float y, std::int64_t lo, std::int64_t hi, double& p) {
     UiState& ui = uiState();
     SettingsRecords& records = settingsRecords();
-    const float ty = y + sc(10.5f) - sc(2);
+    const float ty = y + sc(kRangeHeight / 2) - sc(2);
     const float tx = roundHalfAway(x);
     const float tw = roundHalfAway(x + sc(kSliderTrack)) - tx;
     const float top = roundHalfAway(ty);
@@ -131,7 +127,7 @@ bool slider(std::string_view id, float x, float y, std::int64_t lo, std::int64_t
             records.activeSlider.clear();
             ended = true;
         }
-    } else if (isHovered({tx - sc(8), y, tw + sc(16), sc(21)})) {
+    } else if (isHovered({tx - sc(8), y, tw + sc(16), sc(kRangeHeight)})) {
         ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
         if (takeClick()) {
             records.activeSlider = std::string(id);
@@ -177,7 +173,7 @@ void rangeRow(const Json& row, const std::string& key, const std::string& value,
         records.dragValue = p;
     if (uiState().drawing) {
         const std::string shown = (dragging ? wholeText(p) : value) + asText(get(row, "unit"));
-        drawTextRun(kRegular14, shown, x + sc(kRangeWidth) - textWidth(kRegular14, shown), y + sc(10.5f),
+        drawTextRun(kRegular14, shown, x + sc(kRangeWidth) - textWidth(kRegular14, shown), y + sc(kRangeHeight / 2),
                             kTextSecondary, 0);
     }
 }
@@ -196,7 +192,7 @@ void selectRow(const Json& row, const std::string& key, const std::string& value
     std::vector<std::string> items;
     for (const std::string& option : options)
         items.push_back(option + unit);
-    const int chosen = selectBox(key, {x, y, editorWidth(row), sc(kFieldHeight)}, items, value + unit);
+    const int chosen = selectBox(key, {x, y, editorWidth(row), sc(kEditorHeight)}, items, value + unit);
     if (chosen >= 0)
         saveSetting(key, options[static_cast<std::size_t>(chosen)], false);
 }
@@ -222,7 +218,7 @@ void numberField(const std::string& key, float x, float y, const Json& bounds) {
     const std::string* value = settingValue(key);
     if (uiState().focused != &b && !b.lostFocus && value != nullptr)
         b.text = *value;
-    if (textField(b, {x, y, sc(kNumberWidth), sc(kFieldHeight)}, "", sc(9), 0, true)) {
+    if (textField(b, {x, y, sc(kNumberWidth), sc(kEditorHeight)}, "", sc(9), 0, true)) {
         b.text = clampNumber(b.text, bound(bounds, 0), bound(bounds, 1));
         b.caret = std::min<std::uint64_t>(b.caret, b.text.size());
         saveSetting(key, b.text, false);
@@ -244,7 +240,7 @@ void textRow(const std::string& key, const std::string& value, float x, float y)
     EditBuffer& b = editBuffer(key);
     if (uiState().focused != &b && !b.lostFocus)
         b.text = value;
-    if (textField(b, {x, y, sc(kTextWidth), sc(kFieldHeight)}, "", sc(10), 0, false))
+    if (textField(b, {x, y, sc(kTextWidth), sc(kEditorHeight)}, "", sc(10), 0, false))
         saveSetting(key, trimSpaces(b.text), false);
 }
 
@@ -253,7 +249,7 @@ void textRow(const std::string& key, const std::string& value, float x, float y)
 void toggle(const std::string& key, const std::string& value, float x, float y) {
     UiState& ui = uiState();
     const bool on = value == "true";
-    Rect r = snap({x, y, sc(38), sc(22)});
+    Rect r = snap({x, y, sc(kToggleWidth), sc(kToggleHeight)});
     if (ui.drawing) {
         Rect track = r;
         drawRoundedBox(track, r.height / 2, kTransparent, on ? kAccent : kRowHover);
@@ -293,8 +289,8 @@ void valueEditor(const Json& row, float x, float y) {
         const Json& partner = get(row, "and");
         if (partner.isString()) {
             if (uiState().drawing)
-                drawTextRun(kRegular14, "×", x + sc(92), y + sc(17.5f), kTextSecondary, 0);
-            numberField(partner.text, x + sc(kNumberWidth + 16) + textWidth(kRegular14, "×"), y, bounds);
+                drawTextRun(kRegular14, "×", x + sc(kNumberWidth + kNumberGap / 2), y + sc(kEditorHeight / 2), kTextSecondary, 0);
+            numberField(partner.text, x + sc(kNumberWidth + kNumberGap) + textWidth(kRegular14, "×"), y, bounds);
         }
         break;
     }

@@ -45,15 +45,24 @@ const std::string* settingValue(std::string_view key);
 // launcher's whole list back from its answer (the key-binding editor asks for it).
 void saveSetting(const std::string& key, const std::string& value, bool reload);
 
-// {"values": {<key>: <value>}}, both as JSON strings.
-std::string settingsBody(std::string_view key, std::string_view value);
-
 // What the answer of a save does: the stamp, then the list when asked to reload.
 void applySaveAnswer(const Json& answer, bool reload);
 
+// ---- editor sizes ----
+
+// Lengths at scale 1: the rows are laid out by them and the editors drawn by them.
+inline constexpr float kEditorHeight = 35;   // choice, select, number and text editors
+inline constexpr float kNumberWidth = 84;
+inline constexpr float kNumberGap = 16;      // between the fields of a pair, the "×" in its middle
+inline constexpr float kTextWidth = 220;
+inline constexpr float kRangeWidth = 226;    // the slider's track and the value after it
+inline constexpr float kRangeHeight = 21;
+inline constexpr float kToggleWidth = 38;
+inline constexpr float kToggleHeight = 22;
+
 // ---- page and rows ----
 
-float settingsPage(float x, float y, float width);
+float settingsPage(const PageArea& area);
 
 enum class EditorKind { Choice, Range, Select, Number, Text, Toggle };
 EditorKind editorKind(const Json& row);

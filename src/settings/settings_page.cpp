@@ -14,7 +14,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "link/commands.h"
+#include "link/command_list.h"
 #include "link/state.h"
 #include "settings/settings.h"
 #include "ui/fonts.h"
@@ -26,7 +26,6 @@ namespace vlr {
 namespace {
 
 
-constexpr float kCardGap = 14;       // between cards and after the last one
 constexpr float kLabelGap = 18;      // between the label column and the editor
 constexpr float kLabelLine = 21;
 constexpr float kHelpLine = 17.5f;
@@ -61,10 +60,6 @@ const std::string* settingValue(std::string_view key) {
     return nullptr;
 }
 
-std::string settingsBody(std::string_view key, std::string_view value) {
-    return "{\"values\": {" + quoteJson(key) + ": " + quoteJson(value) + "}}";
-}
-
 void applySaveAnswer(const Json& answer, bool reload) {
     WindowState& window = windowState();
     const Json& stamp = get(answer, "settings_stamp");
@@ -83,7 +78,7 @@ void saveSetting(const std::string& key, const std::string& value, bool reload) 
         if (setting.key == key)
             setting.value = value;
     }
-    api("settings", settingsBody(key, value), [reload](const Json& answer) { applySaveAnswer(answer, reload); });
+    storeSetting(key, value, [reload](const Json& answer) { applySaveAnswer(answer, reload); });
 }
 
 // ---- rows ----
@@ -102,7 +97,7 @@ float editorWidth(const Json& row) {
     case EditorKind::Choice:
         return choiceWidth(get(row, "choice"));
     case EditorKind::Range:
-        return sc(226);
+        return sc(kRangeWidth);
     case EditorKind::Select: {
         const std::string& unit = asText(get(row, "unit"));
         float widest = 0;
@@ -112,12 +107,12 @@ float editorWidth(const Json& row) {
     }
     case EditorKind::Number:
         if (get(row, "and").isString())
-            return sc(84 + 16) + textWidth(kRegular14, "×") + sc(84);
-        return sc(84);
+            return sc(kNumberWidth + kNumberGap) + textWidth(kRegular14, "×") + sc(kNumberWidth);
+        return sc(kNumberWidth);
     case EditorKind::Text:
-        return sc(220);
+        return sc(kTextWidth);
     case EditorKind::Toggle:
-        return sc(38);
+        return sc(kToggleWidth);
     }
     return 0;
 }
@@ -125,11 +120,11 @@ float editorWidth(const Json& row) {
 float editorHeight(const Json& row) {
     switch (editorKind(row)) {
     case EditorKind::Range:
-        return sc(21);
+        return sc(kRangeHeight);
     case EditorKind::Toggle:
-        return sc(22);
+        return sc(kToggleHeight);
     default:
-        return sc(35);
+        return sc(kEditorHeight);
     }
 }
 
@@ -149,6 +144,39 @@ bool offClip(float y, float height) {
     return y >= clip.y + clip.height || y + height <= clip.y;
 }
 
+namespace {
+
+// The row the user is working on: one of its fields has the focus or its slider is dragged.
+bool rowHoldsInput(const Json& row) {
+    const std::string& key = asText(get(row, "key"));
+    const SettingsRecords& records = settingsRecords();
+    if (!records.activeSlider.empty() && records.activeSlider == key)
+        return true;
+    const EditBuffer* focused = uiState().focused;
+    if (focused == nullptr)
+        return false;
+    const Json& partner = get(row, "and");
+    for (const auto& [name, buffer] : records.buffers) {
+        if (&buffer == focused)
+            return name == key || (partner.isString() && name == partner.text);
+    }
+    return false;
+}
+
+// A row scrolled out of the view is not drawn, and its card may not be drawn at all; but the
+// row the user is working on must keep taking its keys and its drag. It takes them in the
+// measuring pass, which every card runs once per frame whether it is seen or not, with the
+// drawing flag on: what it draws lies outside the clip and is cut away.
+bool takesInputOffScreen(const Json& row, float y, float height) {
+    UiState& ui = uiState();
+    if (ui.drawing || ui.clips.empty() || !rowHoldsInput(row))
+        return false;
+    const Rect& clip = ui.clips.back();
+    return y >= clip.y + clip.height || y + height <= clip.y;
+}
+
+}  // namespace
+
 float settingRow(const Json& row, float x, float y, float w, bool first, bool last) {
     UiState& ui = uiState();
     const float top = sc(first ? kFirstRowSpace : kRowSpace);
@@ -167,7 +195,7 @@ float settingRow(const Json& row, float x, float y, float w, bool first, bool la
     const float t = y + top;
 
     const bool drawing = ui.drawing;
-    ui.drawing = drawing && !offClip(y, ch + top + bottom);
+    ui.drawing = (drawing && !offClip(y, ch + top + bottom)) || takesInputOffScreen(row, y, ch + top + bottom);
     if (!first && ui.drawing)
         drawCalls().rectangle(toRaylib(snap({x, y, w, std::max(1.0f, roundHalfAway(ui.scale))})), kLine);
     if (ui.drawing) {
@@ -217,7 +245,10 @@ float emptyCard(float x, float y, float w) {
 
 }  // namespace
 
-float settingsPage(float x, float y, float w) {
+float settingsPage(const PageArea& area) {
+    const float x = area.x;
+    const float y = area.y;
+    const float w = area.width;
     const WindowState& window = windowState();
     if (window.settings.empty())
         return emptyCard(x, y, w);

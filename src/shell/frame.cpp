@@ -17,7 +17,9 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <span>
 
+#include "link/handover.h"
 #include "link/json.h"
 #include "pages/pages.h"
 #include "settings/settings.h"
@@ -31,7 +33,6 @@ namespace vlr {
 
 namespace {
 
-constexpr const char* kTabLabels[kPageCount] = {"Play", "Console", "Settings", "Updates"};
 constexpr double kBarPeriod = 1.4;
 
 SteadyTime steadyIn(double seconds) {
@@ -106,10 +107,12 @@ void drawHeader(float screenWidth, const Json& state) {
 
 void drawTabs(UiState& ui, const Json& state) {
     const bool behind = isTrue(get(get(state, "updates"), "behind"));
+    const std::span<const PageRow> pages = pageTable();
+    const int updates = pageIndex(updatesPage);
     float x = sc(kWindowInset);
-    for (int page = 0; page < kPageCount; ++page) {
-        const char* label = kTabLabels[page];
-        const float extra = page == kUpdatesPage && behind ? sc(13) : 0;
+    for (int page = 0; page < static_cast<int>(pages.size()); ++page) {
+        const char* label = pages[page].label;
+        const float extra = page == updates && behind ? sc(13) : 0;
         const float width = roundHalfAway(sc(28) + textWidth(kRegular14, label) + extra);
         const Rect tab = snap({x, sc(kTabTop), width, sc(kTabHeight)});
         const bool hovered = isHovered(tab);
@@ -117,7 +120,7 @@ void drawTabs(UiState& ui, const Json& state) {
 
         drawTextRun(kRegular14, label, tab.x + sc(14), tab.y + sc(18.5f),
                     current || hovered ? kTextPrimary : kTextSecondary);
-        if (page == kUpdatesPage && behind)
+        if (page == updates && behind)
             drawCalls().circle(Vector2{tab.x + tab.width - sc(17), tab.y + sc(18.5f)}, sc(3), kAccent);
         if (current) {
             Rect underline{tab.x + sc(14), tab.y + tab.height - sc(2), tab.width - sc(28), sc(2)};
@@ -127,8 +130,8 @@ void drawTabs(UiState& ui, const Json& state) {
             ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
             if (takeClick()) {
                 ui.requestedPage = page;
-                if (page == kConsolePage)
-                    followConsoleTail();
+                if (pages[page].tabClicked)
+                    pages[page].tabClicked();
             }
         }
         x = tab.x + tab.width + sc(4);
@@ -136,6 +139,14 @@ void drawTabs(UiState& ui, const Json& state) {
 }
 
 // ---- content ----
+
+// The current page, with a scroll offset and a height kept for every page.
+int currentPageIndex(UiState& ui) {
+    const std::size_t count = pageTable().size();
+    ui.scroll.resize(count);
+    ui.contentHeight.resize(count);
+    return std::clamp(ui.currentPage, 0, static_cast<int>(count) - 1);
+}
 
 struct Layout {
     Rect viewport;        // between the header separator and the footer
@@ -155,10 +166,12 @@ void drawStartMessage(const Layout& layout, const WindowState& window) {
 
 void drawPage(UiState& ui, const Layout& layout) {
     const Rect& view = layout.viewport;
-    const int page = std::clamp(ui.currentPage, 0, kPageCount - 1);
-    if (page == kConsolePage) {
-        consolePage(layout.columnX, view.y + sc(kPageTopPad), layout.columnWidth,
-                    view.y + view.height - sc(kPageBottomPad));
+    const std::span<const PageRow> pages = pageTable();
+    const int page = currentPageIndex(ui);
+    PageArea area{layout.columnX, view.y + sc(kPageTopPad), layout.columnWidth,
+                  view.y + view.height - sc(kPageBottomPad), view};
+    if (!pages[page].scrolled) {
+        pages[page].draw(area);
         return;
     }
 
@@ -172,14 +185,8 @@ void drawPage(UiState& ui, const Layout& layout) {
     offset = std::clamp(offset, 0.0f, std::max(0.0f, ui.contentHeight[page] - view.height));
 
     pushClip(view);
-    const float top = view.y + sc(kPageTopPad) - roundHalfAway(offset);
-    float height = 0;
-    if (page == kPlayPage)
-        height = playPage(layout.columnX, top, layout.columnWidth, toRaylib(view));
-    else if (page == kSettingsPage)
-        height = settingsPage(layout.columnX, top, layout.columnWidth);
-    else
-        height = updatesPage(layout.columnX, top, layout.columnWidth);
+    area.y -= roundHalfAway(offset);
+    const float height = pages[page].draw(area);
     ui.contentHeight[page] = height + sc(kPageTopPad) + sc(kPageBottomPad);
     popClip();
 
@@ -311,7 +318,7 @@ void drawFrame() {
     // item); without another event the loop would sleep on the stale picture.
     if (hadInput || ui.requestedPage != ui.currentPage)
         requestWake(theLink(), std::chrono::steady_clock::now());
-    ui.currentPage = std::clamp(ui.requestedPage, 0, kPageCount - 1);
+    ui.currentPage = std::clamp(ui.requestedPage, 0, static_cast<int>(pageTable().size()) - 1);
 }
 
 void frame() {
@@ -321,8 +328,10 @@ void frame() {
     // Before presenting: with event waiting, EndDrawing returns only when the next event comes,
     // and a test counting idle frames must see this one now.
     if (shell.traceFrames) {
-        std::fprintf(stderr, "frame %llu console %zu\n", static_cast<unsigned long long>(shell.framesDrawn),
-                     windowState().console.size());
+        // "state 1" from the first frame that drew a state document: a test's reference picture
+        // of a page must come from such a frame.
+        std::fprintf(stderr, "frame %llu console %zu state %d\n", static_cast<unsigned long long>(shell.framesDrawn),
+                     windowState().console.size(), windowState().stateReceived ? 1 : 0);
         std::fflush(stderr);
     }
     EndDrawing();

@@ -8,6 +8,7 @@
 *******************************************************************************************/
 #include <algorithm>
 
+#include "pages/pages.h"
 #include "pages/play.h"
 #include "shell/shell.h"
 #include "ui/input.h"
@@ -65,7 +66,7 @@ void takeDroppedFiles(UiState& ui, const WindowState& window) {
     if (sys.droppedFiles == nullptr) return;
     const std::vector<std::string> files = sys.droppedFiles();
     if (files.empty()) return;
-    if (files.size() == 1 && window.stateReceived && ui.currentPage == kPlayPage) {
+    if (files.size() == 1 && window.stateReceived && ui.currentPage == pageIndex(playPage)) {
         takeIsoPath(files.front());
         return;
     }

@@ -48,11 +48,15 @@ void resolveKeyCapture(UiState& ui, bool windowFocused, const BindFn& bind) {
         return;
     }
     int code = -1;
-    if (!in.keys.empty()) {
-        code = in.keys.front();
-    } else if (in.wheel != 0) {
+    // Only a press made after the capture started: a key already held when "+" was clicked
+    // goes on repeating, and must not bind itself.
+    for (std::size_t i = 0; i < in.keys.size() && code < 0; ++i) {
+        if (i >= in.repeats.size() || !in.repeats[i])
+            code = in.keys[i];
+    }
+    if (code < 0 && in.wheel != 0) {
         code = in.wheel > 0 ? kWheelAwayCode : kWheelTowardCode;
-    } else {
+    } else if (code < 0) {
         // The click on the add chip that started the capture must not bind the left button.
         for (int button = 0; button < 8 && code < 0; ++button) {
             if (in.pressed[button] && (button != 0 || !contains(capture.rect, in.mouseX, in.mouseY)))
@@ -64,6 +68,7 @@ void resolveKeyCapture(UiState& ui, bool windowFocused, const BindFn& bind) {
     const std::string setting = "key_" + capture.name;
     capture.name.clear();
     in.keys.clear();
+    in.repeats.clear();
     in.chars.clear();
     in.strokes.clear();
     in.wheel = 0;
@@ -86,6 +91,7 @@ void takeInput(UiState& ui, ShellState& shell) {
     in.mouseY = mouse.y;
     std::fill(std::begin(in.pressed), std::end(in.pressed), false);
     in.keys.clear();
+    in.repeats.clear();
     in.chars.clear();
     in.strokes.clear();
 
@@ -113,6 +119,7 @@ void takeInput(UiState& ui, ShellState& shell) {
             typed = true;
             if (next.kind == PendingInput::kKey) {
                 in.keys.push_back(next.code);
+                in.repeats.push_back(next.repeat);
                 in.strokes.push_back({next.code, 0, next.mods});
             } else {
                 in.chars.push_back(next.code);

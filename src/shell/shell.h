@@ -104,6 +104,7 @@ struct PendingInput {
     int code = 0;          // mouse button 0-7, raylib key code, or Unicode code point
     float x = 0, y = 0;    // where the pointer was at a press: the click lands there
     int mods = 0;          // modifier keys held with a key press (kMod* bits)
+    bool repeat = false;   // a key's auto-repeat while it is held, not a press
 };
 
 // More than this many unconsumed inputs means the frames have stopped; later ones are dropped.
@@ -115,7 +116,8 @@ struct ShellState {
     Texture2D logo{};                  // "launcher.png" beside the script; id 0 when missing
     std::deque<PendingInput> pending;  // presses, keys and characters not yet taken, in order
     float scrollAccumulator = 0;       // vertical scroll since the last frame
-    bool traceFrames = false;          // VLR_TRACE_FRAMES: "frame <n>" on standard error per frame
+    bool traceFrames = false;          // VLR_TRACE_FRAMES: "frame <n> console <lines> state <0|1>"
+                                       // on standard error per frame
     std::uint64_t framesDrawn = 0;     // frames completed so far
     float zoom = 1;                    // the user's zoom over the display's scale (Ctrl+plus/minus/0)
     std::string placementFile;         // where the placement is kept; empty: not kept

@@ -214,7 +214,7 @@ void onMouseButton(GLFWwindow* window, int button, int action, int mods) {
 // system's rate however slow the frames are.
 void onKey(GLFWwindow* window, int key, int scancode, int action, int mods) {
     if ((action == GLFW_PRESS || action == GLFW_REPEAT) && key > 0)
-        queueInput(shellState(), {PendingInput::kKey, key, 0, 0, mods});
+        queueInput(shellState(), {PendingInput::kKey, key, 0, 0, mods, action == GLFW_REPEAT});
     if (raylibKey)
         raylibKey(window, key, scancode, action, mods);
 }

@@ -12,7 +12,11 @@
 #include <thread>
 
 #include "link/commands.h"
+#include "link/events.h"
+#include "link/handover.h"
+#include "link/http.h"
 #include "link/link.h"
+#include "link/session.h"
 #include "link/state.h"
 #include "pages/pages.h"
 #include "platform/platform.h"

@@ -50,6 +50,8 @@ inline constexpr int kBaseHeight = 720;
 
 // ---- layout lengths (at scale 1; sc() turns them into pixels) ----
 inline constexpr float kControlHeight = 39;       // buttons, text fields and select boxes
+inline constexpr float kControlGap = 8;           // between controls side by side in a row
+inline constexpr float kCardGap = 14;             // between cards, and after a page's last one
 inline constexpr float kWindowInset = 28;         // header and footer content from the window's sides
 inline constexpr float kTabTop = 64;              // the tab row
 inline constexpr float kTabHeight = 41;

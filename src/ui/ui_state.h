@@ -70,14 +70,23 @@ struct InputSnapshot {
     bool mouseDown = false;         // button 0 held down now; a scrollbar drag ends when clear
     float wheel = 0;                // positive = away from the user
     std::vector<int> keys;          // keys pressed or repeated this frame, in order
+    std::vector<bool> repeats;      // per entry of keys: a held key's auto-repeat (missing: a press)
     std::vector<int> chars;         // characters typed this frame, in order
     std::vector<Keystroke> strokes; // the keys and characters together, in the order they came
     bool mouseFree = true;          // false while the mouse is over the open drop-down list
     int wantedCursor = 0;           // a raylib MouseCursor: default, I-beam or pointing hand
 };
 
-// The four pages, in the order of their tabs.
-enum Page : int { kPlayPage = 0, kConsolePage = 1, kSettingsPage = 2, kUpdatesPage = 3, kPageCount = 4 };
+// Where a page draws: its column, the top of its content and the bottom of the area it may
+// fill, and the viewport it is seen through. Every page takes one and returns the height it
+// used from y; the frame turns that into scrolling.
+struct PageArea {
+    float x = 0;
+    float y = 0;        // top of the content; a page scrolled by the frame is moved up by its offset
+    float width = 0;
+    float bottom = 0;   // end of the area a page that fills the view keeps to
+    Rect view;          // between the header and the footer
+};
 
 struct UiState {
     // toolkit
@@ -91,10 +100,10 @@ struct UiState {
     float scale = 1;                // UI scale: display content scale, at least 1
 
     // frame
-    int currentPage = 0;
+    int currentPage = 0;                  // index into the page table (pages/pages.h)
     int requestedPage = 0;
-    float scroll[kPageCount] = {};        // scroll offset per page
-    float contentHeight[kPageCount] = {}; // height each page reported in its last drawing
+    std::vector<float> scroll;            // scroll offset per page, sized by the frame
+    std::vector<float> contentHeight;     // height each page reported in its last drawing
     int lastCursor = 0;                   // cursor set last, to call the system only on change
 
     // overlays and focus

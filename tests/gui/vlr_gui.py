@@ -595,6 +595,7 @@ class Program:
     threads, each line kept with its arrival time."""
 
     FRAME = re.compile(r"^frame \d+(\s|$)")
+    STATE_DRAWN = re.compile(r"^frame \d+ .*\bstate 1\b")
 
     def __init__(self, args, env, cwd=None):
         self.lines = []         # (monotonic time, stream name, text)
@@ -638,6 +639,11 @@ class Program:
             since = time.monotonic() - (times[-1] if times else sent)
             return since >= (quiet if times else idle)
         wait_for(taken, timeout, "the frame that took the input", interval=0.02)
+
+    def state_drawn(self):
+        """Whether a frame has drawn a state document (the page, not the start-up line)."""
+        with self.lock:
+            return any(name == "err" and self.STATE_DRAWN.match(text) for _, name, text in self.lines)
 
     def last_frame(self):
         times = self.frame_times()
@@ -783,6 +789,9 @@ class WindowTest(unittest.TestCase):
         window = self.wait_window(program)
         wait_for(lambda: "state" in box.requests(), 20, "the window's first state request")
         box.wait_session()
+        # The request is logged before its answer is drawn, and the window may have been
+        # quiet for long before it: a picture taken now could still show the start-up line.
+        wait_for(program.state_drawn, 20, "the frame that drew the first state document")
         program.wait_quiet(0.5)
         return box, program, window
 

@@ -15,6 +15,7 @@
 
 #include "demo_peer.h"
 #include "link/commands.h"
+#include "link/handover.h"
 #include "link/link.h"
 
 namespace vlr::test {

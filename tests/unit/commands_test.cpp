@@ -7,11 +7,16 @@
 *******************************************************************************************/
 #include <gtest/gtest.h>
 
+#include <set>
 #include <thread>
+#include <utility>
 
 #include "command_runner.h"
 #include "demo_peer.h"
+#include "link/command_list.h"
 #include "link/commands.h"
+#include "link/handover.h"
+#include "link/http.h"
 #include "link/link.h"
 #include "link/state.h"
 #include "shell/shell.h"
@@ -49,13 +54,13 @@ protected:
 TEST_F(CommandsTest, OnlyAStateRequestRightBehindAnotherIsDropped) {
     Link link;  // nobody takes commands out of this one
     setTheLink(&link);
-    act("state", "{}");
-    act("state", "{}");
+    requestState();
+    requestState();
     act("play", "{\"profile\": \"a\"}");
-    act("state", "{}");
+    requestState();
     api("licence", "{}");
-    act("state", "{}");
-    act("state", "{}");
+    requestState();
+    requestState();
 
     std::vector<std::string> actions;
     for (const Command& command : link.commands)
@@ -69,7 +74,7 @@ TEST_F(CommandsTest, OnlyAStateRequestRightBehindAnotherIsDropped) {
     link.commands.pop_front();
     std::vector<int> answered;
     for (int i = 0; i < 3; ++i)
-        act("state", "{}", [&answered, i](const Json&) { answered.push_back(i); });
+        requestState([&answered, i](const Json&) { answered.push_back(i); });
     ASSERT_EQ(link.commands.size(), 1u);
 
     link.commands.front().completion(parseJson("{}"));
@@ -111,9 +116,9 @@ TEST_F(CommandsTest, AnswersComeBackInQueueOrder) {
     // A slow first command: a queue that did not wait for it would answer the others first.
     api("test-stall", "{\"seconds\": 1}", [&](const Json&) { order.push_back(0); });
     api("licence", "{}", [&](const Json&) { order.push_back(1); });
-    act("state", "{}", [&](const Json&) { order.push_back(2); });
+    requestState([&](const Json&) { order.push_back(2); });
     api("check-updates", "{}", [&](const Json&) { order.push_back(3); });
-    act("state", "{}", [&](const Json&) { order.push_back(4); });
+    requestState([&](const Json&) { order.push_back(4); });
     ASSERT_TRUE(runFrames([&] { return order.size() == 5; }));
     EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4}));
 
@@ -135,7 +140,7 @@ TEST_F(CommandsTest, StateRequestsCoalesceWhileAnotherCommandIsPosted) {
         std::this_thread::sleep_for(1ms);
     ASSERT_EQ(queued(runnerLink()), 0u);  // taken out: now it is being posted
     for (int i = 0; i < 3; ++i)
-        act("state", "{}", [&](const Json&) { ++states; });
+        requestState([&](const Json&) { ++states; });
     EXPECT_EQ(queued(runnerLink()), 1u);
 
     ASSERT_TRUE(runFrames([&] { return stalls == 1 && states == 1; }));
@@ -180,7 +185,7 @@ TEST_F(CommandsTest, OnlyAnswersWithStepsBecomeTheState) {
     EXPECT_FALSE(windowState().stateReceived);
 
     answered = false;
-    act("state", "{}", [&](const Json& answer) {
+    requestState([&](const Json& answer) {
         answered = true;
         EXPECT_TRUE(windowState().stateReceived);  // applied before the page hears of it
         seen = answer;
@@ -189,6 +194,67 @@ TEST_F(CommandsTest, OnlyAnswersWithStepsBecomeTheState) {
     EXPECT_TRUE(get(windowState().state, "steps").isObject());
     EXPECT_EQ(asText(get(windowState().state, "version")), asText(get(seen, "version")));
     EXPECT_TRUE(uiState().notice.text.empty());
+}
+
+// The list is the whole of what the window asks of a launcher: every action in it is one the
+// demo launcher serves, and each named command posts the bytes the window has always sent
+// (a space after each colon and comma, texts quoted and escaped).
+TEST_F(CommandsTest, EveryCommandOfTheListIsServedAndPostsItsBodyAsBefore) {
+    test::DemoPeer peer;
+    VLR_REQUIRE_DEMO_PEER(peer);
+    useRunnerWith(peer);
+
+    std::string about;
+    exchange(peer.port, "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", 5000, [&about](const char* data, std::size_t size) {
+        about.append(data, size);
+        return true;
+    });
+    const std::size_t listed = about.find("\nActions: ");
+    ASSERT_NE(listed, std::string::npos) << about;
+    const std::string served = ", " + about.substr(listed + 10, about.find('\n', listed + 1) - listed - 10) + ",";
+    std::set<std::string> inList;
+    for (const LauncherAction& action : launcherActions()) {
+        EXPECT_NE(served.find(", " + std::string(action.name) + ","), std::string::npos) << action.name;
+        inList.insert(action.name);
+    }
+
+    const std::string odd = "a \"b\"\nc\\";
+    const std::string q = R"("a \"b\"\u000ac\\")";
+    EXPECT_TRUE(succeeded(probeState(peer.link)));
+    EXPECT_TRUE(succeeded(askFront(peer.link)));
+    browseIso({});
+    showLicence();
+    downloadCompiler(odd, {});
+    installGame(odd, {});
+    purgeBuild({});
+    selectProfile(odd);
+    openProfileFolder(odd);
+    browseSaves({});
+    createProfile(odd, "", {});
+    vlr::play(odd, {});
+    stopTask();
+    checkForUpdates();
+    updateNow({});
+    storeSetting("key_cross", odd, {});
+    bool last = false;
+    requestState([&last](const Json&) { last = true; });  // answered after everything queued before it
+    ASSERT_TRUE(runFrames([&] { return last && peer.logEntries().size() >= 17; }));
+
+    std::multiset<std::pair<std::string, std::string>> posted;
+    for (const Json& entry : peer.logEntries())
+        posted.insert({asText(get(entry, "action")), asText(get(entry, "body"))});
+    const std::multiset<std::pair<std::string, std::string>> expected = {
+        {"state", "{}"}, {"front", "{}"}, {"browse", "{}"}, {"licence", "{}"},
+        {"download-compiler", "{\"iso\": " + q + "}"}, {"install", "{\"iso\": " + q + "}"}, {"purge", "{}"},
+        {"select", "{\"profile\": " + q + "}"}, {"open-profile", "{\"profile\": " + q + "}"}, {"browse-saves", "{}"},
+        {"new-profile", "{\"name\": " + q + ", \"saves\": \"\"}"}, {"play", "{\"profile\": " + q + "}"},
+        {"stop", "{}"}, {"check-updates", "{}"}, {"update", "{}"},
+        {"settings", "{\"values\": {\"key_cross\": " + q + "}}"}, {"state", "{}"}};
+    EXPECT_EQ(posted, expected);
+    std::set<std::string> sent;
+    for (const auto& [action, body] : expected)
+        sent.insert(action);
+    EXPECT_EQ(sent, inList);  // a new row needs its line above
 }
 
 TEST_F(CommandsTest, FileDialogsRunBesideTheQueue) {
@@ -203,7 +269,7 @@ TEST_F(CommandsTest, FileDialogsRunBesideTheQueue) {
     std::vector<std::string> order;
     std::string path;
     // An open dialog does not hold up the queue ...
-    api("browse", "{}", [&](const Json& answer) { order.push_back("browse"); path = asText(get(answer, "path")); });
+    browseIso([&](const Json& answer) { order.push_back("browse"); path = asText(get(answer, "path")); });
     api("licence", "{}", [&](const Json&) { order.push_back("licence"); });
     ASSERT_TRUE(runFrames([&] { return order.size() == 2; }));
     EXPECT_EQ(order, (std::vector<std::string>{"licence", "browse"}));
@@ -212,7 +278,7 @@ TEST_F(CommandsTest, FileDialogsRunBesideTheQueue) {
     // ... and does not wait behind a slow command.
     order.clear();
     api("test-stall", "{\"seconds\": 3}", [&](const Json&) { order.push_back("stall"); });
-    api("browse-saves", "{}", [&](const Json&) { order.push_back("browse-saves"); });
+    browseSaves([&](const Json&) { order.push_back("browse-saves"); });
     ASSERT_TRUE(runFrames([&] { return order.size() == 2; }));
     EXPECT_EQ(order, (std::vector<std::string>{"browse-saves", "stall"}));
 }

@@ -51,7 +51,7 @@ protected:
         in.keys = keys;
         in.strokes.clear();
         for (int key : keys) in.strokes.push_back({key, 0});
-        consolePage(kX, kTop, kWidth, kBottom);
+        consolePage({kX, kTop, kWidth, kBottom, {}});
         in.keys.clear();
         in.strokes.clear();
         std::vector<std::string> texts;

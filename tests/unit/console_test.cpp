@@ -50,7 +50,7 @@ protected:
         ui.input.mouseX = 300;
         ui.input.mouseY = 300;
         ui.input.wheel = wheel;
-        consolePage(kX, kTop, kWidth, kBottom);
+        consolePage({kX, kTop, kWidth, kBottom, {}});
         std::vector<std::string> log;
         for (const std::string& text : shown())
             if (text.empty() || text[0] != '[') log.push_back(text);
@@ -61,7 +61,7 @@ protected:
         ui.input.mouseX = x;
         ui.input.mouseY = y;
         ui.input.leftClick = true;
-        consolePage(kX, kTop, kWidth, kBottom);
+        consolePage({kX, kTop, kWidth, kBottom, {}});
         ui.input.leftClick = false;
     }
     static void numbered(int from, int to) {
@@ -108,7 +108,7 @@ TEST_F(ConsoleTest, LongAndMultiByteLinesAreDrawnInPiecesOfK) {
     clearConsole();
     appendConsole("a\xc3\xa9z\n");
     test::drawn().clear();
-    consolePage(kX, kTop, 45, kBottom);
+    consolePage({kX, kTop, 45, kBottom, {}});
     std::vector<std::string> texts = shown();
     std::erase_if(texts, [](const std::string& text) { return !text.empty() && text[0] == '['; });  // not the log
     EXPECT_EQ(texts, (std::vector<std::string>{"a", "\xc3\xa9", "z"}));
@@ -195,7 +195,7 @@ TEST_F(ConsoleTest, FollowComesFromTheTabAndEveryUserScroll) {
     // The wheel outside the box leaves both alone.
     uiState().input.mouseX = 20;
     uiState().input.wheel = 3;
-    consolePage(kX, kTop, kWidth, kBottom);
+    consolePage({kX, kTop, kWidth, kBottom, {}});
     EXPECT_TRUE(consoleRecords().follow);
     EXPECT_EQ(uiState().input.wheel, 3);
 }

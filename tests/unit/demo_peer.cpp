@@ -6,6 +6,7 @@
 *  Wine's Z: drive; it understands Unix paths only, so every path handed to it is rewritten
 *  and the folder is made under Z:\tmp where both sides can see it.
 *******************************************************************************************/
+#include "link/http.h"
 #include "demo_peer.h"
 
 #include <chrono>

@@ -16,6 +16,9 @@
 
 #include "demo_peer.h"
 #include "link/commands.h"
+#include "link/events.h"
+#include "link/handover.h"
+#include "link/http.h"
 #include "link/link.h"
 #include "link/state.h"
 #include "pages/console.h"

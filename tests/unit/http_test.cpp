@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "demo_peer.h"
+#include "link/http.h"
 #include "link/link.h"
 #include "platform/socket.h"
 

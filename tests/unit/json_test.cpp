@@ -7,6 +7,7 @@
 #include <limits>
 #include <string>
 
+#include "link/http.h"
 #include "link/json.h"
 #include "link/link.h"
 

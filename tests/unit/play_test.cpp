@@ -99,25 +99,25 @@ TEST_F(PlayTest, StatusLineAndFooterTexts) {
 }
 
 TEST_F(PlayTest, NarrowAndWideColumnsAndThePinnedPlayCard) {
-    const Rectangle all{0, 0, 1600, 5000};
+    const Rect all{0, 0, 1600, 5000};
     pushClip({0, 0, 1600, 5000});
     inputCalls().screenWidth = [] { return 940; };  // exactly 940: still one column
-    const float narrow = playPage(0, 0, 1000, all);
+    const float narrow = playPage({0, 0, 1000, 0, all});
     EXPECT_FLOAT_EQ(playLabel().x, 19 + 962.0f / 2);
     test::drawn().clear();
     inputCalls().screenWidth = [] { return 941; };
-    EXPECT_LT(playPage(0, 0, 1000, all), narrow);
+    EXPECT_LT(playPage({0, 0, 1000, 0, all}), narrow);
     EXPECT_FLOAT_EQ(playLabel().x, 660 + 19 + 151);  // right column at 1000 - 340
     popClip();
 
     // With a warning card the play card starts below it, then follows the viewport top,
     // then rests against the bottom of "Save profile"; the page height never changes.
     useState(R"({"missing": "Install the runtime."})");
-    const Rectangle view{0, 100, 1600, 400};
+    const Rect view{0, 100, 1600, 400};
     pushClip({0, 100, 1600, 400});
     auto cardTop = [&](float offset, float& height) {
         test::drawn().clear();
-        height = playPage(0, view.y - offset, 1000, view);
+        height = playPage({0, view.y - offset, 1000, 0, view});
         return playLabel().y - 50;  // label centre: card top + 17 + 5 + 56 / 2
     };
     float height = 0, other = 0;

@@ -10,7 +10,9 @@
 #include <thread>
 
 #include "demo_peer.h"
+#include "link/http.h"
 #include "link/link.h"
+#include "link/session.h"
 #include "link/state.h"
 
 namespace vlr {

@@ -12,6 +12,7 @@
 
 #include "command_runner.h"
 #include "demo_peer.h"
+#include "link/command_list.h"
 #include "link/commands.h"
 #include "link/state.h"
 #include "platform/platform.h"
@@ -31,7 +32,7 @@ protected:
     // The launcher's list, as the window takes it from the first state document.
     static bool loadState() {
         bool applied = false;
-        act("state", "{}", [&applied](const Json&) { applied = true; });
+        requestState([&applied](const Json&) { applied = true; });
         return test::runFrames([&applied] { return applied; }) && !windowState().settings.empty();
     }
 };

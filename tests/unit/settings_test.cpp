@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "link/command_list.h"
 #include "link/json.h"
 #include "link/link.h"
 #include "link/state.h"
@@ -188,7 +189,7 @@ constexpr const char* kTable = R"({"steps": {}, "table": {
 TEST_F(SettingsTest, PageShowsVisibleRowsAndListsEveryOtherSettingUnderOther) {
     windowState().state = parseJson(kTable);
     useSettings({{"a", "1"}, {"c", "true"}, {"zeta", "z"}, {"key_CROSS", "K"}, {"key_L3", "NONE"}, {"d", "x"}});
-    settingsPage(0, 0, 1000);
+    settingsPage({0, 0, 1000, 0, {}});
 
     for (const char* text : {"DISPLAY", "Vsync", "GAME", "Name", "KEYBOARD AND MOUSE", "Cross", "L3", "OTHER", "zeta"})
         EXPECT_NE(findText(text), nullptr) << text;
@@ -206,7 +207,7 @@ TEST_F(SettingsTest, PageShowsVisibleRowsAndListsEveryOtherSettingUnderOther) {
 TEST_F(SettingsTest, EmptyListShowsOnlyItsCardAndNoTableShowsEverythingUnderOther) {
     windowState().state = parseJson(kTable);
     // One untitled card holding one line of text: 17 + 21 + 19, and the gap after it.
-    EXPECT_FLOAT_EQ(settingsPage(0, 0, 1000), 57 + 14);
+    EXPECT_FLOAT_EQ(settingsPage({0, 0, 1000, 0, {}}), 57 + 14);
     // Its one text is the empty list's message, and no setting or section title.
     const std::vector<Drawn> texts = test::drawnOf(Drawn::kText);
     ASSERT_EQ(texts.size(), 1u);
@@ -216,7 +217,7 @@ TEST_F(SettingsTest, EmptyListShowsOnlyItsCardAndNoTableShowsEverythingUnderOthe
     drawn().clear();
     windowState().state = parseJson(R"({"steps": {}, "table": {"columns": 5, "buttons": "x"}})");
     useSettings({{"c", "true"}, {"key_CROSS", "K"}});
-    settingsPage(0, 0, 1000);
+    settingsPage({0, 0, 1000, 0, {}});
     EXPECT_NE(findText("OTHER"), nullptr);
     EXPECT_NE(findText("c"), nullptr);
     EXPECT_NE(findText("key_CROSS"), nullptr);
@@ -228,7 +229,7 @@ TEST_F(SettingsTest, ColumnsStandSideBySideOnlyAbove940AndBindingsGoBelowTheTall
     useSettings({{"a", "1"}, {"b", "2"}, {"c", "true"}, {"d", "x"}, {"key_CROSS", "K"}, {"key_L3", "A"}});
     const float x = 10, w = 1014, cw = (w - 14) / 2;
 
-    settingsPage(x, 0, w);
+    settingsPage({x, 0, w, 0, {}});
     EXPECT_FLOAT_EQ(findText("GAME")->rect.x, x + 14 + cw + 19);
     EXPECT_FLOAT_EQ(findText("GAME")->rect.y, findText("DISPLAY")->rect.y);
     EXPECT_GT(findText("KEYBOARD AND MOUSE")->rect.y, findText("Vsync")->rect.y);
@@ -237,7 +238,7 @@ TEST_F(SettingsTest, ColumnsStandSideBySideOnlyAbove940AndBindingsGoBelowTheTall
 
     drawn().clear();
     inputCalls().screenWidth = [] { return 940; };
-    settingsPage(x, 0, w);
+    settingsPage({x, 0, w, 0, {}});
     EXPECT_FLOAT_EQ(findText("GAME")->rect.x, findText("DISPLAY")->rect.x);
     EXPECT_GT(findText("GAME")->rect.y, findText("Vsync")->rect.y);
     EXPECT_FLOAT_EQ(findText("L3")->rect.x, x + 19);
@@ -382,6 +383,39 @@ TEST_F(SettingsTest, SliderDragsFromItsGrabAndSavesOnceOnRelease) {
     ASSERT_FALSE(circles.empty());
     const Drawn* knob = &circles.front();
     EXPECT_FLOAT_EQ(knob->rect.x, 100);
+}
+
+// Scrolled out of the view, a focused field still takes what is typed and commits on Enter,
+// and a slider being dragged still ends on release; neither row is drawn.
+TEST_F(SettingsTest, RowsInUseKeepTakingInputWhileScrolledOutOfView) {
+    windowState().state = parseJson(R"({"table": {"columns": [[{"title": "Game", "rows": [
+        {"key": "name", "label": "Name", "text": true}, {"key": "v", "label": "Volume", "range": [0, 100]}]}]]}})");
+    useSettings({{"name", "old"}, {"v", "40"}});
+    UiState& ui = uiState();
+    settingsPage({0, 0, 1000, 0, {}});  // the fields take their values
+    EditBuffer& name = editBuffer("name");
+    ui.focused = &name;
+    name.caret = name.text.size();
+    settingsRecords().activeSlider = "v";
+    mouse(0, 0, false, true);  // still held: the slider goes to its lowest value
+
+    pushClip({0, 5000, 1600, 400});  // the page scrolled far above the view
+    ui.input.strokes = {{0, 'x'}};
+    ui.input.chars = {'x'};
+    drawn().clear();
+    settingsPage({0, 0, 1000, 0, {}});
+    EXPECT_EQ(name.text, "oldx");
+    EXPECT_EQ(settingsRecords().activeSlider, "v");
+    EXPECT_EQ(findText("GAME"), nullptr);  // the card was not drawn
+
+    ui.input.strokes = {{KEY_ENTER, 0}};
+    ui.input.chars.clear();
+    ui.input.keys = {KEY_ENTER};
+    mouse(0, 0, false, false);  // released
+    settingsPage({0, 0, 1000, 0, {}});
+    EXPECT_EQ(sent(), (std::vector<std::string>{body("name", "oldx"), body("v", "0")}));
+    EXPECT_TRUE(settingsRecords().activeSlider.empty());
+    popClip();
 }
 
 TEST_F(SettingsTest, SelectListsAnUnknownValueFirstAndSavesTheOptionWithoutUnit) {

@@ -10,6 +10,7 @@
 #include <limits>
 #include <thread>
 
+#include "link/handover.h"
 #include "link/link.h"
 #include "link/state.h"
 #include "platform/platform.h"
@@ -442,6 +443,25 @@ TEST_F(OverlayTest, CaptureTakesAKeyBeforeAMouseButton) {
     EXPECT_TRUE(ui.input.chars.empty());
     EXPECT_EQ(ui.input.wheel, 0);
     EXPECT_FALSE(ui.input.leftClick);
+}
+
+// A key already held when the capture starts goes on repeating; only a new press binds.
+TEST_F(OverlayTest, CaptureTakesOnlyAPressMadeAfterItStarted) {
+    ShellState shell;
+    queueInput(shell, {PendingInput::kKey, KEY_A, 0, 0, 0, true});
+    takeInput(ui, shell);
+    ui.capture.name = "cross";
+    resolve();
+    EXPECT_EQ(bound.calls, 0);
+    EXPECT_EQ(ui.capture.name, "cross");
+
+    queueInput(shell, {PendingInput::kKey, KEY_A, 0, 0, 0, true});
+    queueInput(shell, {PendingInput::kKey, KEY_B});
+    takeInput(ui, shell);
+    resolve();
+    EXPECT_EQ(bound.calls, 1);
+    EXPECT_EQ(bound.code, KEY_B);
+    EXPECT_TRUE(ui.capture.name.empty());
 }
 
 TEST_F(OverlayTest, CaptureTakesTheWheelBeforeButtons) {

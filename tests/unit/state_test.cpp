@@ -10,6 +10,7 @@
 #include <string>
 
 #include "link/commands.h"
+#include "link/events.h"
 #include "link/link.h"
 #include "link/state.h"
 #include "window_test.h"

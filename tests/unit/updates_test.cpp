@@ -40,7 +40,7 @@ protected:
     }
     static float measure() {
         uiState().drawing = false;
-        const float height = updatesPage(100, 200, 800);
+        const float height = updatesPage({100, 200, 800, 0, {}});
         uiState().drawing = true;
         return height;
     }
@@ -50,7 +50,7 @@ protected:
         ui.input.mouseY = 210;
         ui.input.leftClick = true;
         test::drawn().clear();
-        updatesPage(100, 200, 800);
+        updatesPage({100, 200, 800, 0, {}});
         ui.input.leftClick = false;
     }
 
@@ -107,7 +107,7 @@ TEST_F(UpdatesTest, CheckShowsCheckingUntilTheNextStateAndUpdateSwitchesToConsol
     EXPECT_EQ(link_.commands[0].action, "check-updates");
     EXPECT_EQ(link_.commands[0].body, "{}");
     test::drawn().clear();
-    updatesPage(100, 200, 800);
+    updatesPage({100, 200, 800, 0, {}});
     const std::vector<std::string> drawn = texts();
     EXPECT_NE(std::find(drawn.begin(), drawn.end(), "Checking..."), drawn.end());
 
@@ -124,7 +124,7 @@ TEST_F(UpdatesTest, CheckShowsCheckingUntilTheNextStateAndUpdateSwitchesToConsol
     EXPECT_EQ(link_.commands[0].action, "update");
     EXPECT_EQ(link_.commands[0].body, "{}");
     link_.commands[0].completion(parseJson(R"({"steps": {}, "running": "Update"})"));
-    EXPECT_EQ(uiState().requestedPage, kConsolePage);
+    EXPECT_EQ(uiState().requestedPage, pageIndex(consolePage));
     link_.commands.clear();
 
     // While the update runs, the button does nothing.
