@@ -71,14 +71,14 @@ float compilerBlock(const Json& compiler, bool busy, float x, float top, float w
         const float thickness = std::max(1.0f, roundHalfAway(uiState().scale));
         drawCalls().rectangle(toRaylib(snap({x, top, w, thickness})), kLine);
     }
-    const float text = drawTextBlock(kRegular14, asText(get(compiler, "text")), x, top + sc(14), w, sc(21),
+    const float text = drawTextBlock(kRegular14, asText(get(compiler, "text")), x, top + sc(14), w, sc(kLine14),
                                      kTextPrimary, false);
     const float row = top + sc(14) + text + sc(12);
     const bool licence = !asText(get(compiler, "licence")).empty();
     if (button(x, row, kDownloadLabel, kPrimary, !busy && licence)) startWithIso(downloadCompiler);
     if (licence && button(x + buttonWidth(kDownloadLabel) + sc(kControlGap), row, "Licence terms", kQuiet))
         showLicence();
-    const float hint = drawTextBlock(kRegular12_5, asText(get(compiler, "hint")), x, row + sc(49), w, sc(18.75f),
+    const float hint = drawTextBlock(kRegular12_5, asText(get(compiler, "hint")), x, row + sc(49), w, sc(kLine12_5),
                                      kTextSecondary, false);
     return row + sc(49) + hint + sc(16);
 }
@@ -87,12 +87,12 @@ float buildRow(bool enabled, float x, float top, float w) {
     const float labelWidth = buttonWidth(kBuildLabel);
     const std::string_view note = kBuildNote;
     const std::vector<TextLine> lines = wrapLines(kRegular13, note, w - labelWidth - sc(6));
-    const float noteHeight = sc(19.5f) * static_cast<float>(lines.size());
+    const float noteHeight = sc(kLine13) * static_cast<float>(lines.size());
     const float row = std::max(noteHeight, sc(kControlHeight));
     if (button(x, top + (row - sc(kControlHeight)) / 2, kBuildLabel, kSecondary, enabled)) startWithIso(installGame);
     if (uiState().drawing) {
         for (std::size_t j = 0; j < lines.size(); ++j) {
-            const float centreY = top + (row - noteHeight) / 2 + sc(19.5f) * (static_cast<float>(j) + 0.5f);
+            const float centreY = top + (row - noteHeight) / 2 + sc(kLine13) * (static_cast<float>(j) + 0.5f);
             drawTextRun(kRegular13, note.substr(lines[j].start, lines[j].length), x + labelWidth + sc(6),
                                 centreY, kTextSecondary, 0);
         }
@@ -106,7 +106,7 @@ float purgeBlock(const std::string& purge, bool busy, float x, float top, float 
     float bottom = top + sc(6) + sc(kControlHeight);
     if (records.purgeConfirm) {
         const float text =
-            drawTextBlock(kRegular12_5, purge, x, bottom + sc(10), w, sc(18.75f), kTextSecondary, false);
+            drawTextBlock(kRegular12_5, purge, x, bottom + sc(10), w, sc(kLine12_5), kTextSecondary, false);
         const float row = bottom + sc(10) + text + sc(12);
         if (button(x, row, kDeleteLabel, kPrimary, !busy)) {
             purgeBuild([](const Json&) {

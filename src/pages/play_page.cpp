@@ -24,7 +24,7 @@ const char* const kDiscHelp =
     "Your own Velocrash ISO, European version (SLES-58013). Keep it where it is: the game reads it at every launch.";
 
 float warningText(float x, float y, float width) {
-    return drawTextBlock(kRegular14, asText(get(windowState().state, "missing")), x, y, width, sc(21), kTextPrimary,
+    return drawTextBlock(kRegular14, asText(get(windowState().state, "missing")), x, y, width, sc(kLine14), kTextPrimary,
                          false);
 }
 
@@ -81,7 +81,7 @@ float discSection(float x, float y, float w) {
             takeIsoPath(path);
         });
     }
-    const float help = drawTextBlock(kRegular12_5, kDiscHelp, x, y + sc(49), w, sc(18.75f), kTextSecondary, false);
+    const float help = drawTextBlock(kRegular12_5, kDiscHelp, x, y + sc(49), w, sc(kLine12_5), kTextSecondary, false);
     return sc(49) + help;
 }
 
@@ -118,7 +118,7 @@ float playSection(float x, float y, float w) {
             vlr::play(playRecords().selectedProfile, [](const Json&) { uiState().requestedPage = pageIndex(consolePage); });
     }
 
-    const float block = drawTextBlock(kRegular13, playStatus(state), x, y + sc(75), w, sc(19.5f),
+    const float block = drawTextBlock(kRegular13, playStatus(state), x, y + sc(75), w, sc(kLine13),
                                       running ? kTextPrimary : kTextSecondary, true);
     const float h = std::max(block, sc(21));
 

@@ -74,7 +74,7 @@ float newProfileForm(float x, float y, float w) {
             field.caret = field.text.size();
         });
     }
-    const float help = drawMarkup(savesHelp(), kRegular12_5, kRegular12_5, x, y + sc(145), w, sc(18.75f),
+    const float help = drawMarkup(savesHelp(), kRegular12_5, kRegular12_5, x, y + sc(145), w, sc(kLine12_5),
                                   kTextSecondary, kTextSecondary);
     if (button(x, y + sc(145) + help + sc(10), "Create the profile", kPrimary)) create = true;
     if (create) submitNewProfile();
@@ -118,7 +118,7 @@ float profileSection(float x, float y, float w) {
     const float form = records.newProfileOpen ? newProfileForm(x, y, w) : sc(kControlHeight);
 
     const std::string footer = profileFooter(asText(get(window.state, "saves")));
-    const float text = drawTextBlock(kRegular12_5, footer, x, y + form + sc(10), w, sc(18.75f), kTextSecondary, false);
+    const float text = drawTextBlock(kRegular12_5, footer, x, y + form + sc(10), w, sc(kLine12_5), kTextSecondary, false);
     return form + sc(10) + text;
 }
 

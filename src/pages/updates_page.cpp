@@ -49,7 +49,7 @@ float entryBody(std::string_view body, float x, float y, float width) {
     for (const std::string& item : bulletItems(body)) {
         if (drawing)
             drawCalls().circle(Vector2{roundHalfAway(x + sc(7)), roundHalfAway(y + h + sc(10.5f))}, sc(2.5f), kLogText);
-        h += drawMarkup(parseMarkup(item), kRegular14, kSemibold14, x + sc(18), y + h, width - sc(18), sc(21), kLogText,
+        h += drawMarkup(parseMarkup(item), kRegular14, kSemibold14, x + sc(18), y + h, width - sc(18), sc(kLine14), kLogText,
                         kTextPrimary) +
              sc(6);
     }
@@ -87,7 +87,7 @@ float updatesPage(const PageArea& area) {
 
     float top = y + sc(39) + sc(12);
     if (behind)
-        top += drawTextBlock(kRegular12_5, "What the update brings", x, top, width, sc(18.75f), kTextSecondary, false) +
+        top += drawTextBlock(kRegular12_5, "What the update brings", x, top, width, sc(kLine12_5), kTextSecondary, false) +
                sc(12);
 
     const Json& entries = behind ? get(updates, "new") : get(state, "changelog");

@@ -175,7 +175,7 @@ float bindingLine(const Json& button, float x, float y, float w, float lh) {
 
 float keyBindingsCard(const std::vector<const Json*>& buttons, float x, float y, float w) {
     UiState& ui = uiState();
-    float g = drawTextBlock(kRegular12_5, kIntro, x, y, w, sc(18.75f), kTextSecondary, false) + sc(6);
+    float g = drawTextBlock(kRegular12_5, kIntro, x, y, w, sc(kLine12_5), kTextSecondary, false) + sc(6);
     const std::size_t per = sc(kOneColumnMaxWidth) >= static_cast<float>(inputCalls().screenWidth()) ? 1 : 2;
     const float m = per == 1 ? w : (w - sc(kGridGap)) / 2;
     for (std::size_t first = 0; first < buttons.size(); first += per) {

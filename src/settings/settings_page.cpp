@@ -238,7 +238,7 @@ bool shown(const std::vector<std::string>& keys, const std::string& key) {
 
 float emptyCard(float x, float y, float w) {
     const float h = card(x, y, w, "", [](float cx, float cy, float cw) {
-        return drawTextBlock(kRegular14, kEmptyText, cx, cy - sc(1), cw, sc(21), kTextPrimary, false);
+        return drawTextBlock(kRegular14, kEmptyText, cx, cy - sc(1), cw, sc(kLine14), kTextPrimary, false);
     });
     return h + sc(kCardGap);
 }
@@ -254,7 +254,7 @@ float settingsPage(const PageArea& area) {
         return emptyCard(x, y, w);
 
     const Json& table = get(window.state, "table");
-    const float top = y + drawTextBlock(kRegular12_5, kIntroText, x, y, w, sc(18.75f), kTextSecondary, false) +
+    const float top = y + drawTextBlock(kRegular12_5, kIntroText, x, y, w, sc(kLine12_5), kTextSecondary, false) +
                       sc(kCardGap);
     float bottom = top;
     std::vector<std::string> shownKeys;

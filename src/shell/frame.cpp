@@ -160,7 +160,7 @@ void drawStartMessage(const Layout& layout, const WindowState& window) {
     const std::string message =
         window.launcherExited ? stoppedLine(window.launcherExitCode) : std::string("Starting the launcher...");
     const float middle = layout.viewport.y + layout.viewport.height / 2;
-    drawTextBlock(kRegular14, message, layout.columnX, middle - sc(10.5f), layout.columnWidth, sc(21), kTextSecondary,
+    drawTextBlock(kRegular14, message, layout.columnX, middle - sc(10.5f), layout.columnWidth, sc(kLine14), kTextSecondary,
                   true);
 }
 
@@ -229,12 +229,12 @@ void drawNotice(const Notice& notice, float screenWidth, float screenHeight) {
     float widest = 0;
     for (const TextLine& line : lines)
         widest = std::max(widest, textWidth(kRegular14, std::string_view(notice.text).substr(line.start, line.length)));
-    const float boxHeight = sc(22) + sc(21) * static_cast<float>(lines.size());
+    const float boxHeight = sc(22) + sc(kLine14) * static_cast<float>(lines.size());
     // Grows upwards: the bottom edge stays just above the footer.
     Rect box{(screenWidth - widest - sc(35)) / 2, screenHeight - sc(44) - boxHeight, widest + sc(35), boxHeight};
     drawRoundedBox(box, sc(10), kLine, kPanelFill);
     fillSnapped({box.x, box.y + sc(5), sc(3), box.height - sc(10)}, kAccent);
-    drawTextBlock(kRegular14, notice.text, box.x + sc(19), box.y + sc(11), widest + 1, sc(21), kTextPrimary, false);
+    drawTextBlock(kRegular14, notice.text, box.x + sc(19), box.y + sc(11), widest + 1, sc(kLine14), kTextPrimary, false);
     // Drawn again just after it expires, so the box goes away without other input.
     requestWake(theLink(), steadyIn(notice.expiry - uiClock() + 0.010));
 }
