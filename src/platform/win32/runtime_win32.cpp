@@ -15,30 +15,13 @@
 #include <bcrypt.h>
 #include <wininet.h>
 
+#include "platform/win32/owned.h"
+
 namespace vlr::platform {
 
 namespace {
 
-// Owns a WinINet handle (session, request).
-struct NetHandle {
-    HINTERNET value;
-    explicit NetHandle(HINTERNET handle) : value(handle) {}
-    ~NetHandle() {
-        if (value != nullptr) InternetCloseHandle(value);
-    }
-    NetHandle(const NetHandle&) = delete;
-    NetHandle& operator=(const NetHandle&) = delete;
-};
-
-struct FileHandle {
-    HANDLE value;
-    explicit FileHandle(HANDLE handle) : value(handle) {}
-    ~FileHandle() {
-        if (value != INVALID_HANDLE_VALUE) CloseHandle(value);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-};
+using NetHandle = Owned<HINTERNET, InternetCloseHandle>;  // a WinINet session or request
 
 bool startsWith(const std::wstring& text, const wchar_t* prefix) {
     return _wcsnicmp(text.c_str(), prefix, wcslen(prefix)) == 0;
@@ -98,9 +81,9 @@ bool downloadToFile(const std::string& url, const std::string& path, const Downl
         length = 0;
     if (length > limits.maxBytes) return false;
 
-    FileHandle file(CreateFileW(widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+    KernelHandle file(CreateFileW(widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                 nullptr));
-    if (file.value == INVALID_HANDLE_VALUE) return false;
+    if (file.value == nullptr) return false;
     static thread_local char block[65536];
     const ULONGLONG start = GetTickCount64();
     ULONGLONG windowStart = start;

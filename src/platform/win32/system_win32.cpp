@@ -18,6 +18,8 @@
 #include <windows.h>
 #include <dwmapi.h>
 
+#include "platform/win32/owned.h"
+
 namespace vlr::platform {
 
 // ---- text ----
@@ -120,25 +122,10 @@ FileTime lastWriteTime(const std::string& path) {
                                  data.ftLastWriteTime.dwLowDateTime);
 }
 
-namespace {
-
-// Owns a kernel handle; INVALID_HANDLE_VALUE and null both mean none.
-struct Handle {
-    HANDLE value = nullptr;
-    explicit Handle(HANDLE handle) : value(handle == INVALID_HANDLE_VALUE ? nullptr : handle) {}
-    ~Handle() {
-        if (value != nullptr) CloseHandle(value);
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-};
-
-}  // namespace
-
 bool readFile(const std::string& path, std::string& out) {
     out.clear();
     // Share everything: the launcher may be rewriting the file while we read it.
-    Handle file(CreateFileW(widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    KernelHandle file(CreateFileW(widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.value == nullptr) return false;
     char chunk[65536];
@@ -160,16 +147,6 @@ bool removeFile(const std::string& path) {
 
 namespace {
 
-struct FindHandle {
-    HANDLE value;
-    explicit FindHandle(HANDLE handle) : value(handle) {}
-    ~FindHandle() {
-        if (value != INVALID_HANDLE_VALUE) FindClose(value);
-    }
-    FindHandle(const FindHandle&) = delete;
-    FindHandle& operator=(const FindHandle&) = delete;
-};
-
 // One entry whose attributes are known. A reparse point (junction, symbolic link, mount point)
 // is removed as the entry it is and never entered: the standard library's remove_all here
 // takes a junction for a folder and empties whatever it points to.
@@ -183,7 +160,7 @@ void removeEntry(const std::wstring& path, DWORD attributes) {
         WIN32_FIND_DATAW entry{};
         FindHandle find(FindFirstFileExW((path + L"\\*").c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch,
                                          nullptr, 0));
-        if (find.value != INVALID_HANDLE_VALUE) {
+        if (find.value != nullptr) {
             do {
                 const std::wstring name = entry.cFileName;
                 if (name == L"." || name == L"..") continue;
