@@ -182,7 +182,7 @@ class DesktopTest(PlayPageTest):
         for start in range(0, 20000, 5000):
             box.post("test-lines", {"lines": lines[start:start + 5000]})
         # VLR_TRACE_FRAMES: every frame line tells the console's length.
-        wait_for(lambda: any(text.endswith("console 20000") for _, _, text in list(program.lines)),
+        wait_for(lambda: any(" console 20000 " in text + " " for _, _, text in list(program.lines)),
                  30, "the lines to arrive")
         program.wait_quiet(0.5)
 
