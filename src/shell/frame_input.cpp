@@ -140,7 +140,7 @@ bool inputArrived(const InputSnapshot& in) {
         if (pressed)
             return true;
     }
-    return in.wheel != 0 || !in.keys.empty() || !in.chars.empty();
+    return in.wheel != 0 || !in.keys.empty() || !in.chars.empty() || !in.strokes.empty();
 }
 
 void resolveOverlays(UiState& ui, bool windowFocused, const BindFn& bind) {
