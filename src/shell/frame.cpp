@@ -369,9 +369,10 @@ void frame() {
     // and a test counting idle frames must see this one now.
     if (shell.traceFrames) {
         // "state 1" from the first frame that drew a state document: a test's reference picture
-        // of a page must come from such a frame.
-        std::fprintf(stderr, "frame %llu console %zu state %d\n", static_cast<unsigned long long>(shell.framesDrawn),
-                     windowState().console.size(), windowState().stateReceived ? 1 : 0);
+        // of a page must come from such a frame. Then the focused widget, for the keyboard tests.
+        std::fprintf(stderr, "frame %llu console %zu state %d focus %s\n",
+                     static_cast<unsigned long long>(shell.framesDrawn), windowState().console.size(),
+                     windowState().stateReceived ? 1 : 0, uiState().focus.id.c_str());
         std::fflush(stderr);
     }
     EndDrawing();

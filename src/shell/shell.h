@@ -116,8 +116,8 @@ struct ShellState {
     Texture2D logo{};                  // "launcher.png" beside the script; id 0 when missing
     std::deque<PendingInput> pending;  // presses, keys and characters not yet taken, in order
     float scrollAccumulator = 0;       // vertical scroll since the last frame
-    bool traceFrames = false;          // VLR_TRACE_FRAMES: "frame <n> console <lines> state <0|1>"
-                                       // on standard error per frame
+    bool traceFrames = false;          // VLR_TRACE_FRAMES: "frame <n> console <lines> state <0|1>
+                                       // focus <id>" on standard error per frame
     std::uint64_t framesDrawn = 0;     // frames completed so far
     float zoom = 1;                    // the user's zoom over the display's scale (Ctrl+plus/minus/0)
     std::string placementFile;         // where the placement is kept; empty: not kept
