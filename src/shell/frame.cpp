@@ -272,7 +272,7 @@ void drawNotice(const Notice& notice, float screenWidth, float screenHeight) {
     fillSnapped({box.x, box.y + sc(5), sc(3), box.height - sc(10)}, kAccent);
     drawTextBlock(kRegular14, notice.text, box.x + sc(19), box.y + sc(11), widest + 1, sc(21), kTextPrimary, false);
     // Drawn again just after it expires, so the box goes away without other input.
-    requestWake(theLink(), steadyIn(notice.expiry - uiClock() + 0.010));
+    wakeFrameAt(steadyIn(notice.expiry - uiClock() + 0.010));
 }
 
 void drawDropDown(UiState& ui) {
@@ -352,12 +352,12 @@ void drawFrame() {
     }
     // Keeps the running bar moving while the loop otherwise waits for events.
     if (running && IsWindowFocused() && !IsWindowMinimized())
-        requestWake(theLink(), steadyIn(0.033));
+        wakeFrameAt(steadyIn(0.033));
 
     // What a click or key changed shows only in the next frame (a tab underline, a chosen
     // item); without another event the loop would sleep on the stale picture.
     if (hadInput || ui.requestedPage != ui.currentPage)
-        requestWake(theLink(), std::chrono::steady_clock::now());
+        wakeFrameAt(std::chrono::steady_clock::now());
     ui.currentPage = std::clamp(ui.requestedPage, 0, static_cast<int>(pageTable().size()) - 1);
 }
 
@@ -369,10 +369,11 @@ void frame() {
     // and a test counting idle frames must see this one now.
     if (shell.traceFrames) {
         // "state 1" from the first frame that drew a state document: a test's reference picture
-        // of a page must come from such a frame. Then the focused widget, for the keyboard tests.
-        std::fprintf(stderr, "frame %llu console %zu state %d focus %s\n",
-                     static_cast<unsigned long long>(shell.framesDrawn), windowState().console.size(),
-                     windowState().stateReceived ? 1 : 0, uiState().focus.id.c_str());
+        // of a page must come from such a frame. The focused widget is for the keyboard tests; the
+        // console's length comes last, where the tests that wait for lines look for it.
+        std::fprintf(stderr, "frame %llu state %d focus %s console %zu\n",
+                     static_cast<unsigned long long>(shell.framesDrawn), windowState().stateReceived ? 1 : 0,
+                     uiState().focus.id.c_str(), windowState().console.size());
         std::fflush(stderr);
     }
     EndDrawing();

@@ -117,7 +117,9 @@ void takeInput(UiState& ui, ShellState& shell) {
                 in.pressed[next.code] = true;
         } else {
             typed = true;
-            if (next.kind == PendingInput::kKey) {
+            if (next.kind == PendingInput::kAction) {
+                in.strokes.push_back({0, 0, 0, next.code});
+            } else if (next.kind == PendingInput::kKey) {
                 in.keys.push_back(next.code);
                 in.repeats.push_back(next.repeat);
                 in.strokes.push_back({next.code, 0, next.mods});

@@ -111,11 +111,12 @@ void moveSpatially(FocusState& focus, NavAction direction) {
         case kNavLeft: along = from.x - (r.x + r.width); across = gap(from.y, from.y + from.height, r.y, r.y + r.height); break;
         default: along = r.x - (from.x + from.width); across = gap(from.y, from.y + from.height, r.y, r.y + r.height); break;
         }
-        // Overlapping boxes still count when their centres lie that way.
-        const bool vertical = direction == kNavUp || direction == kNavDown;
-        const float centres = vertical ? centreY(r) - centreY(from) : centreX(r) - centreX(from);
-        const bool ahead = (direction == kNavUp || direction == kNavLeft) ? centres < 0 : centres > 0;
-        if (!ahead || along < -std::max(from.height, from.width)) continue;
+        // Only what lies wholly past the current widget's middle that way.
+        const bool ahead = direction == kNavUp     ? r.y + r.height <= centreY(from)
+                           : direction == kNavDown ? r.y >= centreY(from)
+                           : direction == kNavLeft ? r.x + r.width <= centreX(from)
+                                                   : r.x >= centreX(from);
+        if (!ahead) continue;
         const float score = std::max(0.0f, along) + 2 * across;
         if (score < bestScore) {
             bestScore = score;

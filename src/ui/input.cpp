@@ -36,7 +36,8 @@ std::vector<std::string> takeDroppedFiles() {
 // ---- window seam ----
 
 InputCalls raylibInputCalls() {
-    return {IsKeyDown, GetClipboardText, GetScreenWidth, GetScreenHeight, SetClipboardText, takeDroppedFiles};
+    return {IsKeyDown,        GetClipboardText,   GetScreenWidth,        GetScreenHeight, SetClipboardText,
+            takeDroppedFiles, IsGamepadAvailable, IsGamepadButtonDown, GetGamepadAxisMovement};
 }
 
 // ---- UTF-8 stepping ----

@@ -12,6 +12,7 @@
 """
 
 import json
+import re
 import os
 import sys
 import unittest
@@ -27,8 +28,8 @@ class KeyboardTest(WindowTest):
         """The focused widget's id in the last frame drawn."""
         with program.lock:
             frames = [text for _, name, text in program.lines if name == "err" and program.FRAME.match(text)]
-        words = frames[-1].split(" focus ", 1) if frames else []
-        return words[1] if len(words) == 2 else ""
+        found = re.search(r" focus (.*) console \d+$", frames[-1]) if frames else None
+        return found.group(1) if found else ""
 
     def keys(self, *keys):
         self.x.key(self.window, *keys)
