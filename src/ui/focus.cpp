@@ -199,13 +199,16 @@ void navigate(UiState& ui) {
     if (mouseUsed) focus.visible = false;
 
     std::vector<Keystroke> kept;
+    bool spacePressed = false;   // its character must not reach a field the press starts editing
     for (const Keystroke& stroke : in.strokes) {
         NavAction action = static_cast<NavAction>(stroke.action);
         if (stroke.key != 0) action = keyAction(stroke, ui.focused != nullptr, !focus.id.empty() || ui.dropDown.open);
         if (action == kNavNone) {
-            if (stroke.action == 0) kept.push_back(stroke);
+            if (stroke.codepoint == ' ' && spacePressed) spacePressed = false;
+            else if (stroke.action == 0) kept.push_back(stroke);
             continue;
         }
+        spacePressed = stroke.key == KEY_SPACE;
         focus.visible = true;
         apply(ui, action);
     }
@@ -213,7 +216,9 @@ void navigate(UiState& ui) {
         in.strokes = std::move(kept);
         in.keys.clear();
         in.repeats.clear();
+        in.chars.clear();
         for (const Keystroke& stroke : in.strokes) {
+            if (stroke.codepoint != 0) in.chars.push_back(stroke.codepoint);
             if (stroke.key == 0) continue;
             in.keys.push_back(stroke.key);
             in.repeats.push_back(false);
