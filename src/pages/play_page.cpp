@@ -12,6 +12,7 @@
 #include "link/state.h"
 #include "pages/pages.h"
 #include "pages/play.h"
+#include "ui/focus.h"
 #include "ui/fonts.h"
 #include "ui/input.h"
 #include "ui/widgets.h"
@@ -112,11 +113,13 @@ float playSection(float x, float y, float w) {
         drawTextRun(kSemibold17, "Play", play.x + (play.width - labelWidth) / 2, play.y + play.height / 2,
                             playable ? kWhite : kPlayDisabled, spacing);
     }
-    if (hovered) {
+    // Start on a gamepad plays from anywhere on the page while the button is enabled.
+    const bool pressed = playable && ((focusItem("play", play, FocusKind::kButton, sc(10)) && takeAction(kNavPress)) ||
+                                      (ui.drawing && takeAction(kNavStart)));
+    if (hovered)
         ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
-        if (takeClick())
-            vlr::play(playRecords().selectedProfile, [](const Json&) { uiState().requestedPage = pageIndex(consolePage); });
-    }
+    if ((hovered && takeClick()) || pressed)
+        vlr::play(playRecords().selectedProfile, [](const Json&) { uiState().requestedPage = pageIndex(consolePage); });
 
     const float block = drawTextBlock(kRegular13, playStatus(state), x, y + sc(75), w, sc(kLine13),
                                       running ? kTextPrimary : kTextSecondary, true);

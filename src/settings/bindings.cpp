@@ -10,6 +10,7 @@
 
 #include "link/state.h"
 #include "settings/settings.h"
+#include "ui/focus.h"
 #include "ui/fonts.h"
 #include "ui/input.h"
 #include "ui/widgets.h"
@@ -113,10 +114,11 @@ bool chip(const Chip& c, Rect r, const std::string& name, const std::string& key
         if (add && capturing)
             ui.capture.rect = r;
     }
-    if (!hovered)
-        return false;
-    ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
-    if (!takeClick())
+    const bool pressed = focusItem("chip:" + key + ":" + std::to_string(c.index), r, FocusKind::kChip, sc(7)) &&
+                         takeAction(kNavPress);
+    if (hovered)
+        ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
+    if (!(hovered && takeClick()) && !pressed)
         return false;
     if (add) {
         if (capturing)
@@ -181,14 +183,19 @@ float keyBindingsCard(const std::vector<const Json*>& buttons, float x, float y,
     for (std::size_t first = 0; first < buttons.size(); first += per) {
         const std::size_t end = std::min(buttons.size(), first + per);
         const bool drawing = ui.drawing;
+        const bool collecting = ui.focus.collecting;
         ui.drawing = false;
+        ui.focus.collecting = false;
         float h = 0;
         for (std::size_t i = first; i < end; ++i)
             h = std::max(h, bindingLine(*buttons[i], x, 0, m, 0));
         ui.drawing = drawing && !offClip(y + g, h);
+        // Out of view, its chips still take their turn in the focus order.
+        ui.focus.collecting = collecting || (drawing && !ui.drawing);
         for (std::size_t i = first; i < end; ++i)
             bindingLine(*buttons[i], x + (sc(kGridGap) + m) * static_cast<float>(i - first), y + g, m, h);
         ui.drawing = drawing;
+        ui.focus.collecting = collecting;
         g += h;
     }
     return g - sc(kLinePad);

@@ -15,6 +15,7 @@
 
 #include "link/state.h"
 #include "settings/settings.h"
+#include "ui/focus.h"
 #include "ui/fonts.h"
 #include "ui/input.h"
 #include "ui/widgets.h"
@@ -76,11 +77,21 @@ float choiceWidth(const Json& options) {
     return width;
 }
 
-int choiceEditor(float x, float y, const Json& options, std::string_view current) {
+int choiceEditor(std::string_view id, float x, float y, const Json& options, std::string_view current) {
     UiState& ui = uiState();
     Rect outer{x, y, choiceWidth(options), sc(kEditorHeight)};
     drawRoundedBox(outer, sc(9), kLine, kWindowBg);
     int result = -1;
+    if (focusItem(std::string("choice:") + std::string(id), snap(outer), FocusKind::kSegment, sc(9))) {
+        const int count = static_cast<int>(options.items.size());
+        int at = -1;
+        for (int i = 0; i < count; ++i)
+            if (asText(options.items[static_cast<std::size_t>(i)]) == current) at = i;
+        // Enter steps on and round, so a row is usable with one button too.
+        if (takeAction(kNavLeft) && count > 0) result = std::max(0, at - 1);
+        else if (takeAction(kNavRight) && count > 0) result = std::min(count - 1, at + 1);
+        else if (takeAction(kNavPress) && count > 0) result = (at + 1) % count;
+    }
     float fx = x + sc(3);
     for (std::size_t i = 0; i < options.items.size(); ++i) {
         const std::string& text = asText(options.items[i]);
@@ -133,6 +144,19 @@ bool slider(std::string_view id, float x, float y, std::int64_t lo, std::int64_t
             records.activeSlider = std::string(id);
             p = pv;
         }
+    }
+    const bool focused = focusItem(std::string("slider:") + std::string(id), {tx - sc(8), y, tw + sc(16), sc(kRangeHeight)},
+                                   FocusKind::kSlider, sc(kRangeHeight / 2));
+    if (focused && records.activeSlider != id) {
+        // A key step is a whole change: saved at once, as the end of a drag is.
+        const double tenth = std::max(1.0, std::round(span<double>(lo, hi) / 10));
+        const double before = p;
+        if (takeAction(kNavLeft)) p -= 1;
+        else if (takeAction(kNavRight)) p += 1;
+        else if (takeAction(kNavPageDown)) p -= tenth;
+        else if (takeAction(kNavPageUp)) p += tenth;
+        if (lo <= hi) p = std::clamp(std::round(p), static_cast<double>(lo), static_cast<double>(hi));
+        if (p != before) ended = true;
     }
 
     if (ui.drawing) {
@@ -255,10 +279,13 @@ void toggle(const std::string& key, const std::string& value, float x, float y) 
         drawRoundedBox(track, r.height / 2, kTransparent, on ? kAccent : kRowHover);
         drawCalls().circle({r.x + sc(on ? 27 : 11), r.y + r.height / 2}, sc(8), on ? kWhite : kTextSecondary);
     }
+    const bool pressed = focusItem("switch:" + key, r, FocusKind::kSwitch, r.height / 2) && takeAction(kNavPress);
     if (isHovered(r)) {
         ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
-        if (takeClick())
+        if (takeClick() || pressed)
             saveSetting(key, on ? "false" : "true", false);
+    } else if (pressed) {
+        saveSetting(key, on ? "false" : "true", false);
     }
 }
 
@@ -272,7 +299,7 @@ void valueEditor(const Json& row, float x, float y) {
     switch (editorKind(row)) {
     case EditorKind::Choice: {
         const Json& options = get(row, "choice");
-        const int i = choiceEditor(x, y, options, value);
+        const int i = choiceEditor(key, x, y, options, value);
         if (i >= 0)
             saveSetting(key, asText(options.items[static_cast<std::size_t>(i)]), false);
         break;

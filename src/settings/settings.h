@@ -84,7 +84,8 @@ float settingRow(const Json& row, float x, float y, float width, bool first, boo
 void valueEditor(const Json& row, float x, float y);
 
 float choiceWidth(const Json& options);
-int choiceEditor(float x, float y, const Json& options, std::string_view current);
+// `id` names the row for the keyboard focus; Left and Right step through the options.
+int choiceEditor(std::string_view id, float x, float y, const Json& options, std::string_view current);
 
 // The whole value under the mouse on a track starting at trackLeft, trackWidth wide.
 double sliderValueAt(float mouseX, float trackLeft, float trackWidth, std::int64_t lo, std::int64_t hi);

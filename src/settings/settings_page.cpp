@@ -195,7 +195,10 @@ float settingRow(const Json& row, float x, float y, float w, bool first, bool la
     const float t = y + top;
 
     const bool drawing = ui.drawing;
+    const bool collecting = ui.focus.collecting;
     ui.drawing = (drawing && !offClip(y, ch + top + bottom)) || takesInputOffScreen(row, y, ch + top + bottom);
+    // Out of view, its editor still takes its turn in the focus order.
+    ui.focus.collecting = collecting || (drawing && !ui.drawing);
     if (!first && ui.drawing)
         drawCalls().rectangle(toRaylib(snap({x, y, w, std::max(1.0f, roundHalfAway(ui.scale))})), kLine);
     if (ui.drawing) {
@@ -216,6 +219,7 @@ float settingRow(const Json& row, float x, float y, float w, bool first, bool la
     }
     valueEditor(row, x + w - ew, t + (ch - eh) / 2);
     ui.drawing = drawing;
+    ui.focus.collecting = collecting;
     return ch + top + bottom;
 }
 

@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <span>
 
 #include "link/handover.h"
@@ -24,6 +25,7 @@
 #include "pages/pages.h"
 #include "settings/settings.h"
 #include "shell/shell.h"
+#include "ui/focus.h"
 #include "ui/fonts.h"
 #include "ui/widgets.h"
 
@@ -126,16 +128,41 @@ void drawTabs(UiState& ui, const Json& state) {
             Rect underline{tab.x + sc(14), tab.y + tab.height - sc(2), tab.width - sc(28), sc(2)};
             drawRoundedBox(underline, sc(1), kAccent, kAccent);
         }
-        if (hovered) {
+        const bool pressed = focusItem("tab:" + std::to_string(page), tab, FocusKind::kTab, sc(8)) && takeAction(kNavPress);
+        if (hovered)
             ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
-            if (takeClick()) {
-                ui.requestedPage = page;
-                if (pages[page].tabClicked)
-                    pages[page].tabClicked();
-            }
+        if ((hovered && takeClick()) || pressed) {
+            ui.requestedPage = page;
+            if (pages[page].tabClicked)
+                pages[page].tabClicked();
         }
         x = tab.x + tab.width + sc(4);
     }
+}
+
+// Ctrl+Tab and the shoulder buttons: the next or previous page, its tab taking the focus.
+void switchPages(UiState& ui) {
+    const int count = static_cast<int>(pageTable().size());
+    int page = ui.requestedPage;
+    while (takeAction(kNavNextPage)) page = (page + 1) % count;
+    while (takeAction(kNavPreviousPage)) page = (page + count - 1) % count;
+    if (page == ui.requestedPage) return;
+    ui.requestedPage = page;
+    if (pageTable()[page].tabClicked)
+        pageTable()[page].tabClicked();
+    ui.focus.id = "tab:" + std::to_string(page);
+    ui.focus.kind = FocusKind::kTab;
+}
+
+// The page keys and the right stick, when the focused widget did not take them.
+void scrollByActions(float& offset, float viewHeight) {
+    const float page = std::max(sc(60), viewHeight - sc(60));
+    while (takeAction(kNavPageDown)) offset += page;
+    while (takeAction(kNavPageUp)) offset -= page;
+    while (takeAction(kNavScrollDown)) offset += sc(60);
+    while (takeAction(kNavScrollUp)) offset -= sc(60);
+    if (takeAction(kNavHome)) offset = 0;
+    if (takeAction(kNavEnd)) offset = std::numeric_limits<float>::max();
 }
 
 // ---- content ----
@@ -171,7 +198,9 @@ void drawPage(UiState& ui, const Layout& layout) {
     PageArea area{layout.columnX, view.y + sc(kPageTopPad), layout.columnWidth,
                   view.y + view.height - sc(kPageBottomPad), view};
     if (!pages[page].scrolled) {
+        ui.focus.inPage = true;
         pages[page].draw(area);
+        ui.focus.inPage = false;
         return;
     }
 
@@ -186,9 +215,16 @@ void drawPage(UiState& ui, const Layout& layout) {
 
     pushClip(view);
     area.y -= roundHalfAway(offset);
+    ui.focus.inPage = true;
     const float height = pages[page].draw(area);
+    ui.focus.inPage = false;
     ui.contentHeight[page] = height + sc(kPageTopPad) + sc(kPageBottomPad);
     popClip();
+
+    // Shown from the next frame, which the input that moved it asks for.
+    const float range = std::max(0.0f, ui.contentHeight[page] - view.height);
+    scrollByActions(offset, view.height);
+    offset = focusScroll(view, std::clamp(offset, 0.0f, range), range);
 
     scrollbar("page", view, ui.contentHeight[page], offset);
 }
@@ -236,7 +272,7 @@ void drawNotice(const Notice& notice, float screenWidth, float screenHeight) {
     fillSnapped({box.x, box.y + sc(5), sc(3), box.height - sc(10)}, kAccent);
     drawTextBlock(kRegular14, notice.text, box.x + sc(19), box.y + sc(11), widest + 1, sc(kLine14), kTextPrimary, false);
     // Drawn again just after it expires, so the box goes away without other input.
-    requestWake(theLink(), steadyIn(notice.expiry - uiClock() + 0.010));
+    wakeFrameAt(steadyIn(notice.expiry - uiClock() + 0.010));
 }
 
 void drawDropDown(UiState& ui) {
@@ -249,10 +285,11 @@ void drawDropDown(UiState& ui) {
     for (std::size_t i = 0; i < list.items.size(); ++i) {
         Rect row = snap({list.rect.x + sc(4), list.rect.y + sc(4) + sc(30) * static_cast<float>(i),
                          list.rect.width - sc(8), sc(30)});
-        if (CheckCollisionPointRec(mouse, toRaylib(row))) {  // the list is on top: no clip or flag test
+        const bool underMouse = CheckCollisionPointRec(mouse, toRaylib(row));  // the list is on top
+        if (underMouse || static_cast<int>(i) == list.highlight)
             drawRoundedBox(row, sc(6), kRowHover, kRowHover);
+        if (underMouse)
             ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
-        }
         drawTextRun(kRegular14, list.items[i], list.rect.x + sc(14), row.y + row.height / 2, kTextPrimary);
     }
 }
@@ -270,6 +307,8 @@ void drawFrame() {
     followZoomInput(ui, shellState());
     takeDroppedFiles(ui, window);
     resolveOverlays(ui, IsWindowFocused(), addBinding);
+    navigate(ui);
+    switchPages(ui);
 
     BeginDrawing();
     drawCalls().clear(kWindowBg);
@@ -304,6 +343,7 @@ void drawFrame() {
     drawFooter(layout, screenWidth, window);
     drawNotice(ui.notice, screenWidth, screenHeight);
     drawDropDown(ui);
+    settleFocus(ui);
 
     dropClips();
     if (ui.input.wantedCursor != ui.lastCursor) {
@@ -312,12 +352,12 @@ void drawFrame() {
     }
     // Keeps the running bar moving while the loop otherwise waits for events.
     if (running && IsWindowFocused() && !IsWindowMinimized())
-        requestWake(theLink(), steadyIn(0.033));
+        wakeFrameAt(steadyIn(0.033));
 
     // What a click or key changed shows only in the next frame (a tab underline, a chosen
     // item); without another event the loop would sleep on the stale picture.
     if (hadInput || ui.requestedPage != ui.currentPage)
-        requestWake(theLink(), std::chrono::steady_clock::now());
+        wakeFrameAt(std::chrono::steady_clock::now());
     ui.currentPage = std::clamp(ui.requestedPage, 0, static_cast<int>(pageTable().size()) - 1);
 }
 
@@ -329,9 +369,11 @@ void frame() {
     // and a test counting idle frames must see this one now.
     if (shell.traceFrames) {
         // "state 1" from the first frame that drew a state document: a test's reference picture
-        // of a page must come from such a frame.
-        std::fprintf(stderr, "frame %llu console %zu state %d\n", static_cast<unsigned long long>(shell.framesDrawn),
-                     windowState().console.size(), windowState().stateReceived ? 1 : 0);
+        // of a page must come from such a frame. The focused widget is for the keyboard tests; the
+        // console's length comes last, where the tests that wait for lines look for it.
+        std::fprintf(stderr, "frame %llu state %d focus %s console %zu\n",
+                     static_cast<unsigned long long>(shell.framesDrawn), windowState().stateReceived ? 1 : 0,
+                     uiState().focus.id.c_str(), windowState().console.size());
         std::fflush(stderr);
     }
     EndDrawing();

@@ -117,7 +117,9 @@ void takeInput(UiState& ui, ShellState& shell) {
                 in.pressed[next.code] = true;
         } else {
             typed = true;
-            if (next.kind == PendingInput::kKey) {
+            if (next.kind == PendingInput::kAction) {
+                in.strokes.push_back({0, 0, 0, next.code});
+            } else if (next.kind == PendingInput::kKey) {
                 in.keys.push_back(next.code);
                 in.repeats.push_back(next.repeat);
                 in.strokes.push_back({next.code, 0, next.mods});
@@ -140,7 +142,7 @@ bool inputArrived(const InputSnapshot& in) {
         if (pressed)
             return true;
     }
-    return in.wheel != 0 || !in.keys.empty() || !in.chars.empty();
+    return in.wheel != 0 || !in.keys.empty() || !in.chars.empty() || !in.strokes.empty();
 }
 
 void resolveOverlays(UiState& ui, bool windowFocused, const BindFn& bind) {

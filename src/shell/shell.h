@@ -99,9 +99,9 @@ void savePlacement(ShellState& shell);
 
 // A mouse press, key press (or repeat) or typed character, as GLFW reported it.
 struct PendingInput {
-    enum Kind : unsigned char { kButton, kKey, kChar };
+    enum Kind : unsigned char { kButton, kKey, kChar, kAction };
     Kind kind = kKey;
-    int code = 0;          // mouse button 0-7, raylib key code, or Unicode code point
+    int code = 0;          // mouse button 0-7, raylib key code, Unicode code point, or a gamepad's NavAction
     float x = 0, y = 0;    // where the pointer was at a press: the click lands there
     int mods = 0;          // modifier keys held with a key press (kMod* bits)
     bool repeat = false;   // a key's auto-repeat while it is held, not a press
@@ -110,18 +110,41 @@ struct PendingInput {
 // More than this many unconsumed inputs means the frames have stopped; later ones are dropped.
 inline constexpr std::size_t kMaxPendingInput = 4096;
 
+// The gamepad the window follows: the first connected one, its controls held and when each
+// repeats next (a held direction moves again after 400 ms, then every 80 ms).
+inline constexpr int kGamepadControls = 13;
+inline constexpr double kGamepadPollSeconds = 0.04;   // while one is connected and untouched
+struct GamepadState {
+    int pad = -1;                              // -1: none connected
+    bool held[kGamepadControls] = {};
+    double repeatAt[kGamepadControls] = {};
+};
+
+// What the last frame saw, so that a wake-up only to read the gamepad draws nothing when
+// nothing else changed.
+struct SeenByFrame {
+    float mouseX = 0, mouseY = 0;
+    int width = 0, height = 0;
+    bool focused = false, minimized = false, mouseDown = false;
+    bool operator==(const SeenByFrame&) const = default;
+};
+
 // Process-wide values of the window. Frame thread only: the GLFW callbacks that fill the input
 // queue and the scroll accumulator run on it too, inside raylib's event wait between frames.
 struct ShellState {
     Texture2D logo{};                  // "launcher.png" beside the script; id 0 when missing
     std::deque<PendingInput> pending;  // presses, keys and characters not yet taken, in order
     float scrollAccumulator = 0;       // vertical scroll since the last frame
-    bool traceFrames = false;          // VLR_TRACE_FRAMES: "frame <n> console <lines> state <0|1>"
-                                       // on standard error per frame
+    bool traceFrames = false;          // VLR_TRACE_FRAMES: "frame <n> state <0|1> focus <id>
+                                       // console <lines>" on standard error per frame
     std::uint64_t framesDrawn = 0;     // frames completed so far
     float zoom = 1;                    // the user's zoom over the display's scale (Ctrl+plus/minus/0)
     std::string placementFile;         // where the placement is kept; empty: not kept
     SavedPlacement normal;             // the last size and place while neither maximised nor minimised
+    GamepadState gamepad;
+    SteadyTime frameWake = SteadyTime::max();  // the earliest wake-up the last frame asked for
+    SeenByFrame seen;
+    bool drawNext = true;              // the loop's next turn draws a frame whatever the gamepad says
 };
 
 ShellState& shellState();  // one of the window-wide records (shell/records.h)
@@ -217,6 +240,21 @@ void followZoomInput(UiState& ui, ShellState& shell);
 // Files dropped on the window since the last frame: one file while the Play page shows the
 // game disc field becomes its path; anything else gets a notice.
 void takeDroppedFiles(UiState& ui, const WindowState& window);
+
+// ---- gamepad ----
+
+// Reads the gamepad (through inputCalls()) and queues its navigation actions for the next
+// frame; true when it queued one. Forgets a gamepad that went away.
+bool pollGamepad(ShellState& shell, double now);
+
+// One turn of the main loop after the UI tasks: draws a frame and waits for events, or, when
+// a gamepad is connected and nothing changed since the last frame, only waits. With a gamepad
+// it also asks to be woken to read it again. Without one, every turn draws, as before; a
+// gamepad plugged in then is found at the next event.
+void drawOrWait(bool tasksRan);
+
+// Asks the wake thread for a frame at a time (the frame's own wake-ups: notice, running bar).
+void wakeFrameAt(SteadyTime when);
 
 // The whole frame without presenting it (the benchmark times this part).
 void drawFrame();

@@ -66,7 +66,7 @@ void runLoop(Link& link, WindowState& window) {
             return;
         followDisplayScale();
         rememberPlacement(shellState());
-        frame();
+        drawOrWait(!tasks.empty());
     }
 }
 

@@ -11,8 +11,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "raylib.h"
+#include "ui/focus.h"
 #include "ui/fonts.h"
 #include "ui/widgets.h"
 
@@ -34,7 +36,8 @@ std::vector<std::string> takeDroppedFiles() {
 // ---- window seam ----
 
 InputCalls raylibInputCalls() {
-    return {IsKeyDown, GetClipboardText, GetScreenWidth, GetScreenHeight, SetClipboardText, takeDroppedFiles};
+    return {IsKeyDown,        GetClipboardText,   GetScreenWidth,        GetScreenHeight, SetClipboardText,
+            takeDroppedFiles, IsGamepadAvailable, IsGamepadButtonDown, GetGamepadAxisMovement};
 }
 
 // ---- UTF-8 stepping ----
@@ -181,6 +184,7 @@ void openList(std::string_view id, Rect r, const std::vector<std::string>& items
     list.rect = snap({r.x, top, width, height});
     list.items = items;
     list.chosen = -1;
+    list.highlight = -1;
     list.owner = std::string(id);
     list.open = true;
 }
@@ -211,6 +215,19 @@ int selectBox(std::string_view id, Rect r, const std::vector<std::string>& items
     if (isHovered(r)) {
         ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
         if (takeClick()) openList(id, r, items);
+    }
+    if (focusItem(std::string("select:") + std::string(id), r, FocusKind::kSelect, sc(8))) {
+        const int count = static_cast<int>(items.size());
+        const auto shownAt = std::find(items.begin(), items.end(), shown);
+        const int current = shownAt == items.end() ? -1 : static_cast<int>(shownAt - items.begin());
+        if (takeAction(kNavPress)) {
+            openList(id, r, items);
+            list.highlight = std::max(0, current);
+        } else if (takeAction(kNavLeft) && count > 0) {
+            result = std::max(0, current - 1);
+        } else if (takeAction(kNavRight) && count > 0) {
+            result = current < 0 ? 0 : std::min(count - 1, current + 1);
+        }
     }
 
     if (ui.drawing) {
@@ -294,6 +311,22 @@ bool textField(EditBuffer& b, Rect r, std::string_view placeholder, float inset,
     if (isHovered(r)) {
         ui.input.wantedCursor = MOUSE_CURSOR_IBEAM;
         if (takeClick()) clickField(b, tx);
+    }
+
+    // A field the keys or the gamepad move to starts editing at the end of its text; one left
+    // with Escape starts again on Enter.
+    FocusState& focus = ui.focus;
+    const std::string id = "field:" + std::to_string(reinterpret_cast<std::uintptr_t>(&b));
+    const bool navFocused = focusItem(id, r, FocusKind::kField, sc(8));
+    if (ui.drawing && ui.focused == &b) {
+        focus.id = id;  // clicked into: Tab goes on from here
+        focus.rect = r;
+        focus.kind = FocusKind::kField;
+        focus.seen = true;
+    } else if (navFocused && (focus.arrived || takeAction(kNavPress))) {
+        ui.focused = &b;
+        b.caret = b.text.size();
+        b.anchor = kNoAnchor;
     }
 
     if (ui.drawing) {

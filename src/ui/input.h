@@ -69,6 +69,10 @@ struct InputCalls {
     int (*screenHeight)();
     void (*setClipboardText)(const char* text);
     std::vector<std::string> (*droppedFiles)();  // files dropped on the window since the last frame
+    // Gamepads as the window library maps them (its standard layout); read by the main loop.
+    bool (*gamepadAvailable)(int pad) = nullptr;
+    bool (*gamepadButtonDown)(int pad, int button) = nullptr;
+    float (*gamepadAxis)(int pad, int axis) = nullptr;
 };
 InputCalls& inputCalls();       // held with the window-wide records
 InputCalls raylibInputCalls();  // what the program uses

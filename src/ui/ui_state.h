@@ -36,6 +36,7 @@ struct DropDown {
     std::vector<std::string> items;
     int chosen = -1;            // -1: nothing chosen yet
     std::string owner;          // id of the select box that opened the list
+    int highlight = -1;         // row the keys or the gamepad point at; -1: none
 };
 
 struct KeyCapture {
@@ -55,11 +56,13 @@ inline constexpr int kModShift = 1;
 inline constexpr int kModControl = 2;
 inline constexpr int kModSuper = 8;
 
-// One key press (or auto-repeat) or one typed character; exactly one of the two is set.
+// One key press (or auto-repeat), one typed character or one gamepad action (a NavAction of
+// ui/focus.h); exactly one of the three is set.
 struct Keystroke {
     int key = 0;
     int codepoint = 0;
     int mods = 0;   // kMod* bits held with the key: a quick Ctrl+C is often released before the frame
+    int action = 0;
 };
 
 // What the user did since the last frame; filled once at the start of each frame.
@@ -86,6 +89,32 @@ struct PageArea {
     float width = 0;
     float bottom = 0;   // end of the area a page that fills the view keeps to
     Rect view;          // between the header and the footer
+};
+
+// Widgets that can hold the keyboard and gamepad focus (ui/focus.h).
+enum class FocusKind : unsigned char { kButton, kTab, kField, kSelect, kSegment, kSlider, kSwitch, kChip };
+
+struct FocusItem {
+    std::string id;
+    Rect rect;
+    FocusKind kind = FocusKind::kButton;
+    bool inPage = false;   // drawn by the page (scrolled with it), not by the frame
+};
+
+// The keyboard and gamepad focus (ui/focus.h).
+struct FocusState {
+    std::string id;                  // the focused widget; empty: none
+    Rect rect;                       // where it was drawn last
+    FocusKind kind = FocusKind::kButton;
+    bool visible = false;            // the ring shows: keys or a gamepad were used since the mouse
+    bool arrived = false;            // the focus moved this frame (a text field starts editing)
+    bool moved = false;              // ... and the page keeps it in view
+    bool seen = false;               // the focused widget was drawn this frame
+    bool collecting = false;         // a card outside the view adds its widgets without drawing
+    bool inPage = false;             // the page is being drawn (its widgets scroll with it)
+    std::vector<int> actions;        // NavActions left for the widgets and the frame, in order
+    std::vector<FocusItem> items;     // this frame's, in drawing order
+    std::vector<FocusItem> previous;  // the last frame's: moves are made over it
 };
 
 struct UiState {
@@ -115,6 +144,7 @@ struct UiState {
     DropDown dropDown;
     KeyCapture capture;
     Notice notice;
+    FocusState focus;
 };
 
 UiState& uiState();  // one of the window-wide records (shell/records.h)

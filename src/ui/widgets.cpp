@@ -10,6 +10,7 @@
 #include "ui/widgets.h"
 
 #include "rlgl.h"
+#include "ui/focus.h"
 
 #include <algorithm>
 #include <cmath>
@@ -386,7 +387,9 @@ bool button(float x, float y, std::string_view label, int style, bool enabled) {
         drawRoundedBox(box, sc(8), colours.outline, colours.fill);
         drawTextRun(kRegular14, label, x0 + sc(15), centreY, colours.label, 0);
     }
-    return hovered && takeClick();
+    // A disabled button is passed over: the focus goes to its neighbour.
+    const bool focused = enabled && focusItem(std::string("button:") + std::string(label), box, FocusKind::kButton, sc(8));
+    return (hovered && takeClick()) || (focused && takeAction(kNavPress));
 }
 
 // ---- card ----
@@ -433,7 +436,13 @@ float card(float x, float y, float width, std::string_view title, const CardCont
 
     const DrawingFlagGuard guard;
     ui.drawing = false;
+    // The measuring pass adds the card's widgets to the focus order, so that one out of view
+    // still takes its turn; a drawn card adds them again as it draws them.
+    const std::size_t focusBefore = ui.focus.items.size();
+    const bool collecting = ui.focus.collecting;
+    ui.focus.collecting = guard.saved;
     const float height = roundHalfAway(body());
+    ui.focus.collecting = collecting;
 
     bool visible = guard.saved;
     if (visible && !ui.clips.empty()) {
@@ -441,6 +450,7 @@ float card(float x, float y, float width, std::string_view title, const CardCont
         visible = y < clip.y + clip.height && clip.y < y + height;
     }
     if (visible) {
+        ui.focus.items.resize(focusBefore);
         ui.drawing = true;
         Rect box{x, y, width, height};
         drawRoundedBox(box, sc(12), outline, kCardFill);

@@ -1,0 +1,302 @@
+/*******************************************************************************************
+*  focus.cpp — navigation actions, focus moves, the focus ring
+*
+*  Sections: actions from keys, moves, the focus list and its ring, end of frame.
+*******************************************************************************************/
+#include "ui/focus.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "raylib.h"
+#include "ui/input.h"
+#include "ui/widgets.h"
+
+namespace vlr {
+
+bool takesLeftRight(FocusKind kind) {
+    return kind == FocusKind::kSegment || kind == FocusKind::kSlider || kind == FocusKind::kSelect;
+}
+
+// ---- actions from keys ----
+
+namespace {
+
+// The action a key asks for; kNavNone leaves the key to whoever reads keys. While a text field
+// is being edited only the keys that leave it or switch pages are taken.
+NavAction keyAction(const Keystroke& stroke, bool editing, bool hasFocus) {
+    const bool control = strokeHas(stroke, kModControl);
+    const bool shift = strokeHas(stroke, kModShift);
+    switch (stroke.key) {
+    case KEY_TAB:
+        if (control) return shift ? kNavPreviousPage : kNavNextPage;
+        return shift ? kNavPrevious : kNavNext;
+    case KEY_PAGE_DOWN: return control ? kNavNextPage : editing ? kNavNone : kNavPageDown;
+    case KEY_PAGE_UP: return control ? kNavPreviousPage : editing ? kNavNone : kNavPageUp;
+    case KEY_ESCAPE: return editing ? kNavBack : kNavNone;
+    default: break;
+    }
+    if (editing || control) return kNavNone;
+    switch (stroke.key) {
+    case KEY_UP: return kNavUp;
+    case KEY_DOWN: return kNavDown;
+    case KEY_LEFT: return kNavLeft;
+    case KEY_RIGHT: return kNavRight;
+    case KEY_HOME: return kNavHome;
+    case KEY_END: return kNavEnd;
+    case KEY_ENTER:
+    case KEY_KP_ENTER:
+    case KEY_SPACE: return hasFocus ? kNavPress : kNavNone;
+    default: return kNavNone;
+    }
+}
+
+// ---- moves ----
+
+float centreX(Rect r) { return r.x + r.width / 2; }
+float centreY(Rect r) { return r.y + r.height / 2; }
+
+// The gap between two intervals; 0 when they overlap.
+float gap(float a0, float a1, float b0, float b1) {
+    return std::max(0.0f, std::max(a0, b0) - std::min(a1, b1));
+}
+
+void moveTo(FocusState& focus, const FocusItem& item) {
+    focus.id = item.id;
+    focus.rect = item.rect;
+    focus.kind = item.kind;
+    focus.arrived = true;
+    focus.moved = true;
+}
+
+const FocusItem* findItem(const std::vector<FocusItem>& items, std::string_view id) {
+    for (const FocusItem& item : items)
+        if (item.id == id) return &item;
+    return nullptr;
+}
+
+// Tab order: the next in drawing order, round the end. Without a focus the page's first
+// widget (the tabs come before it, one Shift+Tab away).
+void stepFocus(FocusState& focus, int step) {
+    const std::vector<FocusItem>& items = focus.previous;
+    if (items.empty()) return;
+    const int count = static_cast<int>(items.size());
+    int at = -1;
+    for (int i = 0; i < count; ++i)
+        if (items[i].id == focus.id) at = i;
+    if (at < 0) {
+        const auto page = std::find_if(items.begin(), items.end(), [](const FocusItem& i) { return i.inPage; });
+        if (step > 0) return moveTo(focus, page != items.end() ? *page : items.front());
+        return moveTo(focus, items.back());
+    }
+    moveTo(focus, items[((at + step) % count + count) % count]);
+}
+
+// The nearest widget in a direction: along the direction counts once, sideways twice, so a
+// widget straight below wins over a nearer one off to the side.
+void moveSpatially(FocusState& focus, NavAction direction) {
+    const std::vector<FocusItem>& items = focus.previous;
+    if (focus.id.empty() || findItem(items, focus.id) == nullptr) return stepFocus(focus, 1);
+    const Rect from = focus.rect;
+    const FocusItem* best = nullptr;
+    float bestScore = std::numeric_limits<float>::max();
+    for (const FocusItem& item : items) {
+        if (item.id == focus.id) continue;
+        const Rect r = item.rect;
+        float along = 0, across = 0;
+        switch (direction) {
+        case kNavUp: along = from.y - (r.y + r.height); across = gap(from.x, from.x + from.width, r.x, r.x + r.width); break;
+        case kNavDown: along = r.y - (from.y + from.height); across = gap(from.x, from.x + from.width, r.x, r.x + r.width); break;
+        case kNavLeft: along = from.x - (r.x + r.width); across = gap(from.y, from.y + from.height, r.y, r.y + r.height); break;
+        default: along = r.x - (from.x + from.width); across = gap(from.y, from.y + from.height, r.y, r.y + r.height); break;
+        }
+        // Only what lies wholly past the current widget's middle that way.
+        const bool ahead = direction == kNavUp     ? r.y + r.height <= centreY(from)
+                           : direction == kNavDown ? r.y >= centreY(from)
+                           : direction == kNavLeft ? r.x + r.width <= centreX(from)
+                                                   : r.x >= centreX(from);
+        if (!ahead) continue;
+        const float score = std::max(0.0f, along) + 2 * across;
+        if (score < bestScore) {
+            bestScore = score;
+            best = &item;
+        }
+    }
+    if (best != nullptr) moveTo(focus, *best);
+}
+
+// Leaving a text field commits it, exactly as a click outside does.
+void leaveField(UiState& ui) {
+    if (ui.focused == nullptr) return;
+    ui.focused->lostFocus = true;
+    ui.focused = nullptr;
+}
+
+void dropDownAction(DropDown& list, NavAction action) {
+    const int count = static_cast<int>(list.items.size());
+    switch (action) {
+    case kNavUp: list.highlight = std::max(0, list.highlight - 1); break;
+    case kNavDown: list.highlight = std::min(count - 1, list.highlight + 1); break;
+    case kNavPress:
+        if (list.highlight >= 0 && list.highlight < count) list.chosen = list.highlight;
+        list.open = false;
+        break;
+    default: list.open = false; break;
+    }
+}
+
+void apply(UiState& ui, NavAction action) {
+    FocusState& focus = ui.focus;
+    if (ui.dropDown.open) {
+        const bool listAction = action == kNavUp || action == kNavDown || action == kNavPress || action == kNavBack;
+        dropDownAction(ui.dropDown, action);
+        if (listAction) return;
+    }
+    if (!ui.capture.name.empty()) {
+        // A capture binds the next key; of the gamepad only B means something: cancel.
+        if (action == kNavBack) ui.capture.name.clear();
+        return;
+    }
+    switch (action) {
+    case kNavNext:
+    case kNavPrevious:
+        leaveField(ui);
+        stepFocus(focus, action == kNavNext ? 1 : -1);
+        return;
+    case kNavLeft:
+    case kNavRight:
+        if (!ui.focused && !focus.id.empty() && takesLeftRight(focus.kind)) break;
+        [[fallthrough]];
+    case kNavUp:
+    case kNavDown:
+        leaveField(ui);
+        moveSpatially(focus, action);
+        return;
+    case kNavBack:
+        if (ui.focused != nullptr) return leaveField(ui);
+        // Out to the tab bar: the current page's tab.
+        for (const FocusItem& item : focus.previous)
+            if (item.kind == FocusKind::kTab && item.id == "tab:" + std::to_string(ui.currentPage)) moveTo(focus, item);
+        return;
+    case kNavNextPage:
+    case kNavPreviousPage:
+        leaveField(ui);
+        break;
+    default: break;
+    }
+    focus.actions.push_back(action);
+}
+
+}  // namespace
+
+void navigate(UiState& ui) {
+    InputSnapshot& in = ui.input;
+    FocusState& focus = ui.focus;
+    focus.actions.clear();
+    bool mouseUsed = in.wheel != 0;
+    for (bool pressed : in.pressed) mouseUsed = mouseUsed || pressed;
+    if (mouseUsed) focus.visible = false;
+
+    std::vector<Keystroke> kept;
+    bool spacePressed = false;   // its character must not reach a field the press starts editing
+    for (const Keystroke& stroke : in.strokes) {
+        NavAction action = static_cast<NavAction>(stroke.action);
+        if (stroke.key != 0) action = keyAction(stroke, ui.focused != nullptr, !focus.id.empty() || ui.dropDown.open);
+        if (action == kNavNone) {
+            if (stroke.codepoint == ' ' && spacePressed) spacePressed = false;
+            else if (stroke.action == 0) kept.push_back(stroke);
+            continue;
+        }
+        spacePressed = stroke.key == KEY_SPACE;
+        focus.visible = true;
+        apply(ui, action);
+    }
+    if (kept.size() != in.strokes.size()) {
+        in.strokes = std::move(kept);
+        in.keys.clear();
+        in.repeats.clear();
+        in.chars.clear();
+        for (const Keystroke& stroke : in.strokes) {
+            if (stroke.codepoint != 0) in.chars.push_back(stroke.codepoint);
+            if (stroke.key == 0) continue;
+            in.keys.push_back(stroke.key);
+            in.repeats.push_back(false);
+        }
+    }
+}
+
+bool takeAction(NavAction action) {
+    std::vector<int>& actions = uiState().focus.actions;
+    const auto at = std::find(actions.begin(), actions.end(), static_cast<int>(action));
+    if (at == actions.end()) return false;
+    actions.erase(at);
+    return true;
+}
+
+// ---- the focus list and its ring ----
+
+bool focusItem(std::string_view id, Rect r, FocusKind kind, float radius) {
+    UiState& ui = uiState();
+    FocusState& focus = ui.focus;
+    if (!ui.drawing && !focus.collecting) return false;
+    std::string unique(id);
+    // Two buttons of one label (two "Browse"): the second is "Browse#2", in drawing order.
+    for (int n = 2; findItem(focus.items, unique) != nullptr; ++n) unique = std::string(id) + "#" + std::to_string(n);
+    focus.items.push_back({unique, r, kind, focus.inPage});
+    if (unique != focus.id) return false;
+    focus.seen = true;
+    focus.rect = r;
+    focus.kind = kind;
+    if (ui.drawing && focus.visible) {
+        // A gap of the ring's width, then the ring, both outside the widget's own outline.
+        const float t = std::max(1.0f, roundHalfAway(sc(2)));
+        Rect ring{r.x - 2 * t, r.y - 2 * t, r.width + 4 * t, r.height + 4 * t};
+        drawRoundedBox(ring, radius + 2 * t, kAccent, kTransparent, t);
+    }
+    return ui.drawing;
+}
+
+// ---- end of frame ----
+
+float focusScroll(Rect view, float offset, float maxOffset) {
+    const FocusState& focus = uiState().focus;
+    if (!focus.moved || !focus.seen) return offset;
+    const FocusItem* item = findItem(focus.items, focus.id);
+    if (item == nullptr || !item->inPage) return offset;
+    const float margin = sc(24);
+    const Rect r = item->rect;
+    float wanted = offset;
+    if (r.y + r.height > view.y + view.height - margin) wanted += r.y + r.height - (view.y + view.height - margin);
+    if (r.y < view.y + margin) wanted -= view.y + margin - r.y;
+    return std::clamp(wanted, 0.0f, std::max(0.0f, maxOffset));
+}
+
+void settleFocus(UiState& ui) {
+    FocusState& focus = ui.focus;
+    if (!focus.id.empty() && !focus.seen && !focus.items.empty()) {
+        // The nearest by the distance between the boxes' centres.
+        const FocusItem* best = nullptr;
+        float bestDistance = std::numeric_limits<float>::max();
+        for (const FocusItem& item : focus.items) {
+            const float dx = centreX(item.rect) - centreX(focus.rect);
+            const float dy = centreY(item.rect) - centreY(focus.rect);
+            const float distance = dx * dx + dy * dy;
+            if (distance < bestDistance) {
+                bestDistance = distance;
+                best = &item;
+            }
+        }
+        focus.id = best->id;
+        focus.rect = best->rect;
+        focus.kind = best->kind;
+    }
+    focus.previous = std::move(focus.items);
+    focus.items.clear();
+    focus.seen = false;
+    focus.arrived = false;
+    focus.moved = false;
+    focus.actions.clear();
+}
+
+}  // namespace vlr
