@@ -31,7 +31,7 @@ from vlr_gui import (ACCENT, BASE_SIZE, LINE, SEPARATOR, TAB_Y, Sandbox, WindowT
                      kill_pid, pid_alive, runs, session_name, tab_underline, wait_for)
 from test_wine import UnderWine, windows_path  # noqa: E402
 
-CONSOLE = re.compile(r"^frame \d+ console (\d+)(\s|$)")
+CONSOLE = re.compile(r"^frame \d+ .*\bconsole (\d+)(\s|$)")
 
 
 def figure(text):
