@@ -20,7 +20,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from vlr_gui import WindowTest, tab_underline, wait_for  # noqa: E402
 from test_play import ISO, READY  # noqa: E402
-from test_settings import SETTINGS  # noqa: E402
+from test_settings import settings_sandbox  # noqa: E402
 
 
 class KeyboardTest(WindowTest):
@@ -72,12 +72,7 @@ class KeyboardTest(WindowTest):
         self.assertEqual(self.bodies(box, "play", 1), [json.dumps({"profile": "Career"})])
 
     def test_settings_and_the_four_pages_with_the_keyboard_only(self):
-        box = self.sandbox()
-        work = os.path.join(box.root, "work")
-        os.makedirs(work, exist_ok=True)
-        with open(os.path.join(work, "settings.ini"), "w", encoding="utf-8") as f:
-            f.write("".join("%s = %s\n" % kv for kv in SETTINGS))
-        box, program, window = self.start_window(box=box)
+        box, program, window = self.start_window(box=settings_sandbox(self))
         self.window = window
         play_tab = tab_underline(self.picture(window))
 

@@ -70,14 +70,19 @@ EDITOR_HEIGHTS = set(range(21, 25)) | set(range(34, 37))   # toggle; fields, cho
 CHIP_HEIGHTS = range(27, 30)
 
 
+def settings_sandbox(test):
+    """A sandbox whose work folder holds the settings file written from SETTINGS."""
+    box = test.sandbox()
+    work = os.path.join(box.root, "work")
+    os.makedirs(work, exist_ok=True)
+    with open(os.path.join(work, "settings.ini"), "w", encoding="utf-8") as f:
+        f.write("".join("%s = %s\n" % kv for kv in SETTINGS))
+    return box
+
+
 class SettingsPageTest(WindowTest):
     def open(self):
-        box = self.sandbox()
-        work = os.path.join(box.root, "work")
-        os.makedirs(work, exist_ok=True)
-        with open(os.path.join(work, "settings.ini"), "w", encoding="utf-8") as f:
-            f.write("".join("%s = %s\n" % kv for kv in SETTINGS))
-        box, program, window = self.start_window(box=box)
+        box, program, window = self.start_window(box=settings_sandbox(self))
         self.box, self.program, self.window = box, program, window
         self.origin = self.x.geometry(window)[:2]
         # Without a window manager a click gives no focus, and a capture ends without it.
