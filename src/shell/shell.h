@@ -250,7 +250,8 @@ bool pollGamepad(ShellState& shell, double now);
 // One turn of the main loop after the UI tasks: draws a frame and waits for events, or, when
 // a gamepad is connected and nothing changed since the last frame, only waits. With a gamepad
 // it also asks to be woken to read it again. Without one, every turn draws, as before; a
-// gamepad plugged in then is found at the next event.
+// gamepad plugged in then ends the wait (the window library watches for devices) and is read
+// from that turn on.
 void drawOrWait(bool tasksRan);
 
 // Asks the wake thread for a frame at a time (the frame's own wake-ups: notice, running bar).

@@ -31,13 +31,21 @@ std::vector<std::string> takeDroppedFiles() {
     return files;
 }
 
+// raylib refreshes its "available" flags just before it waits for events, so a gamepad plugged
+// in during the wait would stay unknown until some other event ended the next wait. Its name is
+// set by the connection callback, which runs inside the wait that the plug-in ends.
+bool gamepadConnected(int pad) {
+    const char* name = GetGamepadName(pad);
+    return IsGamepadAvailable(pad) || (name != nullptr && name[0] != '\0');
+}
+
 }  // namespace
 
 // ---- window seam ----
 
 InputCalls raylibInputCalls() {
     return {IsKeyDown,        GetClipboardText,   GetScreenWidth,        GetScreenHeight, SetClipboardText,
-            takeDroppedFiles, IsGamepadAvailable, IsGamepadButtonDown, GetGamepadAxisMovement};
+            takeDroppedFiles, gamepadConnected,   IsGamepadButtonDown, GetGamepadAxisMovement};
 }
 
 // ---- UTF-8 stepping ----
