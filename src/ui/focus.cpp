@@ -242,7 +242,8 @@ bool focusItem(std::string_view id, Rect r, FocusKind kind, float radius) {
     if (!ui.drawing && !focus.collecting) return false;
     std::string unique(id);
     // Two buttons of one label (two "Browse"): the second is "Browse#2", in drawing order.
-    for (int n = 2; findItem(focus.items, unique) != nullptr; ++n) unique = std::string(id) + "#" + std::to_string(n);
+    for (int n = 2; focus.itemIds.contains(unique); ++n) unique = std::string(id) + "#" + std::to_string(n);
+    focus.itemIds.insert(unique);
     focus.items.push_back({unique, r, kind, focus.inPage});
     if (unique != focus.id) return false;
     focus.seen = true;
@@ -257,7 +258,23 @@ bool focusItem(std::string_view id, Rect r, FocusKind kind, float radius) {
     return ui.drawing;
 }
 
+void dropFocusItems(std::size_t count) {
+    FocusState& focus = uiState().focus;
+    for (std::size_t i = count; i < focus.items.size(); ++i) focus.itemIds.erase(focus.items[i].id);
+    if (count < focus.items.size()) focus.items.resize(count);
+}
+
 // ---- end of frame ----
+
+void scrollByActions(float& offset, float viewHeight, float step) {
+    const float page = std::max(step, viewHeight - step);
+    while (takeAction(kNavPageDown)) offset += page;
+    while (takeAction(kNavPageUp)) offset -= page;
+    while (takeAction(kNavScrollDown)) offset += step;
+    while (takeAction(kNavScrollUp)) offset -= step;
+    if (takeAction(kNavHome)) offset = 0;
+    if (takeAction(kNavEnd)) offset = std::numeric_limits<float>::max();
+}
 
 float focusScroll(Rect view, float offset, float maxOffset) {
     const FocusState& focus = uiState().focus;
@@ -293,6 +310,7 @@ void settleFocus(UiState& ui) {
     }
     focus.previous = std::move(focus.items);
     focus.items.clear();
+    focus.itemIds.clear();
     focus.seen = false;
     focus.arrived = false;
     focus.moved = false;

@@ -44,8 +44,16 @@ void navigate(UiState& ui);
 // the focus and the ring shows. `radius` is the widget's own corner radius. True when focused.
 bool focusItem(std::string_view id, Rect r, FocusKind kind, float radius);
 
+// Forgets this frame's focus items from the `count`th on (a card measured, then drawn).
+void dropFocusItems(std::size_t count);
+
 // Takes one pending action of this kind; the focused widget (or the frame) calls it.
 bool takeAction(NavAction action);
+
+// The page keys and the right stick, when the focused widget did not take them: a view of
+// `viewHeight` scrolled by a page, by `step`, or to either end (the end as the largest float,
+// for the caller's clamp).
+void scrollByActions(float& offset, float viewHeight, float step);
 
 // Where the page's scroll offset must go so that the focused widget, just moved to, shows in
 // the viewport with a margin; `offset` unchanged when it already shows.

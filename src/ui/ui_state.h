@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace vlr {
@@ -114,6 +115,7 @@ struct FocusState {
     bool inPage = false;             // the page is being drawn (its widgets scroll with it)
     std::vector<int> actions;        // NavActions left for the widgets and the frame, in order
     std::vector<FocusItem> items;     // this frame's, in drawing order
+    std::unordered_set<std::string> itemIds;   // their ids, for the duplicate check
     std::vector<FocusItem> previous;  // the last frame's: moves are made over it
 };
 

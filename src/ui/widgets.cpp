@@ -450,7 +450,7 @@ float card(float x, float y, float width, std::string_view title, const CardCont
         visible = y < clip.y + clip.height && clip.y < y + height;
     }
     if (visible) {
-        ui.focus.items.resize(focusBefore);
+        dropFocusItems(focusBefore);
         ui.drawing = true;
         Rect box{x, y, width, height};
         drawRoundedBox(box, sc(12), outline, kCardFill);
