@@ -16,6 +16,7 @@
 #include "pages/console.h"
 #include "pages/console_find.h"
 #include "pages/pages.h"
+#include "ui/focus.h"
 #include "ui/fonts.h"
 #include "ui/widgets.h"
 
@@ -215,6 +216,10 @@ float consolePage(const PageArea& area) {
         in.wheel = 0;
         records.follow = offset >= maxOffset - near;
     }
+    // The page keys and the right stick scroll the log, as they scroll the other pages.
+    const float keyed = offset;
+    scrollByActions(offset, height, 3 * lineHeight);
+    if (offset != keyed) records.follow = offset >= maxOffset - near;
     if (records.follow) offset = maxOffset;
     // Clamped before drawing rather than by the scrollbar afterwards, so that no frame shows
     // the log pulled past its top or end; a clamp counts as the scrollbar's change would.

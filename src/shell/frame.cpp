@@ -17,7 +17,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <limits>
 #include <span>
 
 #include "link/handover.h"
@@ -154,17 +153,6 @@ void switchPages(UiState& ui) {
     ui.focus.kind = FocusKind::kTab;
 }
 
-// The page keys and the right stick, when the focused widget did not take them.
-void scrollByActions(float& offset, float viewHeight) {
-    const float page = std::max(sc(60), viewHeight - sc(60));
-    while (takeAction(kNavPageDown)) offset += page;
-    while (takeAction(kNavPageUp)) offset -= page;
-    while (takeAction(kNavScrollDown)) offset += sc(60);
-    while (takeAction(kNavScrollUp)) offset -= sc(60);
-    if (takeAction(kNavHome)) offset = 0;
-    if (takeAction(kNavEnd)) offset = std::numeric_limits<float>::max();
-}
-
 // ---- content ----
 
 // The current page, with a scroll offset and a height kept for every page.
@@ -223,7 +211,7 @@ void drawPage(UiState& ui, const Layout& layout) {
 
     // Shown from the next frame, which the input that moved it asks for.
     const float range = std::max(0.0f, ui.contentHeight[page] - view.height);
-    scrollByActions(offset, view.height);
+    scrollByActions(offset, view.height, sc(60));
     offset = focusScroll(view, std::clamp(offset, 0.0f, range), range);
 
     scrollbar("page", view, ui.contentHeight[page], offset);

@@ -17,6 +17,7 @@
 #include "link/state.h"
 #include "pages/console.h"
 #include "pages/pages.h"
+#include "ui/focus.h"
 #include "ui/fonts.h"
 #include "ui/widgets.h"
 #include "window_test.h"
@@ -191,6 +192,15 @@ TEST_F(ConsoleTest, FollowComesFromTheTabAndEveryUserScroll) {
     frame(-10);
     EXPECT_TRUE(consoleRecords().follow);
     EXPECT_EQ(frame().back(), "line 39");
+
+    // The page keys and the right stick as the wheel: PageUp leaves the end, End follows again.
+    uiState().focus.actions = {kNavPageUp};
+    shown = frame();
+    EXPECT_FALSE(consoleRecords().follow);
+    EXPECT_NE(shown.back(), "line 39");
+    uiState().focus.actions = {kNavEnd};
+    EXPECT_EQ(frame().back(), "line 39");
+    EXPECT_TRUE(consoleRecords().follow);
 
     // The wheel outside the box leaves both alone.
     uiState().input.mouseX = 20;
