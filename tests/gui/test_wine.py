@@ -175,6 +175,7 @@ class WineTest(UnderWine, WindowTest):
         shot, cards, buttons = wait_for(play_page, 20, "the Play page's cards and primary button", interval=0.3)
         shot.crop(left, top, W, H).save_png(os.path.join(artifacts_dir(), "wine-play-page.png"))
         self.assertLess(cards[0], buttons[0], "the button sits inside a card below the first card's top")
+        self.check_focus_ring(window, left, top)
         self.check_selection(window, left, top)
         self.check_settings_page(window, left, top)
         self.check_console_page(box, path, window, left, top)
@@ -187,6 +188,28 @@ class WineTest(UnderWine, WindowTest):
         done = subprocess.run(["xclip", "-o", "-selection", "clipboard"], env=self.x.env(),
                               capture_output=True, timeout=10)
         return done.stdout.decode("utf-8", errors="replace")
+
+    def check_focus_ring(self, window, left, top):
+        """Tab puts the focus on the ISO field, the page's first control: the ring shows in
+        the accent outside the field's outline, left of it and above it; none before."""
+        from test_play import fields
+        from vlr_gui import FOOTER
+        field = wait_for(lambda: fields(self.picture(window).crop(left, top, W, H), PAGE_X, H - FOOTER),
+                         20, "the ISO field", interval=0.3)[0]
+        middle = (field[0] + field[1]) // 2
+
+        def ring(shot):
+            # Between the card's edge and the field's own outline (19 in), and the same
+            # height above the field's top.
+            beside = [x for x in range(PAGE_X + 8, PAGE_X + 18) if near(shot.pixel(left + x, top + middle), ACCENT, 30)]
+            above = [y for y in range(field[0] - 10, field[0] - 1) if near(shot.pixel(left + PAGE_X + 200, top + y), ACCENT, 30)]
+            return beside and above
+        self.assertFalse(ring(self.picture(window)), "no ring before a key was used")
+        self.x.key(window, "Tab")
+        shot = wait_for(lambda: ring(self.picture(window)) and self.last_picture, 10,
+                        "the focus ring round the ISO field", interval=0.3)
+        shot.crop(left, top, W, H).save_png(os.path.join(artifacts_dir(), "wine-focus-ring.png"))
+        self.x.key(window, "Escape")    # out of the field again, as a click outside would
 
     def check_selection(self, window, left, top):
         """Typed into the ISO field, a word selected with Ctrl+Shift+Left and copied: Wine
