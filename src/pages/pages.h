@@ -42,6 +42,10 @@ float playPage(const PageArea& area);
 float consolePage(const PageArea& area);
 float updatesPage(const PageArea& area);
 
+// Start on a gamepad: Play, from whichever page shows, while the Play page's button is
+// enabled (the frame calls it once the page was drawn).
+void playOnStart();
+
 // The console should show its newest line (a click on its tab asks for it).
 void followConsoleTail();
 

@@ -96,12 +96,26 @@ std::string playStatus(const Json& state) {
     return phase.empty() ? running + " running" : phase;
 }
 
+namespace {
+
+bool isPlayable(const Json& state) { return isTrue(get(state, "ready")) && !taskRunning(state); }
+
+// The game starts with the chosen profile; the window then shows its output.
+void startGame() {
+    vlr::play(playRecords().selectedProfile, [](const Json&) { uiState().requestedPage = pageIndex(consolePage); });
+}
+
+}  // namespace
+
+void playOnStart() {
+    if (takeAction(kNavStart) && isPlayable(windowState().state)) startGame();
+}
+
 float playSection(float x, float y, float w) {
     UiState& ui = uiState();
     const Json& state = windowState().state;
     const bool running = taskRunning(state);
-    const bool ready = isTrue(get(state, "ready"));
-    const bool playable = ready && !running;
+    const bool playable = isPlayable(state);
 
     Rect play = snap({x, y + sc(5), w, sc(56)});
     const bool hovered = playable && isHovered(play);
@@ -113,13 +127,10 @@ float playSection(float x, float y, float w) {
         drawTextRun(kSemibold17, "Play", play.x + (play.width - labelWidth) / 2, play.y + play.height / 2,
                             playable ? kWhite : kPlayDisabled, spacing);
     }
-    // Start on a gamepad plays from anywhere on the page while the button is enabled.
-    const bool pressed = playable && ((focusItem("play", play, FocusKind::kButton, sc(10)) && takeAction(kNavPress)) ||
-                                      (ui.drawing && takeAction(kNavStart)));
+    const bool pressed = playable && focusItem("play", play, FocusKind::kButton, sc(10)) && takeAction(kNavPress);
     if (hovered)
         ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
-    if ((hovered && takeClick()) || pressed)
-        vlr::play(playRecords().selectedProfile, [](const Json&) { uiState().requestedPage = pageIndex(consolePage); });
+    if ((hovered && takeClick()) || pressed) startGame();
 
     const float block = drawTextBlock(kRegular13, playStatus(state), x, y + sc(75), w, sc(kLine13),
                                       running ? kTextPrimary : kTextSecondary, true);

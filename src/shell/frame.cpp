@@ -323,10 +323,12 @@ void drawFrame() {
     layout.columnWidth = std::min(sc(kPageMaxWidth), screenWidth - sc(2 * kWindowInset));
     layout.columnX = roundHalfAway((screenWidth - layout.columnWidth) / 2);
 
-    if (!window.stateReceived)
+    if (!window.stateReceived) {
         drawStartMessage(layout, window);
-    else
+    } else {
         drawPage(ui, layout);
+        playOnStart();
+    }
 
     drawFooter(layout, screenWidth, window);
     drawNotice(ui.notice, screenWidth, screenHeight);

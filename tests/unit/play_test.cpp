@@ -17,6 +17,7 @@
 #include "pages/pages.h"
 #include "pages/play.h"
 #include "shell/shell.h"
+#include "ui/focus.h"
 #include "ui/widgets.h"
 #include "window_test.h"
 
@@ -260,6 +261,17 @@ TEST_F(PlayTest, PlayAndStop) {
     EXPECT_EQ(sent[1].action + sent[1].body, R"(play{"profile": ""})");
     sent[1].completion(parseJson("{}"));
     EXPECT_EQ(uiState().requestedPage, 1);
+
+    // Start on a gamepad plays from any page, only while the button would be enabled.
+    playRecords().selectedProfile = "Career";
+    for (const char* state : {R"({"ready": false})", R"({"ready": true, "running": "Game"})", R"({"ready": true})"}) {
+        useState(state);
+        uiState().focus.actions = {kNavStart};
+        playOnStart();
+    }
+    sent = taken();
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].action + sent[0].body, R"(play{"profile": "Career"})");
 }
 
 }  // namespace
