@@ -274,8 +274,11 @@ void drawDropDown(UiState& ui) {
         Rect row = snap({list.rect.x + sc(4), list.rect.y + sc(4) + sc(30) * static_cast<float>(i),
                          list.rect.width - sc(8), sc(30)});
         const bool underMouse = CheckCollisionPointRec(mouse, toRaylib(row));  // the list is on top
+        // The row the keys or the gamepad point at carries the ring, inside the row: the list's
+        // own edge leaves no room outside it.
+        const bool keyed = static_cast<int>(i) == list.highlight && ui.focus.visible;
         if (underMouse || static_cast<int>(i) == list.highlight)
-            drawRoundedBox(row, sc(6), kRowHover, kRowHover);
+            drawRoundedBox(row, sc(6), keyed ? kAccent : kRowHover, kRowHover, keyed ? focusRingWidth() : 0);
         if (underMouse)
             ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
         drawTextRun(kRegular14, list.items[i], list.rect.x + sc(14), row.y + row.height / 2, kTextPrimary);

@@ -236,6 +236,8 @@ bool takeAction(NavAction action) {
 
 // ---- the focus list and its ring ----
 
+float focusRingWidth() { return std::max(1.0f, roundHalfAway(sc(2))); }
+
 bool focusItem(std::string_view id, Rect r, FocusKind kind, float radius) {
     UiState& ui = uiState();
     FocusState& focus = ui.focus;
@@ -251,7 +253,7 @@ bool focusItem(std::string_view id, Rect r, FocusKind kind, float radius) {
     focus.kind = kind;
     if (ui.drawing && focus.visible) {
         // A gap of the ring's width, then the ring, both outside the widget's own outline.
-        const float t = std::max(1.0f, roundHalfAway(sc(2)));
+        const float t = focusRingWidth();
         Rect ring{r.x - 2 * t, r.y - 2 * t, r.width + 4 * t, r.height + 4 * t};
         drawRoundedBox(ring, radius + 2 * t, kAccent, kTransparent, t);
     }

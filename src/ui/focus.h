@@ -47,6 +47,9 @@ bool focusItem(std::string_view id, Rect r, FocusKind kind, float radius);
 // Forgets this frame's focus items from the `count`th on (a card measured, then drawn).
 void dropFocusItems(std::size_t count);
 
+// The ring's line width at the current scale (2 px at scale 1).
+float focusRingWidth();
+
 // Takes one pending action of this kind; the focused widget (or the frame) calls it.
 bool takeAction(NavAction action);
 
