@@ -280,13 +280,11 @@ void toggle(const std::string& key, const std::string& value, float x, float y) 
         drawCalls().circle({r.x + sc(on ? 27 : 11), r.y + r.height / 2}, sc(8), on ? kWhite : kTextSecondary);
     }
     const bool pressed = focusItem("switch:" + key, r, FocusKind::kSwitch, r.height / 2) && takeAction(kNavPress);
-    if (isHovered(r)) {
+    const bool hovered = isHovered(r);
+    if (hovered)
         ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
-        if (takeClick() || pressed)
-            saveSetting(key, on ? "false" : "true", false);
-    } else if (pressed) {
+    if ((hovered && takeClick()) || pressed)
         saveSetting(key, on ? "false" : "true", false);
-    }
 }
 
 }  // namespace

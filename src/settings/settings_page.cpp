@@ -136,13 +136,20 @@ bool rowVisible(const Json& row) {
     return !partner.isString() || settingValue(partner.text) != nullptr;
 }
 
-bool offClip(float y, float height) {
+namespace {
+
+// [y, y + height) lies wholly outside the current clip; false without one.
+bool outsideClip(float y, float height) {
     const UiState& ui = uiState();
-    if (!ui.drawing || ui.clips.empty())
+    if (ui.clips.empty())
         return false;
     const Rect& clip = ui.clips.back();
     return y >= clip.y + clip.height || y + height <= clip.y;
 }
+
+}  // namespace
+
+bool offClip(float y, float height) { return uiState().drawing && outsideClip(y, height); }
 
 namespace {
 
@@ -168,11 +175,7 @@ bool rowHoldsInput(const Json& row) {
 // measuring pass, which every card runs once per frame whether it is seen or not, with the
 // drawing flag on: what it draws lies outside the clip and is cut away.
 bool takesInputOffScreen(const Json& row, float y, float height) {
-    UiState& ui = uiState();
-    if (ui.drawing || ui.clips.empty() || !rowHoldsInput(row))
-        return false;
-    const Rect& clip = ui.clips.back();
-    return y >= clip.y + clip.height || y + height <= clip.y;
+    return !uiState().drawing && outsideClip(y, height) && rowHoldsInput(row);
 }
 
 }  // namespace

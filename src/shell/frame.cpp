@@ -106,6 +106,14 @@ void drawHeader(float screenWidth, const Json& state) {
 
 // ---- tabs ----
 
+// A tab clicked or pressed, or a page key: the page shows from the next frame, with whatever
+// its tab does beyond that (the console follows its newest output again).
+void showPage(UiState& ui, int page) {
+    ui.requestedPage = page;
+    if (pageTable()[page].tabClicked)
+        pageTable()[page].tabClicked();
+}
+
 void drawTabs(UiState& ui, const Json& state) {
     const bool behind = isTrue(get(get(state, "updates"), "behind"));
     const std::span<const PageRow> pages = pageTable();
@@ -130,11 +138,8 @@ void drawTabs(UiState& ui, const Json& state) {
         const bool pressed = focusItem("tab:" + std::to_string(page), tab, FocusKind::kTab, sc(8)) && takeAction(kNavPress);
         if (hovered)
             ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
-        if ((hovered && takeClick()) || pressed) {
-            ui.requestedPage = page;
-            if (pages[page].tabClicked)
-                pages[page].tabClicked();
-        }
+        if ((hovered && takeClick()) || pressed)
+            showPage(ui, page);
         x = tab.x + tab.width + sc(4);
     }
 }
@@ -146,9 +151,7 @@ void switchPages(UiState& ui) {
     while (takeAction(kNavNextPage)) page = (page + 1) % count;
     while (takeAction(kNavPreviousPage)) page = (page + count - 1) % count;
     if (page == ui.requestedPage) return;
-    ui.requestedPage = page;
-    if (pageTable()[page].tabClicked)
-        pageTable()[page].tabClicked();
+    showPage(ui, page);
     ui.focus.id = "tab:" + std::to_string(page);
     ui.focus.kind = FocusKind::kTab;
 }

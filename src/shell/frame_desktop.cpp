@@ -17,11 +17,6 @@ namespace vlr {
 
 namespace {
 
-bool commandHeld() {
-    const InputCalls& sys = inputCalls();
-    return sys.keyDown(KEY_LEFT_CONTROL) || sys.keyDown(KEY_RIGHT_CONTROL);
-}
-
 // +1 in, -1 out, 0 back to the display's scale; 2 for a key that is not a zoom key.
 int zoomKey(int key) {
     switch (key) {
@@ -47,14 +42,8 @@ void followZoomInput(UiState& ui, ShellState& shell) {
         zoom = step == 0 ? 1.0f : zoomStep(zoom, step);
     }
     // The keys were the zoom's; a focused field must not take them as well.
-    const auto before = in.strokes.size();
-    std::erase_if(in.strokes, isZoom);
-    if (in.strokes.size() != before) {
-        in.keys.clear();
-        for (const Keystroke& stroke : in.strokes)
-            if (stroke.key != 0) in.keys.push_back(stroke.key);
-    }
-    if (in.wheel != 0 && commandHeld()) {
+    keepStrokes(in, [&](const Keystroke& stroke) { return !isZoom(stroke); });
+    if (in.wheel != 0 && modifierHeld(kModControl)) {
         zoom = zoomStep(zoom, in.wheel > 0 ? 1 : -1);
         in.wheel = 0;
     }

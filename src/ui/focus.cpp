@@ -198,32 +198,23 @@ void navigate(UiState& ui) {
     for (bool pressed : in.pressed) mouseUsed = mouseUsed || pressed;
     if (mouseUsed) focus.visible = false;
 
-    std::vector<Keystroke> kept;
+    // The moves are made as the strokes come, so a field Tab enters takes what is typed after.
     bool spacePressed = false;   // its character must not reach a field the press starts editing
-    for (const Keystroke& stroke : in.strokes) {
+    keepStrokes(in, [&](const Keystroke& stroke) {
         NavAction action = static_cast<NavAction>(stroke.action);
         if (stroke.key != 0) action = keyAction(stroke, ui.focused != nullptr, !focus.id.empty() || ui.dropDown.open);
         if (action == kNavNone) {
-            if (stroke.codepoint == ' ' && spacePressed) spacePressed = false;
-            else if (stroke.action == 0) kept.push_back(stroke);
-            continue;
+            if (stroke.codepoint == ' ' && spacePressed) {
+                spacePressed = false;
+                return false;
+            }
+            return stroke.action == 0;
         }
         spacePressed = stroke.key == KEY_SPACE;
         focus.visible = true;
         apply(ui, action);
-    }
-    if (kept.size() != in.strokes.size()) {
-        in.strokes = std::move(kept);
-        in.keys.clear();
-        in.repeats.clear();
-        in.chars.clear();
-        for (const Keystroke& stroke : in.strokes) {
-            if (stroke.codepoint != 0) in.chars.push_back(stroke.codepoint);
-            if (stroke.key == 0) continue;
-            in.keys.push_back(stroke.key);
-            in.repeats.push_back(false);
-        }
-    }
+        return false;
+    });
 }
 
 bool takeAction(NavAction action) {

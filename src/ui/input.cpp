@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 
 #include "raylib.h"
 #include "ui/focus.h"
@@ -95,8 +96,7 @@ void keepCaretValid(EditBuffer& b) {
 
 // ---- modifiers ----
 
-bool strokeHas(const Keystroke& stroke, int mod) {
-    if ((stroke.mods & mod) != 0) return true;
+bool modifierHeld(int mod) {
     const InputCalls& sys = inputCalls();
     const auto down = [&](int left, int right) { return sys.keyDown(left) || sys.keyDown(right); };
     if (mod == kModShift) return down(KEY_LEFT_SHIFT, KEY_RIGHT_SHIFT);
@@ -105,10 +105,36 @@ bool strokeHas(const Keystroke& stroke, int mod) {
     return false;
 }
 
+bool strokeHas(const Keystroke& stroke, int mod) { return (stroke.mods & mod) != 0 || modifierHeld(mod); }
+
 bool pressedWith(const InputSnapshot& in, int key, int mod) {
     for (const Keystroke& stroke : in.strokes)
         if (stroke.key == key && strokeHas(stroke, mod)) return true;
     return false;
+}
+
+void keepStrokes(InputSnapshot& in, const std::function<bool(const Keystroke&)>& keep) {
+    std::vector<Keystroke> strokes;
+    std::vector<int> keys, chars;
+    std::vector<bool> repeats;
+    std::size_t key = 0;  // the stroke's entry in keys: one per key stroke, in the same order
+    for (const Keystroke& stroke : in.strokes) {
+        const bool isKey = stroke.key != 0;
+        const bool repeat = isKey && key < in.repeats.size() && in.repeats[key];
+        if (isKey) ++key;
+        if (!keep(stroke)) continue;
+        strokes.push_back(stroke);
+        if (stroke.codepoint != 0) chars.push_back(stroke.codepoint);
+        if (isKey) {
+            keys.push_back(stroke.key);
+            repeats.push_back(repeat);
+        }
+    }
+    if (strokes.size() == in.strokes.size()) return;
+    in.strokes = std::move(strokes);
+    in.keys = std::move(keys);
+    in.repeats = std::move(repeats);
+    in.chars = std::move(chars);
 }
 
 // ---- selection and words ----
@@ -275,11 +301,6 @@ std::uint64_t caretAtMouse(const EditBuffer& b, float textX, float mouseX) {
     return caret;
 }
 
-bool shiftHeld() {
-    const InputCalls& sys = inputCalls();
-    return sys.keyDown(KEY_LEFT_SHIFT) || sys.keyDown(KEY_RIGHT_SHIFT);
-}
-
 // A click puts the caret under the mouse and starts a drag selection; Shift extends the
 // selection of a focused field; a second click at the same place soon after takes a word.
 void clickField(EditBuffer& b, float tx) {
@@ -289,7 +310,7 @@ void clickField(EditBuffer& b, float tx) {
     const float near = sc(4);
     const bool twice = ui.lastClicked == &b && now - ui.lastClickTime < 0.5 &&
                        std::abs(in.mouseX - ui.lastClickX) <= near && std::abs(in.mouseY - ui.lastClickY) <= near;
-    const bool extend = ui.focused == &b && shiftHeld();
+    const bool extend = ui.focused == &b && modifierHeld(kModShift);
     const std::uint64_t before = b.caret;
     ui.focused = &b;
     keepCaretValid(b);

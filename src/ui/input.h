@@ -7,6 +7,7 @@
 *******************************************************************************************/
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,11 +26,19 @@ bool textField(EditBuffer& buffer, Rect r, std::string_view placeholder, float i
 // Keyboard handling of the focused field (typed characters, paste, deleting, caret keys).
 void editKeys(EditBuffer& buffer, int maxChars, bool numeric);
 
+// A modifier key (kModShift, kModControl, kModSuper) held down now, left or right.
+bool modifierHeld(int mod);
+
 // A modifier held with a key press: reported with the press, or held down now.
 bool strokeHas(const Keystroke& stroke, int mod);
 
 // True when the key was pressed this frame with the modifier held.
 bool pressedWith(const InputSnapshot& in, int key, int mod);
+
+// Keeps the strokes `keep` says yes to, asked in the order they came, and the snapshot's keys,
+// auto-repeat flags and characters in step with them (what the window took for itself is
+// no longer a page's).
+void keepStrokes(InputSnapshot& in, const std::function<bool(const Keystroke&)>& keep);
 
 // Inserts at the caret; an insertion past maxChars (0 = no limit) is refused whole.
 void insertText(EditBuffer& buffer, std::string_view text, int maxChars, bool numeric);
