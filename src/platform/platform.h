@@ -79,6 +79,11 @@ FileTime lastWriteTime(const std::string& path);
 // Reads the whole file in binary mode; false (and `out` empty) when it cannot be read.
 bool readFile(const std::string& path, std::string& out);
 
+// Reads a small file of our own that sits in a folder others can write to: only a regular file
+// (never through a link, never a pipe or device, opened without blocking), and only when it holds
+// at most `limit` bytes. False (and `out` empty) for anything else.
+bool readSmallFile(const std::string& path, std::size_t limit, std::string& out);
+
 // Best effort; false when the file is still there afterwards.
 bool removeFile(const std::string& path);
 
@@ -95,8 +100,9 @@ bool moveFolder(const std::string& from, const std::string& to);
 bool makeFolders(const std::string& path);
 
 // Replaces the file's content as one step: written beside it, flushed, then renamed over it,
-// so a crash leaves the old file or the new one, never half of either. False on failure
-// (the old file is then untouched).
+// so a crash leaves the old file or the new one, never half of either. The file beside it gets
+// a name nobody can guess and is created new, never through a link planted there. False on
+// failure (the old file is then untouched).
 bool writeFileAtomically(const std::string& path, std::string_view bytes);
 
 // ---- processes ----

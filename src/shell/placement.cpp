@@ -116,8 +116,9 @@ std::string placementPath() {
 
 std::optional<SavedPlacement> loadPlacement(const std::string& path) {
     std::string text;
-    // A placement file is a few dozen bytes; a large one is not ours.
-    if (path.empty() || !platform::readFile(path, text) || text.size() > 4096) return std::nullopt;
+    // A placement file is a few dozen bytes; a large one, or a link, a pipe or a device under
+    // its name, is not ours.
+    if (path.empty() || !platform::readSmallFile(path, 4096, text)) return std::nullopt;
     return parsePlacement(text);
 }
 

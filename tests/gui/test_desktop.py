@@ -258,6 +258,21 @@ class DesktopTest(PlayPageTest):
         window = self.wait_window(third)
         third.wait_quiet(0.5)
         self.assertEqual(self.x.geometry(window), (160, 140, 1280, 720))
+        self.x.close_window(window)
+        self.assertEqual(third.wait(15), 0)
+
+        # A pipe nobody writes to, or a link to an endless device, under the file's name: the
+        # window opens all the same, placed as if there were no file.
+        placement = os.path.join(box.root, "window-placement.json")
+        for plant in (os.mkfifo, lambda path: os.symlink("/dev/zero", path)):
+            os.remove(placement)
+            plant(placement)
+            started = self.start_program(box)
+            window = self.wait_window(started)
+            started.wait_quiet(0.5)
+            self.assertEqual(self.x.geometry(window), (160, 140, 1280, 720))
+            self.x.close_window(window)
+            self.assertEqual(started.wait(15), 0)
 
 
 if __name__ == "__main__":

@@ -3,6 +3,9 @@
 *******************************************************************************************/
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -63,6 +66,37 @@ TEST(PlacementFileTest, WrittenReadAndEveryOddFileIgnored) {
     p.x = 100;
     EXPECT_TRUE(placementFits(p, monitors));
     EXPECT_FALSE(placementFits(p, {}));
+}
+
+// What others may put under our names in the portable folder: a link to an endless device
+// must not be read to the end, and a link planted where the old writer put its temporary file
+// (name + ".tmp" + process id) must not carry our bytes to its target.
+TEST(PlacementFileTest, PlantedLinksAreNeitherReadNorWrittenThrough) {
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::path(platform::tempFolder()) / ("vlr-planted-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    fs::create_directories(folder);
+    const fs::path placement = folder / "window-placement.json", victim = folder / "victim.txt";
+    std::error_code error;
+    const fs::path self = fs::read_symlink("/proc/self", error);  // this process's id, where the system tells
+    if (!error) fs::create_symlink("/dev/zero", placement, error);
+    if (error) {
+        fs::remove_all(folder);
+        GTEST_SKIP() << "no links or no /proc here";
+    }
+    EXPECT_FALSE(loadPlacement(placement.string()).has_value());
+
+    { std::ofstream(victim) << "the user's own"; }
+    fs::remove(placement);
+    fs::create_symlink(victim, folder / ("window-placement.json.tmp" + self.string()));
+    ASSERT_TRUE(platform::writeFileAtomically(placement.string(), placementText(SavedPlacement{})));
+    std::ifstream read(victim);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(read), {}), "the user's own");
+    EXPECT_FALSE(fs::is_symlink(placement));
+
+    // Too long to be ours, whatever it holds.
+    { std::ofstream(placement) << placementText(SavedPlacement{}) << std::string(5000, ' '); }
+    EXPECT_FALSE(loadPlacement(placement.string()).has_value());
+    fs::remove_all(folder);
 }
 
 TEST(ZoomTest, StepsFromEightyToTwoHundredPercent) {

@@ -1,7 +1,14 @@
 /*******************************************************************************************
-*  files_posix.cpp — whole-file replacement on POSIX
+*  files_posix.cpp — small files of our own in a folder others can write to, on POSIX
+*
+*  The portable folder is the user's (a Downloads folder, say), so what stands there under
+*  our file names may be a link, a pipe or a device that someone else put there. Reading
+*  opens only a regular file, without blocking and never through a link; replacing writes a
+*  freshly created file with an unguessable name, then renames it over the old one.
 *******************************************************************************************/
 #include <fcntl.h>
+#include <sys/random.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,9 +19,82 @@
 
 namespace vlr::platform {
 
+namespace {
+
+// Closes the descriptor when it goes out of scope.
+struct Descriptor {
+    int fd = -1;
+    explicit Descriptor(int value) : fd(value) {}
+    ~Descriptor() {
+        if (fd >= 0) close(fd);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+};
+
+// Sixteen hexadecimal digits from the kernel's random source; empty when it gives none.
+std::string randomSuffix() {
+    unsigned char bytes[8];
+    std::size_t got = 0;
+    while (got < sizeof bytes) {
+        const ssize_t n = getrandom(bytes + got, sizeof bytes - got, 0);
+        if (n > 0)
+            got += static_cast<std::size_t>(n);
+        else if (n < 0 && errno != EINTR)
+            return {};
+    }
+    static const char kHex[] = "0123456789abcdef";
+    std::string text;
+    for (unsigned char b : bytes) {
+        text += kHex[b >> 4];
+        text += kHex[b & 15];
+    }
+    return text;
+}
+
+std::string folderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
+bool readSmallFile(const std::string& path, std::size_t limit, std::string& out) {
+    out.clear();
+    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer that never comes.
+    Descriptor file(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    struct stat info {};
+    if (file.fd < 0 || fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    // One byte past the limit tells a file that is too large, whatever its size claimed.
+    std::string text(limit + 1, '\0');
+    std::size_t got = 0;
+    while (got < text.size()) {
+        const ssize_t n = read(file.fd, text.data() + got, text.size() - got);
+        if (n > 0)
+            got += static_cast<std::size_t>(n);
+        else if (n == 0)
+            break;
+        else if (errno != EINTR)
+            return false;
+    }
+    if (got > limit) return false;
+    text.resize(got);
+    out = std::move(text);
+    return true;
+}
+
 bool writeFileAtomically(const std::string& path, std::string_view bytes) {
-    const std::string temp = path + ".tmp" + std::to_string(getpid());
-    const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    std::string temp;
+    int fd = -1;
+    // O_EXCL refuses whatever already has the name, a planted link included.
+    for (int attempt = 0; fd < 0 && attempt < 4; ++attempt) {
+        const std::string suffix = randomSuffix();
+        if (suffix.empty()) return false;
+        temp = path + ".tmp-" + suffix;
+        fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd < 0 && errno != EEXIST) return false;
+    }
     if (fd < 0) return false;
     bool ok = true;
     for (std::size_t done = 0; ok && done < bytes.size();) {
@@ -28,8 +108,14 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes) {
     ok = ok && fsync(fd) == 0;
     ok = close(fd) == 0 && ok;
     ok = ok && std::rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) unlink(temp.c_str());
-    return ok;
+    if (!ok) {
+        unlink(temp.c_str());
+        return false;
+    }
+    // The rename itself lives in the folder: flushed too, so the new name survives a power cut.
+    Descriptor folder(open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.fd >= 0) fsync(folder.fd);
+    return true;
 }
 
 }  // namespace vlr::platform
