@@ -69,7 +69,7 @@ inline constexpr std::size_t kMaxMatches = 100000;
 
 // What one frame searches at most: a new query over a full console of long lines (80 MB)
 // takes several frames rather than freezing one.
-inline constexpr std::size_t kFindBytesPerFrame = std::size_t{16} << 20;
+inline constexpr std::size_t kFindBytesPerFrame = std::size_t{8} << 20;
 
 // The longest text the search field takes (longer text is cut there, with a notice).
 inline constexpr std::size_t kMaxFindBytes = 256;
