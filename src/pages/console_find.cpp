@@ -3,14 +3,17 @@
 *
 *  Sections: search · selection · the search field · marks in the log
 *
-*  The search runs again only when the text or the console changed, over every kept line:
-*  about a millisecond for twenty thousand lines (bench_find), so no index is kept for it.
+*  The console only grows at its end and loses lines at its front, so the search keeps a
+*  cursor and goes on from it: a frame that brought output searches only that output. The
+*  matcher never rereads a byte, whatever the query, so a full search (a new query) stays
+*  linear too (bench_find).
 *******************************************************************************************/
 #include "pages/console_find.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string>
 
 #include "link/state.h"
 #include "pages/pages.h"
@@ -45,55 +48,129 @@ const char* scanFor(const char* from, const char* stop, char a, char b) {
 
 bool before(const FindMatch& a, const FindMatch& b) { return a.line != b.line ? a.line < b.line : a.byte < b.byte; }
 
+// Scans `line` from `pos` with `matched` bytes of the pattern already behind it, adding every
+// match (they do not overlap) until the line ends or the match limit is reached; returns where
+// it stopped. Linear in the bytes scanned: a mismatch falls back along the pattern's table and
+// never rereads the text. While nothing is matched, the first byte is looked for in bulk.
+std::size_t scanLine(const FindPattern& p, std::string_view line, std::uint64_t number, std::size_t pos,
+                     std::size_t& matched, std::vector<FindMatch>& found) {
+    const std::string& q = p.folded;
+    const std::size_t size = q.size();
+    const char first = q[0];
+    const char firstUpper = first >= 'a' && first <= 'z' ? static_cast<char>(first - ('a' - 'A')) : first;
+    const char* const data = line.data();
+    const char* const stop = data + line.size();
+    while (pos < line.size()) {
+        if (matched == 0) {
+            pos = static_cast<std::size_t>(scanFor(data + pos, stop, first, firstUpper) - data);
+            if (pos == line.size()) break;
+            matched = 1;
+            ++pos;
+        } else {
+            const char c = foldAscii(data[pos]);
+            while (matched > 0 && q[matched] != c) matched = p.fallback[matched - 1];
+            if (q[matched] == c) ++matched;
+            ++pos;
+        }
+        if (matched == size) {
+            found.push_back({number, pos - size});
+            matched = 0;
+            if (found.size() >= kMaxMatches) break;
+        }
+    }
+    return pos;
+}
+
+// Goes on from `at` to the end of the console, or until the match limit; `at` is left where the
+// next search goes on (the end of the last line, which may still grow). Stops at the end of the
+// line that takes the bytes searched past `budget`.
+void searchFrom(const FindPattern& p, const std::deque<std::string>& lines, std::uint64_t dropped, FindCursor& at,
+                std::vector<FindMatch>& found, std::size_t budget = SIZE_MAX) {
+    if (p.folded.empty() || lines.empty() || found.size() >= kMaxMatches) return;
+    std::size_t searched = 0;
+    for (auto i = static_cast<std::size_t>(at.line - dropped); i < lines.size(); ++i) {
+        const std::size_t from = at.byte;
+        at.byte = scanLine(p, lines[i], dropped + i, at.byte, at.matched, found);
+        searched += at.byte - from;
+        if (found.size() >= kMaxMatches || i + 1 == lines.size()) return;
+        at = {dropped + i + 1, 0, 0};  // a match never spans two lines
+        if (searched >= budget) return;
+    }
+}
+
 }  // namespace
+
+FindPattern findPattern(std::string_view text) {
+    FindPattern p;
+    p.folded.assign(text);
+    for (char& c : p.folded) c = foldAscii(c);
+    p.fallback.assign(p.folded.size(), 0);
+    std::uint32_t k = 0;
+    for (std::size_t i = 1; i < p.folded.size(); ++i) {
+        while (k > 0 && p.folded[i] != p.folded[k]) k = p.fallback[k - 1];
+        if (p.folded[i] == p.folded[k]) ++k;
+        p.fallback[i] = k;
+    }
+    return p;
+}
+
+bool clipFindField(ConsoleFind& find) {
+    EditBuffer& field = find.field;
+    if (field.text.size() <= kMaxFindBytes) return false;
+    std::size_t cut = 0;
+    while (cut + nextCharLength(field.text, cut) <= kMaxFindBytes) cut += nextCharLength(field.text, cut);
+    field.text.resize(cut);
+    field.caret = std::min<std::uint64_t>(field.caret, cut);
+    if (field.anchor != kNoAnchor) field.anchor = std::min<std::uint64_t>(field.anchor, cut);
+    return true;
+}
 
 std::vector<FindMatch> findInConsole(const std::deque<std::string>& lines, std::uint64_t dropped,
                                      std::string_view text) {
     std::vector<FindMatch> found;
-    if (text.empty()) return found;
-    std::string folded(text);
-    for (char& c : folded) c = foldAscii(c);
-    // The first byte is looked for in both cases; the rest is compared folded.
-    const char first = folded[0];
-    const char firstUpper = first >= 'a' && first <= 'z' ? static_cast<char>(first - ('a' - 'A')) : first;
-    const std::size_t size = folded.size();
-    found.reserve(lines.size());
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const std::string& line = lines[i];
-        if (line.size() < size) continue;
-        const char* const data = line.data();
-        const char* const stop = data + (line.size() - size) + 1;  // last place a match can start, plus one
-        for (const char* at = scanFor(data, stop, first, firstUpper); at < stop;) {
-            std::size_t n = 1;
-            while (n < size && foldAscii(at[n]) == folded[n]) ++n;
-            if (n == size) {
-                found.push_back({dropped + i, static_cast<std::size_t>(at - data)});
-                if (found.size() == kMaxMatches) return found;
-            }
-            at = scanFor(at + (n == size ? size : 1), stop, first, firstUpper);  // matches do not overlap
-        }
-    }
+    FindCursor at{dropped, 0, 0};
+    searchFrom(findPattern(text), lines, dropped, at, found);
     return found;
 }
 
-bool refreshFind(ConsoleFind& find, const std::deque<std::string>& lines, std::uint64_t dropped) {
-    const std::size_t last = lines.empty() ? 0 : lines.back().size();
+bool refreshFind(ConsoleFind& find, const std::deque<std::string>& lines, std::uint64_t dropped, std::size_t budget) {
+    FindCursor& at = find.searched;
+    const std::uint64_t end = dropped + lines.size();
     const bool sameQuery = find.query == find.field.text;
-    if (sameQuery && find.searchedDropped == dropped && find.searchedLines == lines.size() && find.searchedLast == last)
-        return false;
-    if (!sameQuery) find.hasCurrent = false;
-    find.query = find.field.text;
-    find.matches = findInConsole(lines, dropped, find.query);
-    find.searchedDropped = dropped;
-    find.searchedLines = lines.size();
-    find.searchedLast = last;
-    if (find.hasCurrent) {
-        const auto it = std::find_if(find.matches.begin(), find.matches.end(), [&](const FindMatch& m) {
-            return m.line == find.current.line && m.byte == find.current.byte;
-        });
-        find.hasCurrent = it != find.matches.end();
+    // Only the last line grows and lines only leave the front; anything else is a console that
+    // changed behind our back, searched anew.
+    const bool changed = at.line > end || (at.line >= dropped && at.line < end &&
+                                           at.byte > lines[static_cast<std::size_t>(at.line - dropped)].size());
+    bool moved = false;
+    if (!sameQuery || changed) {
+        if (!sameQuery) find.hasCurrent = false;
+        find.query = find.field.text;
+        find.pattern = findPattern(find.query);
+        find.matches.clear();
+        at = {dropped, 0, 0};
+        moved = true;
     }
-    return true;
+    std::vector<FindMatch>& matches = find.matches;
+    if (!matches.empty() && matches.front().line < dropped) {
+        matches.erase(matches.begin(), std::lower_bound(matches.begin(), matches.end(), FindMatch{dropped, 0}, before));
+        moved = true;
+    }
+    if (at.line < dropped) at = {dropped, 0, 0};
+    const auto unsearched = [&] {
+        return !find.query.empty() && matches.size() < kMaxMatches &&
+               (at.line + 1 < end ||
+                (at.line < end && at.byte < lines[static_cast<std::size_t>(at.line - dropped)].size()));
+    };
+    if (unsearched()) {
+        searchFrom(find.pattern, lines, dropped, at, matches, budget);
+        moved = true;
+    }
+    find.pending = unsearched();
+    if (moved && find.hasCurrent) {
+        const auto it = std::lower_bound(matches.begin(), matches.end(), find.current, before);
+        find.hasCurrent = it != matches.end() && it->line == find.current.line && it->byte == find.current.byte;
+    }
+    return moved;
 }
 
 bool stepFind(ConsoleFind& find, int direction, std::uint64_t fromLine) {
@@ -116,12 +193,12 @@ bool stepFind(ConsoleFind& find, int direction, std::uint64_t fromLine) {
 
 std::string findCountText(const ConsoleFind& find) {
     if (find.query.empty()) return {};
-    if (find.matches.empty()) return "No match";
+    if (find.matches.empty()) return find.pending ? "Searching..." : "No match";
     std::size_t n = 0;
     if (find.hasCurrent)
         n = static_cast<std::size_t>(std::lower_bound(find.matches.begin(), find.matches.end(), find.current, before) -
                                      find.matches.begin()) + 1;
-    const std::string more = find.matches.size() >= kMaxMatches ? "+" : "";
+    const std::string more = find.matches.size() >= kMaxMatches ? "+" : find.pending ? "..." : "";
     return (n > 0 ? std::to_string(n) : std::string("-")) + " of " + std::to_string(find.matches.size()) + more;
 }
 
@@ -170,18 +247,25 @@ void followFind(float right, float top, const ConsoleIndex& index, std::size_t k
     }
     const Rect field{right - sc(220), top, sc(220), sc(kControlHeight)};
     const bool committed = textField(find.field, field, "Find", sc(11), 0, false);
+    if (clipFindField(find))
+        postNotice(ui, "Find takes up to " + std::to_string(kMaxFindBytes) + " bytes of text; the rest was cut.");
     // Enter keeps the focus; a click elsewhere also commits the field but asks for nothing.
     const bool back = pressedWith(ui.input, KEY_ENTER, kModShift) || pressedWith(ui.input, KEY_KP_ENTER, kModShift);
     const int step = committed && ui.focused == &find.field ? (back ? -1 : 1) : 0;
 
-    const bool queryChanged = find.query != find.field.text;
-    refreshFind(find, window.console, window.consoleDropped);
+    if (find.query != find.field.text) find.jumpToFirst = true;
+    refreshFind(find, window.console, window.consoleDropped, kFindBytesPerFrame);
+    if (find.pending) ui.frameAgain = true;
     const std::uint64_t topLine = lineAtVisual(index, static_cast<std::uint64_t>(std::max(offset, 0.0f) / lineHeight));
     bool went = false;
-    if (step != 0)
+    if (step != 0) {
         went = stepFind(find, step, topLine);
-    else if (queryChanged && !find.hasCurrent)
-        went = stepFind(find, 1, topLine);
+        find.jumpToFirst = false;
+    } else if (find.jumpToFirst && !find.pending) {
+        // Only once the whole console is searched is the first match from the view known.
+        find.jumpToFirst = false;
+        if (!find.hasCurrent) went = stepFind(find, 1, topLine);
+    }
     if (went) {
         const float y = static_cast<float>(matchVisualLine(index, window.console, window.consoleDropped, k, find.current)) *
                         lineHeight;

@@ -26,13 +26,32 @@ struct FindMatch {
     std::size_t byte = 0;    // where the match starts in the line
 };
 
+// The query as the matcher uses it: ASCII letters folded to lower case, and for each length of
+// a matched beginning, the longest shorter beginning that also ends there (how far a mismatch
+// falls back without looking at any byte twice).
+struct FindPattern {
+    std::string folded;
+    std::vector<std::uint32_t> fallback;
+};
+FindPattern findPattern(std::string_view text);
+
+// Where a search goes on: a line (absolute), a byte in it, and how much of the query the bytes
+// before that byte already matched. The last line may still grow, and a search stopped by the
+// match limit goes on once lines leave the front.
+struct FindCursor {
+    std::uint64_t line = 0;
+    std::size_t byte = 0;
+    std::size_t matched = 0;
+};
+
 struct ConsoleFind {
     EditBuffer field;                 // the search text
     std::string query;                // what `matches` were found for
+    FindPattern pattern;              // the query, ready for the matcher
     std::vector<FindMatch> matches;   // in console order
-    std::uint64_t searchedDropped = 0;  // the console as it was searched: its dropped count,
-    std::size_t searchedLines = 0;      // its length
-    std::size_t searchedLast = 0;       // and the byte length of its last line (it may still grow)
+    FindCursor searched;              // how far the console has been searched
+    bool pending = false;             // part of the console is still to be searched
+    bool jumpToFirst = false;         // the query changed: go to its first match once searched
     bool hasCurrent = false;          // a match was gone to with Enter (or by typing)
     FindMatch current;                // that match
     // Selected lines, absolute numbers, from `anchorLine` to `endLine` in either order.
@@ -48,20 +67,35 @@ ConsoleFind& consoleFind();  // one of the window-wide records (shell/records.h)
 // megabytes. The count then reads "n of 100000+".
 inline constexpr std::size_t kMaxMatches = 100000;
 
+// What one frame searches at most: a new query over a full console of long lines (80 MB)
+// takes several frames rather than freezing one.
+inline constexpr std::size_t kFindBytesPerFrame = std::size_t{8} << 20;
+
+// The longest text the search field takes (longer text is cut there, with a notice).
+inline constexpr std::size_t kMaxFindBytes = 256;
+
+// Cuts the field's text to kMaxFindBytes at a character boundary; true when it cut.
+bool clipFindField(ConsoleFind& find);
+
 // Every place the text occurs (up to kMaxMatches, from the top), ASCII letters compared without
 // case; an empty text finds nothing.
 std::vector<FindMatch> findInConsole(const std::deque<std::string>& lines, std::uint64_t dropped,
                                      std::string_view text);
 
-// Brings the matches in step with the query and the console; a current match still there stays
-// current. True when the matches were searched again.
-bool refreshFind(ConsoleFind& find, const std::deque<std::string>& lines, std::uint64_t dropped);
+// Brings the matches in step with the query and the console, searching only what was added
+// since the last call (new lines and the growth of the last one); matches on lines that left
+// the front go with them. A current match still there stays current. At most about `budget`
+// bytes are searched per call; `pending` then says the rest is left for the next. True when the
+// matches may have changed.
+bool refreshFind(ConsoleFind& find, const std::deque<std::string>& lines, std::uint64_t dropped,
+                 std::size_t budget = SIZE_MAX);
 
 // The match after (direction +1) or before (-1) the current one, wrapping; from `fromLine`
 // (absolute) when there is none. False without matches.
 bool stepFind(ConsoleFind& find, int direction, std::uint64_t fromLine);
 
-// "n of m" for the field; empty without a query, "No match" for none.
+// "n of m" for the field ("n of m..." while the search goes on); empty without a query, "No match"
+// for none ("Searching..." until the search is done).
 std::string findCountText(const ConsoleFind& find);
 
 // The visual line (within the wrapped log) where a match starts.

@@ -352,8 +352,10 @@ void drawFrame() {
 
     // What a click or key changed shows only in the next frame (a tab underline, a chosen
     // item); without another event the loop would sleep on the stale picture.
-    if (hadInput || ui.requestedPage != ui.currentPage)
+    // A page with work left over (a long search) goes on in the next frame.
+    if (hadInput || ui.requestedPage != ui.currentPage || ui.frameAgain)
         wakeFrameAt(std::chrono::steady_clock::now());
+    ui.frameAgain = false;
     ui.currentPage = std::clamp(ui.requestedPage, 0, static_cast<int>(pageTable().size()) - 1);
 }
 

@@ -62,14 +62,42 @@ std::size_t nextCharLength(std::string_view text, std::size_t pos) {
     return length > text.size() - pos ? 1 : length;
 }
 
-// Walks forward from the start rather than back over continuation bytes: with malformed bytes
-// the two disagree, and Left/Backspace must stop where Right/Delete do.
-std::size_t previousCharStart(std::string_view text, std::size_t pos) {
-    pos = std::min(pos, text.size());
-    std::size_t start = 0;
-    for (std::size_t at = 0; at < pos; at += nextCharLength(text, at)) start = at;
-    return start;
+namespace {
+
+// True when no character can run over `pos`: none of the three bytes before it starts one that
+// is long enough. Lengths come from lead bytes alone (the following bytes are not checked), so
+// this is the only sure footing when stepping back over malformed text; in valid text the start
+// of every character qualifies.
+bool surelyStarts(std::string_view text, std::size_t pos) {
+    for (std::size_t back = 1; back <= 3 && back <= pos; ++back)
+        if (nextCharLength(text, pos - back) > back) return false;
+    return true;
 }
+
+}  // namespace
+
+// Steps back to the nearest sure character start and walks forward from there, so that
+// Left/Backspace stop exactly where Right/Delete do even in malformed text. In valid text that
+// start is the previous character itself: a look back of at most four bytes.
+CharsBack::CharsBack(std::string_view text, std::size_t pos) : text_(text), pos_(std::min(pos, text.size())) {}
+
+std::size_t CharsBack::previous() {
+    if (pos_ == 0) return 0;
+    if (starts_.empty()) {
+        std::size_t from = pos_ - 1;
+        while (from > 0 && !surelyStarts(text_, from)) --from;
+        for (std::size_t at = from; at < pos_; at += nextCharLength(text_, at)) starts_.push_back(at);
+    }
+    return starts_.back();
+}
+
+void CharsBack::back() {
+    if (pos_ == 0) return;
+    pos_ = previous();
+    starts_.pop_back();
+}
+
+std::size_t previousCharStart(std::string_view text, std::size_t pos) { return CharsBack(text, pos).previous(); }
 
 namespace {
 
@@ -172,13 +200,12 @@ CharKind kindAt(std::string_view text, std::size_t pos) {
 }  // namespace
 
 std::size_t wordLeft(std::string_view text, std::size_t pos) {
-    pos = std::min(pos, text.size());
-    while (pos > 0 && kindAt(text, previousCharStart(text, pos)) == CharKind::Space)
-        pos = previousCharStart(text, pos);
-    if (pos == 0) return 0;
-    const CharKind kind = kindAt(text, previousCharStart(text, pos));
-    while (pos > 0 && kindAt(text, previousCharStart(text, pos)) == kind) pos = previousCharStart(text, pos);
-    return pos;
+    CharsBack chars(text, pos);
+    while (chars.pos() > 0 && kindAt(text, chars.previous()) == CharKind::Space) chars.back();
+    if (chars.pos() == 0) return 0;
+    const CharKind kind = kindAt(text, chars.previous());
+    while (chars.pos() > 0 && kindAt(text, chars.previous()) == kind) chars.back();
+    return chars.pos();
 }
 
 std::size_t wordRight(std::string_view text, std::size_t pos) {
@@ -196,10 +223,11 @@ Selection wordAt(std::string_view text, std::size_t pos) {
     // A click past the last character takes the run before it.
     std::size_t at = pos < text.size() ? previousCharStart(text, pos + 1) : previousCharStart(text, pos);
     const CharKind kind = kindAt(text, at);
-    std::size_t start = at, end = at;
-    while (start > 0 && kindAt(text, previousCharStart(text, start)) == kind) start = previousCharStart(text, start);
+    CharsBack start(text, at);
+    while (start.pos() > 0 && kindAt(text, start.previous()) == kind) start.back();
+    std::size_t end = at;
     while (end < text.size() && kindAt(text, end) == kind) end += nextCharLength(text, end);
-    return {start, end};
+    return {start.pos(), end};
 }
 
 // ---- select box ----

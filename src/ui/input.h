@@ -47,6 +47,21 @@ void insertText(EditBuffer& buffer, std::string_view text, int maxChars, bool nu
 std::size_t nextCharLength(std::string_view text, std::size_t pos);
 std::size_t previousCharStart(std::string_view text, std::size_t pos);
 
+// Walks back over the characters before a position, one at a time, each where
+// previousCharStart would put it; a long walk over malformed bytes stays linear.
+class CharsBack {
+public:
+    CharsBack(std::string_view text, std::size_t pos);
+    std::size_t pos() const { return pos_; }
+    std::size_t previous();  // the start of the character before pos (0 at the start)
+    void back();             // pos = previous()
+
+private:
+    std::string_view text_;
+    std::size_t pos_;
+    std::vector<std::size_t> starts_;  // known starts before pos_, in text order
+};
+
 // ---- selection and words ----
 
 // The selected bytes [start, end) of a field; start == end when nothing is selected.

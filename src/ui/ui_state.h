@@ -133,6 +133,7 @@ struct UiState {
     // frame
     int currentPage = 0;                  // index into the page table (pages/pages.h)
     int requestedPage = 0;
+    bool frameAgain = false;        // a page has work left over: the next frame comes without input
     std::vector<float> scroll;            // scroll offset per page, sized by the frame
     std::vector<float> contentHeight;     // height each page reported in its last drawing
     int lastCursor = 0;                   // cursor set last, to call the system only on change

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <utility>
+#include <vector>
 #include <string>
 
 #include "link/link.h"
@@ -108,6 +110,50 @@ TEST_F(ConsoleFindTest, MatchesFollowTrimmedAndWrappedLines) {
     EXPECT_EQ(window.console[static_cast<std::size_t>(find.current.line - window.consoleDropped)], "Needle again");
     find.field.text = "nothing like it";
     EXPECT_TRUE(has(frame(), "No match"));
+}
+
+TEST_F(ConsoleFindTest, SearchGoesOnWithTheOutputAndTheQueryIsCapped) {
+    const WindowState& window = windowState();
+    ConsoleFind& find = consoleFind();
+    const auto at = [&] {
+        std::vector<std::pair<std::uint64_t, std::size_t>> places;
+        for (const FindMatch& m : find.matches) places.emplace_back(m.line, m.byte);
+        return places;
+    };
+    using Places = std::vector<std::pair<std::uint64_t, std::size_t>>;
+    find.field.text = "needle";
+    appendConsole("a needle\nnee");  // the last line stays open
+    refreshFind(find, window.console, window.consoleDropped);
+    EXPECT_EQ(at(), (Places{{0, 2}}));
+    appendConsole("DLE and needle\nneedle\n");  // the open line grows: a match over its old end
+    refreshFind(find, window.console, window.consoleDropped);
+    EXPECT_EQ(at(), (Places{{0, 2}, {1, 0}, {1, 11}, {2, 0}}));
+
+    // Lines that leave the front take their matches; later ones keep their numbers.
+    appendConsole(std::string(20000, '\n') + "x needle\n");
+    ASSERT_EQ(window.consoleDropped, 4000u);
+    refreshFind(find, window.console, window.consoleDropped);
+    EXPECT_EQ(at(), (Places{{20003, 2}}));
+
+    // A slice at a time: the count says the search goes on until it is done.
+    clearConsole();
+    for (int i = 0; i < 50; ++i) appendConsole("needle " + std::string(100, 'x') + "\n");
+    find.field.text = "NEEDLE";
+    refreshFind(find, window.console, window.consoleDropped, 1000);
+    EXPECT_TRUE(find.pending);
+    EXPECT_EQ(findCountText(find), "- of " + std::to_string(find.matches.size()) + "...");
+    while (find.pending) refreshFind(find, window.console, window.consoleDropped, 1000);
+    EXPECT_EQ(find.matches.size(), 50u);
+    EXPECT_EQ(find.matches.back().line, window.consoleDropped + 49);
+
+    // A pasted query past the cap is cut at a character boundary, and the user is told.
+    uiState().focused = &find.field;
+    find.field.text = std::string(kMaxFindBytes - 1, 'a') + "\xC3\xA9" + std::string(50, 'b');
+    find.field.caret = find.field.text.size();
+    frame();
+    EXPECT_EQ(find.field.text, std::string(kMaxFindBytes - 1, 'a'));
+    EXPECT_EQ(find.field.caret, kMaxFindBytes - 1);
+    EXPECT_NE(uiState().notice.text.find(std::to_string(kMaxFindBytes)), std::string::npos);
 }
 
 TEST_F(ConsoleFindTest, DraggedLinesCopyExactlyWithLineFeeds) {

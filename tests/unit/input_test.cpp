@@ -7,6 +7,7 @@
 *******************************************************************************************/
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 #include <vector>
@@ -167,6 +168,40 @@ TEST_F(InputTest, MalformedBytesStepTheSameBothWays) {
     EXPECT_EQ(b.caret, 0u);
     EXPECT_EQ(nextCharLength("\xE2\x82", 0), 1u);  // runs past the end
     EXPECT_EQ(previousCharStart("ab", 99), 1u);
+}
+
+TEST_F(InputTest, SteppingBackAgreesWithWalkingForward) {
+    // Every text of up to five bytes from a set that makes valid, cut and stray sequences: each
+    // step back, word move and double click lands where a walk from the start puts it.
+    const std::string bytes = {'a', ' ', '/', '\x80', '\xA9', '\xC3', '\xE2', '\xF0', '\xFF'};
+    const auto starts = [](const std::string& text) {
+        std::vector<std::size_t> at;
+        for (std::size_t pos = 0; pos < text.size(); pos += nextCharLength(text, pos)) at.push_back(pos);
+        return at;
+    };
+    std::vector<std::string> texts = {""};
+    for (std::size_t n = 0; n < texts.size(); ++n)
+        if (texts[n].size() < 5)
+            for (char c : bytes) texts.push_back(texts[n] + c);
+    for (const std::string& text : texts) {
+        const std::vector<std::size_t> at = starts(text);
+        for (std::size_t pos = 0; pos <= text.size(); ++pos) {
+            const auto before = std::lower_bound(at.begin(), at.end(), pos);
+            const std::size_t expected = before == at.begin() ? 0 : *(before - 1);
+            ASSERT_EQ(previousCharStart(text, pos), expected) << testing::PrintToString(text) << " at " << pos;
+            if (!std::binary_search(at.begin(), at.end(), pos) && pos != text.size()) continue;
+            // Word moves and double clicks from character boundaries end on boundaries too.
+            const std::size_t left = wordLeft(text, pos);
+            EXPECT_TRUE(left == text.size() || std::binary_search(at.begin(), at.end(), left));
+            const Selection word = wordAt(text, pos);
+            EXPECT_TRUE(word.start == text.size() || std::binary_search(at.begin(), at.end(), word.start));
+        }
+    }
+    // A long run of stray lead bytes: the characters are the forward walk's.
+    const std::string leads(4001, '\xF0');
+    EXPECT_EQ(previousCharStart(leads, leads.size()), 4000u);
+    EXPECT_EQ(previousCharStart(leads, 4000), 3996u);
+    EXPECT_EQ(wordLeft(leads + " x", leads.size() + 1), 0u);
 }
 
 TEST_F(InputTest, TypedCharactersGoInAtTheCaret) {
