@@ -2,7 +2,8 @@
 *  common.cpp — platform calls that the standard library already makes portable
 *
 *  Creating folders (std::filesystem speaks UTF-16 to Windows and bytes to
-*  POSIX for us) and the progress board that the first-start worker shares with its window.
+*  POSIX for us), the download rules both systems share, and the progress board that the
+*  first-start worker shares with its window.
 *******************************************************************************************/
 #include <chrono>
 #include <filesystem>
@@ -29,6 +30,18 @@ bool makeFolders(const std::string& path) {
     std::error_code error;
     fs::create_directories(pathOf(path), error);
     return fs::is_directory(pathOf(path), error);
+}
+
+// ---- downloads ----
+
+bool secureAddress(std::string_view url) {
+    static constexpr std::string_view kScheme = "https:";
+    if (url.size() < kScheme.size()) return false;
+    for (std::size_t i = 0; i < kScheme.size(); ++i) {
+        const char c = url[i] >= 'A' && url[i] <= 'Z' ? static_cast<char>(url[i] - 'A' + 'a') : url[i];
+        if (c != kScheme[i]) return false;
+    }
+    return true;
 }
 
 // ---- progress board ----

@@ -169,10 +169,14 @@ using DownloadProgress = std::function<void(std::uint64_t received, std::uint64_
 // What one download may take. A download past any of them fails.
 struct DownloadLimits {
     std::uint64_t maxBytes = std::uint64_t{256} << 20;  // the body's size
-    int deadlineSeconds = 3600;   // the whole transfer
+    int deadlineSeconds = 3600;   // the whole exchange: connect, headers and body
     int stallSeconds = 60;        // this long below `stallRate` bytes a second ends it
     int stallRate = 1024;
 };
+
+// True when `url` names the https scheme, in any mix of cases (schemes are case-blind): such a
+// download must end encrypted.
+bool secureAddress(std::string_view url);
 
 // Fetches `url` into the file `path` (replaced when present), bypassing any cached copy, within
 // `limits`. An https address is never followed to plain http. True when the transfer succeeded;

@@ -3,6 +3,8 @@
 *******************************************************************************************/
 #include "file_server.h"
 
+#include <chrono>
+
 namespace vlr::test {
 
 FileServer::FileServer() {
@@ -34,9 +36,19 @@ void FileServer::serve(const std::string& path, std::string body, int status) {
     routes_[path] = Route{status, std::move(body)};
 }
 
-void FileServer::serveEndless(const std::string& path, std::string body) {
+void FileServer::serveEndless(const std::string& path, std::string body, int everyMs) {
     std::lock_guard<std::mutex> hold(lock_);
-    routes_[path] = Route{200, std::move(body), true};
+    routes_[path] = Route{200, std::move(body), true, everyMs};
+}
+
+void FileServer::serveSilent(const std::string& path) {
+    std::lock_guard<std::mutex> hold(lock_);
+    routes_[path] = Route{200, {}, false, 0, true};
+}
+
+void FileServer::serveRedirect(const std::string& path, std::string location) {
+    std::lock_guard<std::mutex> hold(lock_);
+    routes_[path] = Route{302, {}, false, 0, false, std::move(location)};
 }
 
 int FileServer::hits(const std::string& path) const {
@@ -81,15 +93,31 @@ void FileServer::answer(platform::Socket& client) {
         auto found = routes_.find(path);
         if (found != routes_.end()) route = found->second;
     }
-    const char* reason = route.status == 200 ? "OK" : route.status == 404 ? "Not Found" : "Error";
-    std::string header = "HTTP/1.1 " + std::to_string(route.status) + " " + reason + "\r\nContent-Type: " +
+    const char* reason = route.status == 200   ? "OK"
+                         : route.status == 302 ? "Found"
+                         : route.status == 404 ? "Not Found"
+                                               : "Error";
+    std::string header = "HTTP/1.1 " + std::to_string(route.status) + " " + reason +
+                         (route.location.empty() ? "" : "\r\nLocation: " + route.location) + "\r\nContent-Type: " +
                          (route.status == 200 ? "application/zip" : "text/html") +
                          "\r\nContent-Length: " + std::to_string(route.body.size()) + "\r\nConnection: close\r\n\r\n";
+    if (route.silent) {
+        // Short receive waits, so that a stop is seen while the client stays; an error that
+        // comes back at once is a broken connection, not a wait.
+        platform::setTimeouts(client, 100);
+        while (!stopping_) {
+            const auto before = std::chrono::steady_clock::now();
+            const long got = platform::receiveSome(client, chunk, sizeof chunk);
+            if (got == 0 || (got < 0 && std::chrono::steady_clock::now() - before < std::chrono::milliseconds(50)))
+                return;
+        }
+        return;
+    }
     if (route.endless) {
         header = "HTTP/1.1 200 OK\r\nContent-Type: application/zip\r\nConnection: close\r\n\r\n";
         if (!platform::sendAll(client, header.data(), header.size())) return;
-        while (!stopping_ && platform::sendAll(client, route.body.data(), route.body.size())) {
-        }
+        while (!stopping_ && platform::sendAll(client, route.body.data(), route.body.size()))
+            if (route.everyMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(route.everyMs));
         return;
     }
     if (!platform::sendAll(client, header.data(), header.size())) return;

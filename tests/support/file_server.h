@@ -35,8 +35,12 @@ public:
     // `status` 200 sends the body as a zip download; any other status sends it as an HTML page.
     void serve(const std::string& path, std::string body, int status = 200);
     // A zip download without a length that never ends: `body` sent again and again until the
-    // client goes away.
-    void serveEndless(const std::string& path, std::string body);
+    // client goes away, with a pause of `everyMs` milliseconds before each repeat (0: none).
+    void serveEndless(const std::string& path, std::string body, int everyMs = 0);
+    // Reads the request and never answers, until the client goes away.
+    void serveSilent(const std::string& path);
+    // Sends the client on to `location` (a 302 answer).
+    void serveRedirect(const std::string& path, std::string location);
     int hits(const std::string& path) const;
     int totalHits() const;
 
@@ -45,6 +49,9 @@ private:
         int status = 200;
         std::string body;
         bool endless = false;
+        int everyMs = 0;
+        bool silent = false;
+        std::string location = {};  // a redirect's target
     };
     void run();
     void answer(platform::Socket& client);

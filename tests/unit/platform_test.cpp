@@ -20,6 +20,8 @@
 #include <thread>
 #include <vector>
 
+#include "file_server.h"
+
 namespace fs = std::filesystem;
 using namespace vlr::platform;
 using namespace std::chrono_literals;
@@ -389,4 +391,50 @@ TEST(SessionFolder, IsMadePrivateAndRefusedWhenOthersCouldUseIt) {
     if (runtime) setEnv("XDG_RUNTIME_DIR", *runtime); else removeEnv("XDG_RUNTIME_DIR");
     if (tmpdir) setEnv("TMPDIR", *tmpdir); else removeEnv("TMPDIR");
     fs::remove_all(base);
+}
+
+// ---- downloads ----
+
+// Senders that would each hold a download open for hours end it in failure within the small
+// limits given; a hang is caught by the case's CTest time-out. A whole body under the same
+// limits still arrives, through a redirect, so the failures are the rules' doing.
+class Downloads : public Scratch {};
+
+TEST_F(Downloads, EndAtTheStallRuleAndTheDeadlineWhateverTheSenderDoes) {
+    vlr::test::FileServer server;
+    ASSERT_TRUE(server.running());
+    server.serveEndless("/trickle.zip", "x", 500);                   // a byte every half second
+    server.serveEndless("/steady.zip", std::string(4096, 'x'), 50);  // a good rate, never ending
+    server.serveSilent("/silent.zip");                               // headers never come
+    const std::string body(300000, 'z');
+    server.serve("/whole.zip", body);
+    server.serveRedirect("/moved.zip", "http://localhost:" + std::to_string(server.port()) + "/whole.zip");
+    const std::string part = at("download.part");
+    std::uint64_t received = 0;
+    auto fetch = [&](const char* path, int deadline, int stall) {
+        received = 0;
+        DownloadLimits limits;
+        limits.deadlineSeconds = deadline;
+        limits.stallSeconds = stall;
+        limits.stallRate = 1024;
+        return downloadToFile(server.url(path), part, limits,
+                              [&](std::uint64_t got, std::uint64_t) { received = got; });
+    };
+
+    EXPECT_FALSE(fetch("/trickle.zip", 600, 2)) << "the stall rule";
+    EXPECT_FALSE(fetch("/steady.zip", 2, 600)) << "the deadline";
+    EXPECT_GT(received, 2048u) << "bytes were flowing when the deadline came";
+    EXPECT_FALSE(fetch("/silent.zip", 2, 600)) << "the deadline before the headers";
+    ASSERT_TRUE(fetch("/moved.zip", 2, 2)) << "redirected to another host name";
+    EXPECT_EQ(readText(pathOf(part)), body);
+    EXPECT_EQ(received, body.size());
+}
+
+TEST_F(Downloads, HttpsIsKnownInAnyCaseSoItIsNeverFollowedToHttp) {
+    EXPECT_TRUE(secureAddress("https://example.org/a.zip"));
+    EXPECT_TRUE(secureAddress("HTTPS://example.org/a.zip"));
+    EXPECT_TRUE(secureAddress("hTtPs://example.org/a.zip"));
+    EXPECT_FALSE(secureAddress("http://example.org/a.zip"));
+    EXPECT_FALSE(secureAddress("HTTP://example.org/https://"));
+    EXPECT_FALSE(secureAddress("https"));
 }

@@ -6,6 +6,7 @@
 *******************************************************************************************/
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <mutex>
 
@@ -61,7 +62,7 @@ bool downloadToFile(const std::string& url, const std::string& path, const Downl
         curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
         curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
         // What started encrypted stays encrypted: no redirect from https down to http.
-        const bool secure = url.rfind("https:", 0) == 0;
+        const bool secure = secureAddress(url);
         curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
         curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
         curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 10L);
@@ -69,9 +70,10 @@ bool downloadToFile(const std::string& url, const std::string& path, const Downl
         curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
         curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 30L);
-        curl_easy_setopt(curl, CURLOPT_TIMEOUT, static_cast<long>(limits.deadlineSeconds));
-        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, static_cast<long>(limits.stallRate));
-        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(limits.stallSeconds));
+        // The deadline covers connect, headers and body; curl reads 0 as "no limit", never ours.
+        curl_easy_setopt(curl, CURLOPT_TIMEOUT, static_cast<long>(std::max(1, limits.deadlineSeconds)));
+        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, static_cast<long>(std::max(1, limits.stallRate)));
+        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(std::max(1, limits.stallSeconds)));
         curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, writeChunk);
         curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
         curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
