@@ -7,8 +7,9 @@
 | launcher) from a local server through VLR_SOURCE_URL, shows the progress   |
 | window, and opens the launcher window. Also: a second start without a      |
 | progress window, the result codes 3 (program file replaced) and 2 (no      |
-| display), a failed first start (error window, exit code 1), and first      |
-| starts killed at 20 moments, each started again to a complete installation.|
+| display), a failed first start (error window, exit code 1), two starts     |
+| close together (one window), and first starts killed at 20 moments, each   |
+| started again to a complete installation.                                  |
 +----------------------------------------------------------------------------+
 """
 
@@ -262,6 +263,24 @@ class FirstStartTest(WindowTest):
         wait_for(launcher_window, 20, "the launcher window of the second start", interval=0.02)
         self.assertEqual(seen, [], "no progress window on the second start")
         self.assertIsNone(again.exit_code())
+
+    def test_two_starts_close_together_end_with_one_window(self):
+        # A double-click repeated while the first start is downloading.
+        server = self.server(delay=1.0)
+        box = self.portable()
+        first = self.start_plain(box, server)
+        time.sleep(0.3)
+        second = self.start_plain(box, server)
+        wait_for(lambda: self.sized_windows(BASE_SIZE), 60, "the launcher window")
+        ended = wait_for(lambda: [p for p in (first, second) if p.exit_code() is not None], 30,
+                         "one of the starts to hand over and end")
+        self.assertEqual([p.exit_code() for p in ended], [0], "\n".join(p.output() for p in ended))
+        wait_for(lambda: "state" in box.requests(), 20, "the window's state request")
+        self.assertEqual(len(self.sized_windows(BASE_SIZE)), 1)
+        self.assertEqual(self.sized_windows((640, 0), width_only=True), [], "no progress or error window")
+        self.assertTrue(os.path.isfile(box.script))
+        self.assertEqual([n for n in os.listdir(box.portable) if n.startswith("source.")], [])
+        self.assertEqual(len(box.launcher_pids()), 1)
 
     def test_replaced_program_file_starts_anew(self):
         box = self.portable()
