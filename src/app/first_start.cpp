@@ -177,11 +177,15 @@ std::string markerInside(const RuntimeComponent& component) {
 }
 
 // The tag first, flushed, so that a folder of ours never sits on the disk without its proof.
+// Written in place rather than renamed in: a run killed half-way through writing it leaves a
+// tag all the same, never a stray temporary file in an untagged folder.
 bool makeStaging(const std::string& staging) {
-    return platform::makeFolders(staging) &&
-           platform::writeFileAtomically(joinPath(staging, kOwnerTag),
-                                         "Made by Velocrash Rebuilt's first start, which may replace this folder.\n") &&
-           platform::flushFolder(staging);
+    if (!platform::makeFolders(staging))
+        return false;
+    std::ofstream tag(pathOf(joinPath(staging, kOwnerTag)), std::ios::binary);
+    tag << "Made by Velocrash Rebuilt's first start, which may replace this folder.\n";
+    tag.close();
+    return !tag.fail() && platform::flushTree(staging);
 }
 
 bool installComponent(const std::string& portable, const RuntimeComponent& component, platform::ProgressBoard& board,
