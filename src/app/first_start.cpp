@@ -206,7 +206,8 @@ bool installComponent(const std::string& portable, const RuntimeComponent& compo
     // Before the download: a download file is ours only beside a tagged staging folder.
     if (!makeStaging(staging)) {
         error = unpackErrorText(name, folder);
-        platform::removeTree(staging);
+        if (claimOf(staging, true) == Claim::Ours)
+            platform::removeTree(staging);
         return false;
     }
     // The download file goes before the staging folder in every outcome, for the same reason.
