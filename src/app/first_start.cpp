@@ -7,6 +7,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <system_error>
+#include <utility>
 
 namespace vlr {
 
@@ -130,11 +133,59 @@ std::string stagingPath(const std::string& portable, const RuntimeComponent& com
     return joinPath(portable, std::string(component.folder) + ".unpacking");
 }
 
+std::string occupiedText(std::string_view path) {
+    return "Velocrash Rebuilt keeps its files beside itself, but this name is already taken by something it did "
+           "not make:\n" +
+           std::string(path) +
+           "\n\nNothing was changed. Put Velocrash Rebuilt into a folder of its own (a new, empty folder), then start "
+           "it from there.";
+}
+
 namespace {
+
+enum class Claim { Free, Ours, Foreign };
+
+bool tagged(const std::string& folder) {
+    return platform::fileExists(joinPath(folder, kOwnerTag)) == platform::Exists::Yes;
+}
+
+// A folder that holds nothing: what a run killed between making the staging folder and
+// tagging it leaves. Removing it loses no one's data.
+bool emptyFolder(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::is_directory(pathOf(path), error) && std::filesystem::is_empty(pathOf(path), error) &&
+           !error;
+}
+
+// Whatever the system will not tell us about is treated as someone else's.
+Claim claimOf(const std::string& path, bool emptyIsOurs) {
+    const platform::Exists there = platform::fileExists(path);
+    if (there == platform::Exists::No)
+        return Claim::Free;
+    if (there == platform::Exists::Yes && (tagged(path) || (emptyIsOurs && emptyFolder(path))))
+        return Claim::Ours;
+    return Claim::Foreign;
+}
+
+bool missing(const std::string& portable, const RuntimeComponent& component) {
+    return platform::fileExists(joinPath(portable, localPath(component.marker))) != platform::Exists::Yes;
+}
 
 // The marker's place inside the component's own folder ("python\pythonw.exe" -> "pythonw.exe").
 std::string markerInside(const RuntimeComponent& component) {
     return localPath(component.marker.substr(component.folder.size() + 1));
+}
+
+// The tag first, flushed, so that a folder of ours never sits on the disk without its proof.
+// Written in place rather than renamed in: a run killed half-way through writing it leaves a
+// tag all the same, never a stray temporary file in an untagged folder.
+bool makeStaging(const std::string& staging) {
+    if (!platform::makeFolders(staging))
+        return false;
+    std::ofstream tag(pathOf(joinPath(staging, kOwnerTag)), std::ios::binary);
+    tag << "Made by Velocrash Rebuilt's first start, which may replace this folder.\n";
+    tag.close();
+    return !tag.fail() && platform::flushTree(staging);
 }
 
 bool installComponent(const std::string& portable, const RuntimeComponent& component, platform::ProgressBoard& board,
@@ -149,30 +200,36 @@ bool installComponent(const std::string& portable, const RuntimeComponent& compo
             url = *override;
     }
 
+    const std::string folder = joinPath(portable, component.folder);
+    const std::string staging = stagingPath(portable, component);
     const std::string archive = archivePath(portable, component);
+    // Before the download: a download file is ours only beside a tagged staging folder.
+    if (!makeStaging(staging)) {
+        error = unpackErrorText(name, folder);
+        if (claimOf(staging, true) == Claim::Ours)
+            platform::removeTree(staging);
+        return false;
+    }
+    // The download file goes before the staging folder in every outcome, for the same reason.
+    auto fail = [&](std::string text) {
+        error = std::move(text);
+        platform::removeFile(archive);
+        platform::removeTree(staging);
+        return false;
+    };
+
     platform::DownloadLimits limits;
     limits.maxBytes = component.maxBytes != 0 ? component.maxBytes : kUnpinnedDownloadBound;
     const bool fetched = platform::downloadToFile(
         url, archive, limits, [&board](std::uint64_t got, std::uint64_t length) { board.setDownload(got, length); });
-    if (!fetched || !looksLikeZip(archive)) {
-        error = downloadErrorText(name, url);
-        platform::removeFile(archive);
-        return false;
-    }
-
-    if (!component.sha256.empty() && platform::sha256File(archive) != component.sha256) {
-        error = digestErrorText(name);
-        platform::removeFile(archive);
-        return false;
-    }
+    if (!fetched || !looksLikeZip(archive))
+        return fail(downloadErrorText(name, url));
+    if (!component.sha256.empty() && platform::sha256File(archive) != component.sha256)
+        return fail(digestErrorText(name));
 
     // Unpacked and made ready beside its place, so that a run killed part-way never leaves a
     // folder with a marker but without the rest: only the rename below makes it count.
     board.setStatus("Unpacking " + name + "...");
-    const std::string folder = joinPath(portable, component.folder);
-    const std::string staging = stagingPath(portable, component);
-    platform::removeTree(staging);
-    platform::makeFolders(staging);
     const int code = platform::unpackArchive(archive, staging, portable);
     platform::removeFile(archive);
 
@@ -180,26 +237,60 @@ bool installComponent(const std::string& portable, const RuntimeComponent& compo
     // Only in the run that unpacked it, so the line is never added twice.
     if (ready && component.folder == "python")
         ready = appendPythonPath(staging);
-    // What stands in the way has no marker (else nothing would be installed): a stray folder.
-    ready = ready && platform::removeTree(folder) && platform::moveFolder(staging, folder);
-    if (!ready) {
-        error = unpackErrorText(name, folder);
-        platform::removeTree(staging);
-        return false;
-    }
+    // On the disk before the rename: after a power cut the name must not stand for files
+    // that never got there.
+    ready = ready && platform::flushTree(staging);
+    if (!ready)
+        return fail(unpackErrorText(name, folder));
+
+    // What stands in the way has no marker (else nothing would be installed). Ours, it is
+    // damaged (a file deleted or quarantined) and replaced; anything else was made in the
+    // meantime by someone else and stays.
+    const Claim place = claimOf(folder, false);
+    if (place == Claim::Foreign)
+        return fail(occupiedText(folder));
+    if ((place == Claim::Ours && !platform::removeTree(folder)) || !platform::moveFolder(staging, folder))
+        return fail(unpackErrorText(name, folder));
+    platform::flushFolder(portable);  // the rename itself; the files are safe either way
     return true;
 }
 
 }  // namespace
 
+std::string foreignPlace(const std::string& portable, std::span<const RuntimeComponent> table) {
+    for (const RuntimeComponent& component : table) {
+        if (!missing(portable, component))
+            continue;
+        const std::string folder = joinPath(portable, component.folder);
+        const std::string staging = stagingPath(portable, component);
+        const std::string archive = archivePath(portable, component);
+        if (claimOf(folder, false) == Claim::Foreign)
+            return folder;
+        const Claim stagingClaim = claimOf(staging, true);
+        if (stagingClaim == Claim::Foreign)
+            return staging;
+        if (platform::fileExists(archive) != platform::Exists::No && !tagged(staging))
+            return archive;
+    }
+    return {};
+}
+
 bool installRuntime(const std::string& portable, std::span<const RuntimeComponent> table, platform::ProgressBoard& board,
                     std::string& error) {
+    const std::string foreign = foreignPlace(portable, table);
+    if (!foreign.empty()) {
+        error = occupiedText(foreign);
+        return false;
+    }
+    // What a killed run left, proven ours above: the download file first, as it was made.
     for (const RuntimeComponent& component : table) {
+        if (!missing(portable, component))
+            continue;
         platform::removeFile(archivePath(portable, component));
         platform::removeTree(stagingPath(portable, component));
     }
     for (const RuntimeComponent& component : table) {
-        if (platform::fileExists(joinPath(portable, localPath(component.marker))) == platform::Exists::Yes)
+        if (!missing(portable, component))
             continue;
         if (!installComponent(portable, component, board, error))
             return false;

@@ -5,8 +5,10 @@
 *  Git and the project's sources) is fetched on the first start into the folder that holds
 *  the program: downloaded to "<folder>.zip.part", checked against a pinned digest where there
 *  is one, unpacked into "<folder>.unpacking" beside its place, confirmed there by its marker
-*  file and only then renamed into place. A run killed at any moment leaves no folder that
-*  passes for complete, and the next first start clears what it left.
+*  file, flushed to the disk and only then renamed into place. A run killed at any moment
+*  leaves no folder that passes for complete, and the next first start clears what it left.
+*  The folder beside the program is the user's too: only what carries our tag is ever
+*  cleared or replaced.
 *******************************************************************************************/
 #pragma once
 
@@ -78,13 +80,28 @@ bool looksLikeZip(const std::string& path);
 std::string archivePath(const std::string& portable, const RuntimeComponent& component);
 std::string stagingPath(const std::string& portable, const RuntimeComponent& component);
 
+// Written into a staging folder before anything else and kept when the folder takes its
+// place: the proof that this program made it. A staging folder without it may only be cleared
+// when empty, and a download file only beside a tagged staging folder.
+inline constexpr const char* kOwnerTag = ".velocrash-rebuilt";
+
+// The message for a name the first start needs that holds something it did not make.
+std::string occupiedText(std::string_view path);
+
+// The first place among the missing components' folders, staging folders and download files
+// that holds something this program cannot prove it made; empty when there is none. Nothing
+// is touched.
+std::string foreignPlace(const std::string& portable, std::span<const RuntimeComponent> table);
+
 // Appends "..\source\tools" and CRLF to python312._pth in the Python folder (created when
 // missing), so the embedded interpreter finds the launcher's modules. False when it could not.
 bool appendPythonPath(const std::string& pythonFolder);
 
 // Installs every component of `table` whose marker is missing, in order, stopping at the
-// first failure, after clearing what a killed run left. The board gets the status texts and
-// download progress; `error` gets the message of a failure. True when nothing failed.
+// first failure, after clearing what a killed run left. A foreign place (above) ends it before
+// anything is touched, with occupiedText. The board gets the status texts and download
+// progress; `error` gets the message of a failure. True when nothing failed. The caller keeps
+// other starts of the same folder out (the first-start lock).
 bool installRuntime(const std::string& portable, std::span<const RuntimeComponent> table, platform::ProgressBoard& board,
                     std::string& error);
 

@@ -21,7 +21,10 @@ int runProgram(const std::vector<std::string>& args) {
     if (windowArgs) {
         std::vector<const char*> argv;
         for (const std::string& a : args) argv.push_back(a.c_str());
-        return windowMode(static_cast<int>(argv.size()), argv.data());
+        const int result = windowMode(static_cast<int>(argv.size()), argv.data());
+        // The developer form's exit codes stay 0 to 3: a failure told about is still a failure.
+        return result == static_cast<int>(WindowResult::Explained) ? static_cast<int>(WindowResult::LauncherFailed)
+                                                                    : result;
     }
     return startMode(productStartCalls());
 }

@@ -3,6 +3,7 @@
 *******************************************************************************************/
 #include "app/start_mode.h"
 
+#include "link/session.h"
 #include "shell/shell.h"
 
 namespace vlr {
@@ -34,6 +35,19 @@ std::string missingSystemProgramsText() {
            "\n\nthen start again.";
 }
 
+namespace {
+
+std::string launcherScript(const std::string& portable) {
+    return joinPath(joinPath(joinPath(portable, "source"), "tools"), "launcher.py");
+}
+
+}  // namespace
+
+std::string firstStartLockName(const std::string& portable) {
+    // Named like the window's instance lock, after the same script path.
+    return sessionName(launcherScript(portable)) + "-first-start";
+}
+
 StartCalls productStartCalls() {
     StartCalls calls;
     calls.programPath = platform::programPath();
@@ -43,6 +57,26 @@ StartCalls productStartCalls() {
     calls.startDetached = platform::startDetached;
     const std::span<const RuntimeComponent> table = calls.components;
     calls.firstStart = [table](const std::string& portable, std::string& error) {
+        // Two starts close together: the second waits here (in the system, not polling) and
+        // finds the installation complete, instead of clearing the first one's files.
+        platform::InstanceLock lock = platform::waitForLock(firstStartLockName(portable));
+        if (!lock.first) {
+            error = lock.problem;
+            return false;
+        }
+        const InstallCheck check = checkInstallation(portable, table);
+        if (check.complete == platform::Exists::Yes)
+            return true;
+        if (check.complete == platform::Exists::Unknown) {
+            error = uncheckableText(check.path);
+            return false;
+        }
+        // Told before any window shows; installRuntime would find it too.
+        const std::string foreign = foreignPlace(portable, table);
+        if (!foreign.empty()) {
+            error = occupiedText(foreign);
+            return false;
+        }
         platform::ProgressBoard board;
         return platform::runWithProgressWindow(board, [&] { return installRuntime(portable, table, board, error); });
     };
@@ -86,7 +120,7 @@ int startMode(const StartCalls& calls) {
     const std::string python = platform::runtimeFromSystem()
                                    ? platform::findProgram("python3")
                                    : joinPath(joinPath(portable, "python"), "pythonw.exe");
-    const std::string script = joinPath(joinPath(joinPath(portable, "source"), "tools"), "launcher.py");
+    const std::string script = launcherScript(portable);
     const char* const argv[5] = {"Velocrash", "--python", python.c_str(), "--script", script.c_str()};
 
     switch (static_cast<WindowResult>(calls.windowMode(5, argv))) {
@@ -98,6 +132,8 @@ int startMode(const StartCalls& calls) {
         return 0;
     case WindowResult::LauncherFailed:
         calls.showError(kLauncherFailedText);
+        return 1;
+    case WindowResult::Explained:
         return 1;
     default:
         return 0;

@@ -32,6 +32,9 @@ struct StartCalls {
 // The calls of the real program.
 StartCalls productStartCalls();
 
+// The lock that keeps two first starts of one folder apart.
+std::string firstStartLockName(const std::string& portable);
+
 // Returns the process exit code (0 or 1).
 int startMode(const StartCalls& calls);
 

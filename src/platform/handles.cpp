@@ -65,6 +65,7 @@ InstanceLock::~InstanceLock() { release(); }
 InstanceLock::InstanceLock(InstanceLock&& other) noexcept {
     first = std::exchange(other.first, false);
     native = std::exchange(other.native, 0);
+    owned = std::exchange(other.owned, false);
     problem = std::move(other.problem);
 }
 
@@ -73,6 +74,7 @@ InstanceLock& InstanceLock::operator=(InstanceLock&& other) noexcept {
         release();
         first = std::exchange(other.first, false);
         native = std::exchange(other.native, 0);
+        owned = std::exchange(other.owned, false);
         problem = std::move(other.problem);
     }
     return *this;

@@ -99,6 +99,16 @@ bool moveFolder(const std::string& from, const std::string& to);
 // Creates the folder and any missing parents; true when it exists afterwards.
 bool makeFolders(const std::string& path);
 
+// Writes every file under `path` (and, where the system can, the folders' entries, `path`
+// included) through to the disk, so that a rename made afterwards cannot reach the disk before
+// the content it names. Links are not followed; what cannot be opened is skipped. False when the
+// system reported a write that failed.
+bool flushTree(const std::string& path);
+
+// Writes a folder's own entries (a rename inside it) through to the disk. True where there is
+// nothing to do.
+bool flushFolder(const std::string& path);
+
 // Replaces the file's content as one step: written beside it, flushed, then renamed over it,
 // so a crash leaves the old file or the new one, never half of either. The file beside it gets
 // a name nobody can guess and is created new, never through a link planted there. False on
@@ -231,6 +241,7 @@ public:
 
     bool first = false;
     std::intptr_t native = 0;  // mutex HANDLE or lock-file descriptor + 1
+    bool owned = false;        // waitForLock on Windows: the mutex is held (released before it is closed)
     std::string problem;       // the lock could not be made at all (not "someone else holds it"), in words
     void release();
 };
@@ -238,6 +249,11 @@ public:
 // Named mutex "Local\<name>" on Windows; flock on "<session folder><name>.lock" on POSIX
 // (never first while the session folder is refused).
 InstanceLock takeInstanceLock(const std::string& name);
+
+// The same lock, but waited for (blocked in the system, no polling) until this process holds
+// it: `first` is then true. A holder that was killed frees it. Only `problem` ends the wait
+// early. On Windows the thread that waited must be the one that releases it.
+InstanceLock waitForLock(const std::string& name);
 
 // ---- user-facing odds and ends ----
 

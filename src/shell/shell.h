@@ -40,6 +40,7 @@ enum class WindowResult : int {
     LauncherFailed = 1, // the launcher could not be started (or bad arguments)
     NoWindow = 2,       // no graphics window could be made
     Replaced = 3,       // the program file was replaced: start it anew
+    Explained = 4,      // failed, and window mode has told the user why already
 };
 
 // Window mode: argument vector as the start mode builds it ("name --python P --script S").

@@ -108,7 +108,7 @@ int windowMode(int argc, const char* const* argv) {
     const platform::PrivateFolder folder = platform::sessionFolder();
     if (!folder.problem.empty()) {
         platform::showError("Velocrash Rebuilt", folder.problem);
-        return exitCode(WindowResult::LauncherFailed);
+        return exitCode(WindowResult::Explained);
     }
     const std::string name = sessionName(args->script);
     const std::string session = sessionFilePath(name);
@@ -117,7 +117,7 @@ int windowMode(int argc, const char* const* argv) {
     platform::InstanceLock instance = platform::takeInstanceLock(name);
     if (!instance.problem.empty()) {
         platform::showError("Velocrash Rebuilt", instance.problem);
-        return exitCode(WindowResult::LauncherFailed);
+        return exitCode(WindowResult::Explained);
     }
     if (!instance.first) {
         handOverToRunningWindow(link, session);

@@ -7,8 +7,9 @@
 | launcher) from a local server through VLR_SOURCE_URL, shows the progress   |
 | window, and opens the launcher window. Also: a second start without a      |
 | progress window, the result codes 3 (program file replaced) and 2 (no      |
-| display), a failed first start (error window, exit code 1), and first      |
-| starts killed at 20 moments, each started again to a complete installation.|
+| display), a failed first start (error window, exit code 1), two starts     |
+| close together (one window), and first starts killed at 20 moments, each   |
+| started again to a complete installation.                                  |
 +----------------------------------------------------------------------------+
 """
 
@@ -263,6 +264,24 @@ class FirstStartTest(WindowTest):
         self.assertEqual(seen, [], "no progress window on the second start")
         self.assertIsNone(again.exit_code())
 
+    def test_two_starts_close_together_end_with_one_window(self):
+        # A double-click repeated while the first start is downloading.
+        server = self.server(delay=1.0)
+        box = self.portable()
+        first = self.start_plain(box, server)
+        time.sleep(0.3)
+        second = self.start_plain(box, server)
+        wait_for(lambda: self.sized_windows(BASE_SIZE), 60, "the launcher window")
+        ended = wait_for(lambda: [p for p in (first, second) if p.exit_code() is not None], 30,
+                         "one of the starts to hand over and end")
+        self.assertEqual([p.exit_code() for p in ended], [0], "\n".join(p.output() for p in ended))
+        wait_for(lambda: "state" in box.requests(), 20, "the window's state request")
+        self.assertEqual(len(self.sized_windows(BASE_SIZE)), 1)
+        self.assertEqual(self.sized_windows((640, 0), width_only=True), [], "no progress or error window")
+        self.assertTrue(os.path.isfile(box.script))
+        self.assertEqual([n for n in os.listdir(box.portable) if n.startswith("source.")], [])
+        self.assertEqual(len(box.launcher_pids()), 1)
+
     def test_replaced_program_file_starts_anew(self):
         box = self.portable()
         program = self.start_plain(box, self.server())
@@ -355,10 +374,18 @@ class FirstStartTest(WindowTest):
         def where(box):
             return [os.path.join(box.portable, n) for n in ("source.unpacking", "source")]
 
+        def unpacking(box):
+            # The staging folder is made and tagged before the download: the unpacking has
+            # begun once it holds more than the tag.
+            try:
+                return any(os.path.isdir(f) and len(os.listdir(f)) > 1 for f in where(box))
+            except OSError:
+                return False
+
         box = self.portable()
         started = time.monotonic()
         program = self.start_plain(box, server, name="slow.zip")
-        wait_for(lambda: any(map(os.path.isdir, where(box))), 30, "the unpacking", interval=0.005)
+        wait_for(lambda: unpacking(box), 30, "the unpacking", interval=0.005)
         unpack_start = time.monotonic()
         part = os.path.join(box.portable, "source.zip.part")
         wait_for(lambda: os.path.isdir(where(box)[1]) and not os.path.exists(part), 30, "the end",
@@ -382,7 +409,7 @@ class FirstStartTest(WindowTest):
             part = os.path.join(box.portable, "source.zip.part")
             awaited = {"start": lambda: True,
                        "download": lambda: os.path.exists(part),
-                       "unpacking": lambda: any(map(os.path.isdir, where(box))),
+                       "unpacking": lambda: unpacking(box),
                        "last entry": lambda: any(os.path.exists(os.path.join(f, "zz-last.bin"))
                                                  for f in where(box))}[phase]
             program = self.start_plain(box, server, name="slow.zip")

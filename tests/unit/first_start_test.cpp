@@ -255,14 +255,38 @@ TEST_F(FirstStartTest, CorruptedPythonLeavesNothingAndStops) {
     EXPECT_EQ(server.hits("/git.zip"), 0) << "the remaining components are not tried";
 }
 
-TEST_F(FirstStartTest, StrayPythonFolderIsEmptiedFirst) {
+TEST_F(FirstStartTest, OnlyFoldersOfOursAreReplacedAUsersAreNeverTouched) {
     TestTable table(server);
-    writeFile(folder.at("python\\stray.txt"), "left over");
+    // A user's own "source" beside the program (in Downloads, say): left byte for byte, and
+    // nothing fetched or made before the user is told.
+    const std::string notes = "my notes\r\n\xff\xfe";
+    writeFile(folder.at("source\\my-project\\notes.txt"), notes);
+    EXPECT_FALSE(install(table.rows));
+    EXPECT_EQ(error, occupiedText(folder.at("source")));
+    EXPECT_EQ(readAll(folder.at("source\\my-project\\notes.txt")), notes);
+    EXPECT_EQ(server.totalHits(), 0);
+    EXPECT_FALSE(folder.has("python") || folder.has("python.unpacking") || folder.has("source.unpacking"));
+
+    // Leftovers it cannot prove its own are no better: a download file with no tagged
+    // staging folder beside it, a staging folder holding something untagged.
+    fs::remove_all(pathOf(folder.at("source")));
+    writeFile(folder.at("source.zip.part"), "someone's");
+    EXPECT_FALSE(install(table.rows));
+    EXPECT_EQ(error, occupiedText(folder.at("source.zip.part")));
+    fs::remove(pathOf(folder.at("source.zip.part")));
+    writeFile(folder.at("python.unpacking\\mine.txt"), "someone's");
+    EXPECT_FALSE(install(table.rows));
+    EXPECT_EQ(error, occupiedText(folder.at("python.unpacking")));
+    EXPECT_TRUE(folder.has("python.unpacking\\mine.txt"));
+    fs::remove_all(pathOf(folder.at("python.unpacking")));
+
+    // A folder of ours that lost its marker (a scanner took pythonw.exe) is replaced whole.
+    writeFile(folder.at(std::string("python\\") + kOwnerTag), "");
     writeFile(folder.at("python\\Lib\\old.py"), "left over");
     ASSERT_TRUE(install(table.rows)) << error;
     EXPECT_TRUE(folder.has("python\\pythonw.exe"));
-    EXPECT_FALSE(folder.has("python\\stray.txt"));
     EXPECT_FALSE(folder.has("python\\Lib"));
+    EXPECT_TRUE(folder.has(std::string("source\\") + kOwnerTag)) << "what it installs carries the proof";
 }
 
 TEST_F(FirstStartTest, ArchiveWithoutItsMarkerIsNotInstalled) {
@@ -298,14 +322,14 @@ TEST_F(FirstStartTest, FailedDownloadsAndErrorPagesGiveTheDownloadText) {
 
 TEST_F(FirstStartTest, KilledRunLeftoversAreClearedAndAnEndlessDownloadStopsAtItsBound) {
     TestTable table(server);
-    // What a run killed part-way leaves: a download, a half-unpacked folder, and a component
-    // folder whose marker never arrived.
+    // What a run killed part-way leaves: a download beside its tagged staging folder, and an
+    // untagged staging folder that is still empty (killed before the tag).
     writeFile(folder.at("python.zip.part"), "PK\x03\x04 cut");
+    writeFile(folder.at(std::string("python.unpacking\\") + kOwnerTag), "");
     writeFile(folder.at("python.unpacking\\pythonw.exe"), "MZ half");
-    writeFile(folder.at("git\\cmd\\stray.txt"), "no marker");
+    fs::create_directories(pathOf(folder.at("git.unpacking")));
     ASSERT_TRUE(install(std::span(table.rows).first(2))) << error;
-    EXPECT_FALSE(folder.has("python.unpacking"));
-    EXPECT_FALSE(folder.has("git\\cmd\\stray.txt"));
+    EXPECT_FALSE(folder.has("python.unpacking") || folder.has("git.unpacking"));
     EXPECT_EQ(readAll(folder.at("python\\pythonw.exe")), "MZ python");
     EXPECT_EQ(readAll(folder.at("python\\python312._pth")), "python312.zip\r\n.\r\n..\\source\\tools\r\n");
     EXPECT_EQ(folder.partFiles(), 0);
@@ -317,6 +341,7 @@ TEST_F(FirstStartTest, KilledRunLeftoversAreClearedAndAnEndlessDownloadStopsAtIt
     endless.url = endlessUrl;
     endless.maxBytes = 1 << 20;
     writeFile(folder.at("source.unpacking\\tools\\launcher.py"), "half");
+    writeFile(folder.at(std::string("source.unpacking\\") + kOwnerTag), "");
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(install(std::span(&endless, 1)));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
@@ -431,6 +456,11 @@ TEST(StartMode, PreparesTheLauncherAndActsOnEachResult) {
     EXPECT_EQ(startMode(fakeCalls(failed, program, 1)), 1);
     EXPECT_EQ(failed.errors, std::vector<std::string>{kLauncherFailedText});
     EXPECT_TRUE(failed.detached.empty());
+
+    // Window mode told the user already (its lock could not be made): no second message.
+    StartRecord explained;
+    EXPECT_EQ(startMode(fakeCalls(explained, program, 4)), 1);
+    EXPECT_TRUE(explained.errors.empty());
 }
 
 TEST(StartMode, FailedFirstStartShowsItsErrorAndEnds) {

@@ -1,5 +1,6 @@
 /*******************************************************************************************
-*  files_posix.cpp — small files of our own in a folder others can write to, on POSIX
+*  files_posix.cpp — small files of our own in a folder others can write to, and flushing
+*  folders to the disk, on POSIX
 *
 *  The portable folder is the user's (a Downloads folder, say), so what stands there under
 *  our file names may be a link, a pipe or a device that someone else put there. Reading
@@ -13,7 +14,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "platform/platform.h"
 
@@ -117,5 +120,43 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes) {
     if (folder.fd >= 0) fsync(folder.fd);
     return true;
 }
+
+namespace {
+
+// fsync of one entry opened without following a link. What cannot be opened (a file the
+// archive left without read permission) is skipped; a file system that cannot flush (EINVAL,
+// EROFS) has nothing to lose in a power cut that we could prevent.
+bool flushEntry(const char* path, int flags) {
+    const int fd = open(path, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | flags);
+    if (fd < 0) return true;
+    int result;
+    do {
+        result = fsync(fd);
+    } while (result != 0 && errno == EINTR);
+    const bool ok = result == 0 || errno == EINVAL || errno == EROFS;
+    close(fd);
+    return ok;
+}
+
+}  // namespace
+
+bool flushTree(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    bool ok = true;
+    // The iterator does not enter linked folders; links themselves hold no data to flush.
+    for (fs::recursive_directory_iterator it(path, error), end; !error && it != end; it.increment(error)) {
+        const fs::file_status status = it->symlink_status(error);
+        if (error) break;
+        if (fs::is_regular_file(status))
+            ok = flushEntry(it->path().c_str(), 0) && ok;
+        else if (fs::is_directory(status))
+            ok = flushEntry(it->path().c_str(), O_DIRECTORY) && ok;
+    }
+    // A folder we could not walk whole is not known to be on the disk.
+    return !error && flushFolder(path) && ok;
+}
+
+bool flushFolder(const std::string& path) { return flushEntry(path.c_str(), O_DIRECTORY); }
 
 }  // namespace vlr::platform

@@ -335,27 +335,34 @@ void InstanceLock::release() {
     first = false;
 }
 
-InstanceLock takeInstanceLock(const std::string& name) {
+namespace {
+
+// flock on "<session folder><name>.lock", tried at once or waited for.
+InstanceLock lockFile(const std::string& name, bool wait) {
     InstanceLock lock;
     const PrivateFolder folder = sessionFolder();
-    if (!folder.problem.empty()) return lock;
+    if (!folder.problem.empty()) {
+        // Taking it at once reports only "not first": window mode has told the user already.
+        if (wait) lock.problem = folder.problem;
+        return lock;
+    }
     const std::string path = folder.path + name + ".lock";
     // Close-on-exec matters: a launcher that inherited the descriptor would hold the lock
     // after our window has gone.
     int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) {
         // Only a held lock means another instance; a file we cannot open means none at all.
-        lock.problem = "Could not create the lock file that keeps one window per installation:\n" + path + "\n(" +
+        lock.problem = "Could not create the lock file that keeps two starts of one installation apart:\n" + path + "\n(" +
                        std::strerror(errno) + ")";
         return lock;
     }
     int result;
     do {
-        result = flock(fd, LOCK_EX | LOCK_NB);
+        result = flock(fd, wait ? LOCK_EX : LOCK_EX | LOCK_NB);
     } while (result != 0 && errno == EINTR);
     if (result != 0) {
         if (errno != EWOULDBLOCK)
-            lock.problem = "Could not lock the file that keeps one window per installation:\n" + path + "\n(" +
+            lock.problem = "Could not lock the file that keeps two starts of one installation apart:\n" + path + "\n(" +
                            std::strerror(errno) + ")";
         close(fd);  // someone else holds it; an unlocked descriptor is of no use to us
         return lock;
@@ -364,6 +371,12 @@ InstanceLock takeInstanceLock(const std::string& name) {
     lock.first = true;
     return lock;
 }
+
+}  // namespace
+
+InstanceLock takeInstanceLock(const std::string& name) { return lockFile(name, false); }
+
+InstanceLock waitForLock(const std::string& name) { return lockFile(name, true); }
 
 // ---- odds and ends ----
 

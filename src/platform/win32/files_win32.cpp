@@ -1,5 +1,6 @@
 /*******************************************************************************************
-*  files_win32.cpp — small files of our own in a folder others can write to, on Windows
+*  files_win32.cpp — small files of our own in a folder others can write to, and flushing
+*  folders to the disk, on Windows
 *
 *  The portable folder is the user's (a Downloads folder, say), so what stands there under
 *  our file names may be a link or a junction that someone else put there. Reading opens
@@ -91,5 +92,38 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes) {
     if (!ok) DeleteFileW(temp.c_str());
     return ok;
 }
+
+namespace {
+
+// FlushFileBuffers wants a handle with write access. A file that refuses it (read-only, or
+// held by a virus scanner that shares no writing) is skipped: opening it is all we could do.
+bool flushFiles(const std::wstring& folder) {
+    bool ok = true;
+    WIN32_FIND_DATAW entry{};
+    FindHandle find(FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0));
+    if (find.value == nullptr) return true;
+    do {
+        const std::wstring name = entry.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const std::wstring path = folder + L"\\" + name;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;  // never followed
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            ok = flushFiles(path) && ok;
+            continue;
+        }
+        KernelHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file.value != nullptr) ok = FlushFileBuffers(file.value) && ok;
+    } while (FindNextFileW(find.value, &entry));
+    return ok;
+}
+
+}  // namespace
+
+bool flushTree(const std::string& path) { return flushFiles(widen(path)); }
+
+// Windows has no documented flush for a folder's entries; NTFS journals them, so a rename is
+// either there after a power cut or not, never half.
+bool flushFolder(const std::string&) { return true; }
 
 }  // namespace vlr::platform

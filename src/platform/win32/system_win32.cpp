@@ -250,8 +250,11 @@ void startDetached(const std::vector<std::string>& args, const std::string& work
 
 void InstanceLock::release() {
     // The mutex object goes away with its last handle; the next instance then creates it anew.
+    // One that was waited for is held until released, however many handles are closed.
+    if (owned) ReleaseMutex(reinterpret_cast<HANDLE>(native));
     if (native != 0) CloseHandle(reinterpret_cast<HANDLE>(native));
     native = 0;
+    owned = false;
     first = false;
 }
 
@@ -266,6 +269,24 @@ InstanceLock takeInstanceLock(const std::string& name) {
     if (mutex == nullptr && error != ERROR_ACCESS_DENIED)
         lock.problem = "Could not create the mutex that keeps one window per installation (Windows error " +
                        std::to_string(error) + ").";
+    return lock;
+}
+
+InstanceLock waitForLock(const std::string& name) {
+    InstanceLock lock;
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, (L"Local\\" + widen(name)).c_str());
+    if (mutex == nullptr) {
+        lock.problem = "Could not create the mutex that keeps two starts of one installation apart (Windows error " +
+                       std::to_string(GetLastError()) + ").";
+        return lock;
+    }
+    lock.native = reinterpret_cast<std::intptr_t>(mutex);
+    // Abandoned: the holder was killed. It is ours now, and what it left is cleared by us.
+    const DWORD waited = WaitForSingleObject(mutex, INFINITE);
+    lock.owned = lock.first = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+    if (!lock.first)
+        lock.problem = "Could not wait for the other start of this installation (Windows error " +
+                       std::to_string(GetLastError()) + ").";
     return lock;
 }
 
