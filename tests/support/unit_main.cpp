@@ -3,12 +3,16 @@
 *
 *  GoogleTest's own main, but with a binary standard output on Windows: CTest reads the list
 *  of cases from it under Wine, and text mode's "\r\n" line ends would stick to the names.
+*  On Windows the process also ends at once after the run: under Wine, GoogleTest's watcher
+*  threads (one per thread that reported) now and then fail their wait while the process
+*  exits, and the case, already passed, then hangs until CTest's time-out.
 *******************************************************************************************/
 #include <gtest/gtest.h>
 
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 
 #include <cstdio>
 #endif
@@ -18,5 +22,11 @@ int main(int argc, char** argv) {
     _setmode(_fileno(stdout), _O_BINARY);
 #endif
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+#ifdef _WIN32
+    std::fflush(stdout);
+    std::fflush(stderr);
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(result));
+#endif
+    return result;
 }
