@@ -97,8 +97,16 @@ std::vector<GlyphInfo> bakeGlyphs(const FontFile& face, const FontFile& symbol, 
 void fillAdvances(FontSlot& slot);
 int glyphIndexOf(const FontSlot& slot, int codepoint);
 
-// One UTF-8 character at `pos` (advanced past it); malformed bytes decode as '?'.
+// UTF-8 characters, one rule for measuring, drawing, caret motion and wrapping: a lead byte and
+// the followers it needs form one character only when they are well-formed UTF-8; any other byte
+// is a character of its own that decodes as '?'.
+// One character at `pos` (advanced past it).
 int decodeUtf8(std::string_view text, std::size_t& pos);
+// Byte length of the character at `pos` (0 at the end), the start of the one before `pos`, and
+// the start of the one that holds the byte at `pos`; each looks at no more than four bytes.
+std::size_t nextCharLength(std::string_view text, std::size_t pos);
+std::size_t previousCharStart(std::string_view text, std::size_t pos);
+std::size_t charStartAt(std::string_view text, std::size_t pos);
 
 float advanceOf(const FontSlot& slot, int codepoint);
 float textWidth(int slot, std::string_view text, float extraSpacing = 0);

@@ -5,7 +5,7 @@
 *  the drawn text agree to the pixel. Window queries and the two raylib shapes they draw go
 *  through seams, so the editing and drawing paths run in tests without a window.
 *
-*  Sections: window seam, UTF-8 stepping, select box, text field, editing.
+*  Sections: window seam, select box, text field, editing.
 *******************************************************************************************/
 #include "ui/input.h"
 
@@ -49,56 +49,6 @@ InputCalls raylibInputCalls() {
             takeDroppedFiles, gamepadConnected,   IsGamepadButtonDown, GetGamepadAxisMovement};
 }
 
-// ---- UTF-8 stepping ----
-
-std::size_t nextCharLength(std::string_view text, std::size_t pos) {
-    if (pos >= text.size()) return 0;
-    const unsigned char lead = static_cast<unsigned char>(text[pos]);
-    const std::size_t length = (lead & 0x80) == 0x00   ? 1
-                               : (lead & 0xE0) == 0xC0 ? 2
-                               : (lead & 0xF0) == 0xE0 ? 3
-                               : (lead & 0xF8) == 0xF0 ? 4
-                                                       : 1;
-    return length > text.size() - pos ? 1 : length;
-}
-
-namespace {
-
-// True when no character can run over `pos`: none of the three bytes before it starts one that
-// is long enough. Lengths come from lead bytes alone (the following bytes are not checked), so
-// this is the only sure footing when stepping back over malformed text; in valid text the start
-// of every character qualifies.
-bool surelyStarts(std::string_view text, std::size_t pos) {
-    for (std::size_t back = 1; back <= 3 && back <= pos; ++back)
-        if (nextCharLength(text, pos - back) > back) return false;
-    return true;
-}
-
-}  // namespace
-
-// Steps back to the nearest sure character start and walks forward from there, so that
-// Left/Backspace stop exactly where Right/Delete do even in malformed text. In valid text that
-// start is the previous character itself: a look back of at most four bytes.
-CharsBack::CharsBack(std::string_view text, std::size_t pos) : text_(text), pos_(std::min(pos, text.size())) {}
-
-std::size_t CharsBack::previous() {
-    if (pos_ == 0) return 0;
-    if (starts_.empty()) {
-        std::size_t from = pos_ - 1;
-        while (from > 0 && !surelyStarts(text_, from)) --from;
-        for (std::size_t at = from; at < pos_; at += nextCharLength(text_, at)) starts_.push_back(at);
-    }
-    return starts_.back();
-}
-
-void CharsBack::back() {
-    if (pos_ == 0) return;
-    pos_ = previous();
-    starts_.pop_back();
-}
-
-std::size_t previousCharStart(std::string_view text, std::size_t pos) { return CharsBack(text, pos).previous(); }
-
 namespace {
 
 std::size_t countChars(std::string_view text) {
@@ -108,9 +58,7 @@ std::size_t countChars(std::string_view text) {
 }
 
 std::uint64_t onBoundary(const std::string& text, std::uint64_t pos) {
-    const std::size_t size = text.size();
-    const auto at = static_cast<std::size_t>(std::min<std::uint64_t>(pos, size));
-    return at < size ? previousCharStart(text, at + 1) : size;
+    return charStartAt(text, static_cast<std::size_t>(std::min<std::uint64_t>(pos, text.size())));
 }
 
 // The launcher may replace the text under a focused field; the caret and the selection must
@@ -200,12 +148,12 @@ CharKind kindAt(std::string_view text, std::size_t pos) {
 }  // namespace
 
 std::size_t wordLeft(std::string_view text, std::size_t pos) {
-    CharsBack chars(text, pos);
-    while (chars.pos() > 0 && kindAt(text, chars.previous()) == CharKind::Space) chars.back();
-    if (chars.pos() == 0) return 0;
-    const CharKind kind = kindAt(text, chars.previous());
-    while (chars.pos() > 0 && kindAt(text, chars.previous()) == kind) chars.back();
-    return chars.pos();
+    pos = std::min(pos, text.size());
+    while (pos > 0 && kindAt(text, previousCharStart(text, pos)) == CharKind::Space) pos = previousCharStart(text, pos);
+    if (pos == 0) return 0;
+    const CharKind kind = kindAt(text, previousCharStart(text, pos));
+    while (pos > 0 && kindAt(text, previousCharStart(text, pos)) == kind) pos = previousCharStart(text, pos);
+    return pos;
 }
 
 std::size_t wordRight(std::string_view text, std::size_t pos) {
@@ -221,13 +169,13 @@ Selection wordAt(std::string_view text, std::size_t pos) {
     if (text.empty()) return {};
     pos = std::min(pos, text.size());
     // A click past the last character takes the run before it.
-    std::size_t at = pos < text.size() ? previousCharStart(text, pos + 1) : previousCharStart(text, pos);
+    const std::size_t at = pos < text.size() ? charStartAt(text, pos) : previousCharStart(text, pos);
     const CharKind kind = kindAt(text, at);
-    CharsBack start(text, at);
-    while (start.pos() > 0 && kindAt(text, start.previous()) == kind) start.back();
+    std::size_t start = at;
+    while (start > 0 && kindAt(text, previousCharStart(text, start)) == kind) start = previousCharStart(text, start);
     std::size_t end = at;
     while (end < text.size() && kindAt(text, end) == kind) end += nextCharLength(text, end);
-    return {start.pos(), end};
+    return {start, end};
 }
 
 // ---- select box ----
@@ -481,6 +429,10 @@ void editKeys(EditBuffer& b, int maxChars, bool numeric) {
         const bool modifier = strokeHas(stroke, kModControl) || strokeHas(stroke, kModSuper);
         const bool shift = strokeHas(stroke, kModShift);
         if (stroke.codepoint != 0) {
+            // A lone surrogate or a number past U+10FFFF has no UTF-8 form: it would go in as bytes
+            // that are no character.
+            const int c = stroke.codepoint;
+            if (c < 0 || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) continue;
             int size = 0;
             const char* utf8 = CodepointToUTF8(stroke.codepoint, &size);
             insertText(b, std::string_view(utf8, static_cast<std::size_t>(std::max(0, size))), maxChars, numeric);

@@ -43,25 +43,6 @@ void keepStrokes(InputSnapshot& in, const std::function<bool(const Keystroke&)>&
 // Inserts at the caret; an insertion past maxChars (0 = no limit) is refused whole.
 void insertText(EditBuffer& buffer, std::string_view text, int maxChars, bool numeric);
 
-// Byte length of the UTF-8 character starting at `pos`, and the start of the one before it.
-std::size_t nextCharLength(std::string_view text, std::size_t pos);
-std::size_t previousCharStart(std::string_view text, std::size_t pos);
-
-// Walks back over the characters before a position, one at a time, each where
-// previousCharStart would put it; a long walk over malformed bytes stays linear.
-class CharsBack {
-public:
-    CharsBack(std::string_view text, std::size_t pos);
-    std::size_t pos() const { return pos_; }
-    std::size_t previous();  // the start of the character before pos (0 at the start)
-    void back();             // pos = previous()
-
-private:
-    std::string_view text_;
-    std::size_t pos_;
-    std::vector<std::size_t> starts_;  // known starts before pos_, in text order
-};
-
 // ---- selection and words ----
 
 // The selected bytes [start, end) of a field; start == end when nothing is selected.

@@ -1,12 +1,14 @@
 /*******************************************************************************************
 *  text.cpp — the text operations: decoding, measuring, drawing runs, wrapping, blocks
 *
-*  Every operation walks UTF-8 with the same forgiving decoder and measures with the slot's
+*  Every operation walks UTF-8 with the same forgiving decoder (the one rule for where a
+*  character starts and ends, shared with the text field's caret and the console's wrapping) and measures with the slot's
 *  advance table, so a measuring pass and the drawing pass agree to the pixel and measuring
 *  never calls raylib. A run is drawn as one strip of glyph quads into raylib's batch: each
 *  quad covers the glyph's own pixels only (not the transparent padding around it in the
 *  atlas, which would cost fill for nothing) and finds its glyph by table, not by search.
 *******************************************************************************************/
+#include <algorithm>
 #include <cmath>
 
 #include "ui/fonts.h"
@@ -17,24 +19,71 @@
 
 namespace vlr {
 
-int decodeUtf8(std::string_view text, std::size_t& pos) {
-    const std::size_t size = text.size();
-    if (pos >= size) return 0;
+namespace {
+
+bool isFollower(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+// Length of the well-formed character at pos, 0 when the bytes there are not one. Overlong
+// forms, surrogates and values past U+10FFFF are not characters either: their leads would
+// otherwise decode to code points no keyboard can give and no encoder writes.
+std::size_t wellFormedLength(std::string_view text, std::size_t pos) {
     const unsigned char lead = static_cast<unsigned char>(text[pos]);
-    if (lead < 0x80) {
-        ++pos;
-        return lead;
+    if (lead < 0x80) return 1;
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF;  // the range of the byte after the lead
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;   // overlong
+        if (lead == 0xED) high = 0x9F;  // surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;   // overlong
+        if (lead == 0xF4) high = 0x8F;  // past U+10FFFF
+    } else {
+        return 0;
     }
-    const std::size_t length = (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : (lead & 0xF8) == 0xF0 ? 4 : 1;
-    if (length == 1 || size - pos < length) {
+    if (text.size() - pos < length) return 0;
+    const unsigned char second = static_cast<unsigned char>(text[pos + 1]);
+    if (second < low || second > high) return 0;
+    for (std::size_t k = 2; k < length; ++k)
+        if (!isFollower(text[pos + k])) return 0;
+    return length;
+}
+
+}  // namespace
+
+std::size_t nextCharLength(std::string_view text, std::size_t pos) {
+    if (pos >= text.size()) return 0;
+    const std::size_t length = wellFormedLength(text, pos);
+    return length == 0 ? 1 : length;
+}
+
+std::size_t charStartAt(std::string_view text, std::size_t pos) {
+    if (pos >= text.size() || !isFollower(text[pos])) return std::min(pos, text.size());
+    // Only the nearest byte before pos that is not a follower can start a character over pos.
+    for (std::size_t back = 1; back <= 3 && back <= pos; ++back)
+        if (!isFollower(text[pos - back])) return nextCharLength(text, pos - back) > back ? pos - back : pos;
+    return pos;
+}
+
+std::size_t previousCharStart(std::string_view text, std::size_t pos) {
+    pos = std::min(pos, text.size());
+    return pos == 0 ? 0 : charStartAt(text, pos - 1);
+}
+
+int decodeUtf8(std::string_view text, std::size_t& pos) {
+    if (pos >= text.size()) return 0;
+    const unsigned char lead = static_cast<unsigned char>(text[pos]);
+    const std::size_t length = nextCharLength(text, pos);
+    if (length == 1) {
         ++pos;
-        return '?';
+        return lead < 0x80 ? lead : '?';
     }
-    // Following bytes are taken as they come: the text is ours or the launcher's, not hostile.
     int codepoint = lead & (0x7F >> length);
-    for (std::size_t k = 1; k < length; ++k) {
+    for (std::size_t k = 1; k < length; ++k)
         codepoint = (codepoint << 6) | (static_cast<unsigned char>(text[pos + k]) & 0x3F);
-    }
     pos += length;
     return codepoint;
 }

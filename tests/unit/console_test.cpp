@@ -89,6 +89,9 @@ TEST(ConsoleWrap, PiecesOfExactlyKCharactersNeverSplittingACharacter) {
     EXPECT_EQ(pieceBytes(std::string_view(mixed).substr(3), 2), 4u);  // "✓b"
     // A truncated sequence at the end is one character, as the text operations read it.
     EXPECT_EQ(charCount("ab\xe2\x9c"), 4u);
+    // A stray lead takes nothing along: "caf", the stray byte, then " ok".
+    EXPECT_EQ(charCount("caf\xe9 ok"), 7u);
+    EXPECT_EQ(pieceBytes("caf\xe9 ok", 4), 4u);
 
     // k from the box: floor(wrap width / advance of "M"), at least 1 on a very narrow box.
     EXPECT_EQ(charsPerLine(400, 10), 40u);

@@ -396,7 +396,9 @@ TEST(Utf8, MalformedBytesBecomeQuestionMarks) {
     EXPECT_EQ(decodeAll("\xFF\xF8x"), (Codes{'?', '?', 'x'}));
     EXPECT_EQ(decodeAll("a\xC3"), (Codes{'a', '?'}));              // truncated at the end
     EXPECT_EQ(decodeAll("a\xE2\x82"), (Codes{'a', '?', '?'}));     // the stray follower is one more
-    EXPECT_EQ(decodeAll("\xC3\x41"), Codes{0xC1});                 // followers are not checked
+    EXPECT_EQ(decodeAll("\xC3\x41"), (Codes{'?', 'A'}));           // a lead takes only followers
+    EXPECT_EQ(decodeAll("\xC1\x81\xED\xA0\x80\xF4\x90\x80\x80"),    // overlong, surrogate, past U+10FFFF
+              Codes(9, '?'));
     EXPECT_EQ(decodeAll(std::string_view("\xF0\x9F\x98\x80", 3)), (Codes{'?', '?', '?'}));
 
     // Never reads past the view, even when the bytes after it would complete the sequence.

@@ -200,8 +200,46 @@ TEST_F(InputTest, SteppingBackAgreesWithWalkingForward) {
     // A long run of stray lead bytes: the characters are the forward walk's.
     const std::string leads(4001, '\xF0');
     EXPECT_EQ(previousCharStart(leads, leads.size()), 4000u);
-    EXPECT_EQ(previousCharStart(leads, 4000), 3996u);
+    EXPECT_EQ(previousCharStart(leads, 4000), 3999u);
     EXPECT_EQ(wordLeft(leads + " x", leads.size() + 1), 0u);
+}
+
+TEST_F(InputTest, AStrayByteIsOneCharacterAndAnyScriptGoesInWhole) {
+    // Latin-1 "é" in UTF-8 text: one "?" of one byte that takes nothing after it along.
+    const std::string cafe = "caf\xE9 ok";
+    EXPECT_EQ(textWidth(kRegular14, cafe), textWidth(kRegular14, "caf? ok"));
+    EditBuffer b = buffer(cafe, 3);
+    press({KEY_RIGHT});
+    editKeys(b, 0, false);
+    EXPECT_EQ(b.caret, 4u);
+    press({KEY_RIGHT, KEY_LEFT, KEY_LEFT});
+    editKeys(b, 0, false);
+    EXPECT_EQ(b.caret, 3u);
+    press({KEY_RIGHT, KEY_BACKSPACE});
+    editKeys(b, 0, false);
+    EXPECT_EQ(b.text, "caf ok");
+
+    // Typed past U+FFFF and CJK: whole characters, counted as such by the limit; a lone
+    // surrogate has no UTF-8 form and is left out.
+    EditBuffer t = buffer(cafe, cafe.size());
+    press({}, {0x1F600, 0xD800, 0x4E2D});
+    editKeys(t, 9, false);
+    const std::string added = "\xF0\x9F\x98\x80\xE4\xB8\xAD";
+    EXPECT_EQ(t.text, cafe + added);
+    press({}, {'x'});
+    editKeys(t, 9, false);
+    EXPECT_EQ(t.text, cafe + added);
+    fakes().down = {KEY_LEFT_SHIFT};
+    press({KEY_LEFT, KEY_LEFT});
+    editKeys(t, 0, false);
+    fakes().down = {KEY_LEFT_CONTROL};
+    press({KEY_C});
+    editKeys(t, 0, false);
+    EXPECT_EQ(fakes().copied, added);
+    fakes().down.clear();
+    press({KEY_END, KEY_LEFT, KEY_BACKSPACE});
+    editKeys(t, 0, false);
+    EXPECT_EQ(t.text, cafe + "\xE4\xB8\xAD");
 }
 
 TEST_F(InputTest, TypedCharactersGoInAtTheCaret) {
