@@ -1,12 +1,12 @@
 /*******************************************************************************************
 *  text.cpp — the text operations: decoding, measuring, drawing runs, wrapping, blocks
 *
-*  Every operation walks UTF-8 with the same forgiving decoder (the one rule for where a
-*  character starts and ends, shared with the text field's caret and the console's wrapping) and measures with the slot's
-*  advance table, so a measuring pass and the drawing pass agree to the pixel and measuring
-*  never calls raylib. A run is drawn as one strip of glyph quads into raylib's batch: each
-*  quad covers the glyph's own pixels only (not the transparent padding around it in the
-*  atlas, which would cost fill for nothing) and finds its glyph by table, not by search.
+*  Every operation walks UTF-8 by the same forgiving rule, which the text field's caret and
+*  the console's wrapping share, and measures with the slot's advance table, so a measuring
+*  pass and the drawing pass agree to the pixel and measuring never calls raylib. A run is
+*  drawn as one strip of glyph quads into raylib's batch: each quad covers the glyph's own
+*  pixels only (not the transparent padding around it in the atlas, which would cost fill for
+*  nothing) and finds its glyph by table, not by search.
 *******************************************************************************************/
 #include <algorithm>
 #include <cmath>
