@@ -203,6 +203,15 @@ std::string sha256File(const std::string& path);
 // code, -1 when it could not be started.
 int unpackArchive(const std::string& archive, const std::string& folder, const std::string& workFolder);
 
+// The command line for Windows' tar.exe: "<system>\tar.exe" -xf "<archive>" -C "<folder>",
+// started in `workFolder`. tar.exe reads the ANSI form of its command line, where a character
+// outside the code page turns into '?' or a look-alike, so the archive and the folder go in as
+// names relative to `workFolder`. A path outside it goes in whole only when it is plain ASCII;
+// otherwise the answer is empty (not startable): a mangled name could point at someone else's
+// folder. The system folder is taken as it is: Windows finds the program by the wide line.
+std::string tarCommandLine(const std::string& system, const std::string& archive, const std::string& folder,
+                           const std::string& workFolder);
+
 // ---- first-start progress display ----
 
 // What the first-start worker shares with the progress window. The worker writes, the window
