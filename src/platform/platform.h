@@ -200,7 +200,8 @@ std::string sha256File(const std::string& path);
 
 // Unpacks the whole zip archive into `folder` with the system's archive tool (tar.exe in the
 // Windows system folder, bsdtar elsewhere), started in `workFolder`. Returns the tool's exit
-// code, -1 when it could not be started.
+// code, -1 when it could not be started (on Windows also when a name could not reach it
+// intact; see tarCommandLine).
 int unpackArchive(const std::string& archive, const std::string& folder, const std::string& workFolder);
 
 // The command line for Windows' tar.exe: "<system>\tar.exe" -xf "<archive>" -C "<folder>",
