@@ -200,8 +200,18 @@ std::string sha256File(const std::string& path);
 
 // Unpacks the whole zip archive into `folder` with the system's archive tool (tar.exe in the
 // Windows system folder, bsdtar elsewhere), started in `workFolder`. Returns the tool's exit
-// code, -1 when it could not be started.
+// code, -1 when it could not be started (on Windows also when a name could not reach it
+// intact; see tarCommandLine).
 int unpackArchive(const std::string& archive, const std::string& folder, const std::string& workFolder);
+
+// The command line for Windows' tar.exe: "<system>\tar.exe" -xf "<archive>" -C "<folder>",
+// started in `workFolder`. tar.exe reads the ANSI form of its command line, where a character
+// outside the code page turns into '?' or a look-alike, so the archive and the folder go in as
+// names relative to `workFolder`. A path outside it goes in whole only when it is plain ASCII;
+// otherwise the answer is empty (not startable): a mangled name could point at someone else's
+// folder. The system folder is taken as it is: Windows finds the program by the wide line.
+std::string tarCommandLine(const std::string& system, const std::string& archive, const std::string& folder,
+                           const std::string& workFolder);
 
 // ---- first-start progress display ----
 

@@ -120,13 +120,13 @@ class FileServer:
 
 
 class Portable(Sandbox):
-    """A sandbox whose sources are not there yet: an empty folder `app` holding only
-    the program file. The launcher script lands in app/source/tools on first start."""
+    """A sandbox whose sources are not there yet: an empty folder `folder` holding only
+    the program file. The launcher script lands in <folder>/source/tools on first start."""
 
-    def __init__(self, program):
+    def __init__(self, program, folder="app"):
         super().__init__()
         shutil.rmtree(os.path.join(self.root, "source"))
-        self.portable = os.path.join(self.root, "app")
+        self.portable = os.path.join(self.root, folder)
         os.makedirs(self.portable)
         self.program = os.path.join(self.portable, os.path.basename(program))
         shutil.copy2(program, self.program)
@@ -439,7 +439,8 @@ import test_wine  # noqa: E402  (the module, so its own test class is not collec
 
 
 class WineFirstStartTest(test_wine.WineTest):
-    """Velocrash.exe started without arguments in an empty folder under Wine. The sources
+    """Velocrash.exe started without arguments in an empty folder under Wine (one whose
+    name the ANSI code page cannot hold, as a user's Downloads folder may be). The sources
     come through WinINet and CNG from a local server; tar.exe and the
     Windows Python and Git are the project's stand-ins (scripts/wine-standins)."""
 
@@ -453,10 +454,10 @@ class WineFirstStartTest(test_wine.WineTest):
 
     PLANTED = ("bcrypt", "dwmapi", "wininet", "winmm")
 
-    def start_exe(self, delay=0.0, name="source.zip", plant=False):
+    def start_exe(self, delay=0.0, name="source.zip", plant=False, folder="app"):
         server = FileServer(self.serve_dir, delay)
         self.addCleanup(server.stop)
-        box = Portable(self.exe)
+        box = Portable(self.exe, folder)
         self.sandboxes.append(box)
         if plant:
             # DLLs of the names the program uses that are not known DLLs, beside it as in a
@@ -487,8 +488,12 @@ class WineFirstStartTest(test_wine.WineTest):
                 continue
         return found
 
+    # Outside Wine's ANSI code page (1252 here, as on a Western Windows): "Ł" turns into "L"
+    # and the Cyrillic letters into "?" on the archive tool's command line; "ü" survives.
+    NON_ANSI_FOLDER = "\u0141ukasz \u0414\u043c\u0438\u0442\u0440\u0438\u0439 J\u00fcrgen"
+
     def test_first_start_under_wine(self):
-        box, program, server = self.start_exe(delay=6.0, plant=True)
+        box, program, server = self.start_exe(delay=6.0, plant=True, folder=self.NON_ANSI_FOLDER)
         progress = wait_for(lambda: self.sized(lambda size: size == PROGRESS_SIZE), 60,
                             "the progress window")[0]
 

@@ -1,9 +1,9 @@
 /*******************************************************************************************
 *  windows_test.cpp — what only Windows (here: Wine) can show of the platform layer
 *
-*  Built for the Windows preset only. The command line our starts produce, read back by the
-*  system's own parser; and removal through a junction, the link kind the standard library
-*  does not recognise.
+*  Built for the Windows preset only. The command lines our starts produce, read back by the
+*  system's own parser (tar.exe's through the ANSI code page); and removal through a junction,
+*  the link kind the standard library does not recognise.
 *******************************************************************************************/
 #include <windows.h>
 #include <shellapi.h>
@@ -71,6 +71,33 @@ TEST(WindowsCommandLine, ReadsBackWhatWeQuote) {
     ASSERT_EQ(count, static_cast<int>(all.size())) << quoteCommandLine(all);
     for (std::size_t i = 1; i < all.size(); ++i) EXPECT_EQ(std::wstring(read[i]), wide(all[i])) << all[i];
     LocalFree(read);
+}
+
+// tar.exe reads the ANSI form of its command line: what does not survive that trip reaches it
+// as '?' or a look-alike letter.
+TEST(WindowsTarCommandLine, NonAsciiFolderGivesRelativeNamesThatSurviveTheAnsiLine) {
+    const std::string work = "C:\\Users\\\xc5\x81ukasz \xd0\x94\xd0\xbc\xd0\xb8\xd1\x82\xd1\x80\xd0\xb8\xd0\xb9\\Downloads";
+    const std::string line =
+        tarCommandLine("C:\\windows\\system32", work + "\\source.zip.part", work + "\\source.unpacking", work);
+    ASSERT_FALSE(line.empty());
+    const std::wstring wideLine = wide(line);
+    std::string ansi(wideLine.size() * 2 + 1, '\0');
+    ansi.resize(WideCharToMultiByte(CP_ACP, 0, wideLine.c_str(), static_cast<int>(wideLine.size()), ansi.data(),
+                                    static_cast<int>(ansi.size()), nullptr, nullptr));
+    EXPECT_EQ(ansi, line) << "lost on the ANSI command line";
+    int count = 0;
+    wchar_t** read = CommandLineToArgvW(wideLine.c_str(), &count);
+    ASSERT_NE(read, nullptr);
+    std::vector<std::wstring> args(read, read + count);
+    LocalFree(read);
+    EXPECT_EQ(args, (std::vector<std::wstring>{L"C:\\windows\\system32\\tar.exe", L"-xf", L"source.zip.part", L"-C",
+                                                L"source.unpacking"}));
+
+    // Outside the work folder a path goes whole only when nothing of it can be lost.
+    EXPECT_EQ(tarCommandLine("C:\\windows\\system32", "D:\\a.zip", work + "2\\x", work), "")
+        << "a sibling folder with a longer name is not inside";
+    EXPECT_EQ(tarCommandLine("C:\\windows\\system32", "D:\\a.zip", "C:\\", "C:\\"),
+              "\"C:\\windows\\system32\\tar.exe\" -xf \"D:\\a.zip\" -C \".\"");
 }
 
 TEST(WindowsRemoveTree, JunctionsAreRemovedNotEntered) {

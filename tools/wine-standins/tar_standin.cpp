@@ -3,9 +3,11 @@
 *
 *  Windows ships the archive tool as tar.exe in its system folder; Wine does not. This small
 *  Windows program takes its place in a Wine prefix ("tar.exe" -xf "<archive>" -C "<folder>")
-*  and forwards the work to the host's bsdtar, the same tool. Wine starts Unix programs but
-*  gives no handle to wait on, so the forwarded command writes its exit code to a file that
-*  this program waits for and ends with. Never part of the product.
+*  and forwards the work to the host's bsdtar, the same tool. Like the real one it is a narrow
+*  program: its arguments come from the ANSI command line, so a character outside the code
+*  page arrives as '?' or a look-alike, and relative names are taken from its current folder.
+*  Wine starts Unix programs but gives no handle to wait on, so the forwarded command writes
+*  its exit code to a file that this program waits for and ends with. Never part of the product.
 *******************************************************************************************/
 #include <windows.h>
 
@@ -42,13 +44,29 @@ int fail(const char* text) {
     return 2;
 }
 
+// An argument as the real tool sees it: ANSI text, made whole against the current folder.
+std::wstring fromAnsi(const char* text) {
+    const int count = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    if (count <= 1) return {};
+    std::wstring wide(static_cast<std::size_t>(count), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), count);
+    wide.resize(static_cast<std::size_t>(count - 1));
+    const DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (size == 0) return {};
+    std::wstring full(size, L'\0');
+    const DWORD length = GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
+    if (length == 0 || length >= size) return {};
+    full.resize(length);
+    return full;
+}
+
 }  // namespace
 
-int wmain(int argc, wchar_t** argv) {
+int main(int argc, char** argv) {
     std::wstring archive, folder;
     for (int i = 1; i + 1 < argc; ++i) {
-        if (std::wstring(argv[i]) == L"-xf") archive = argv[++i];
-        else if (std::wstring(argv[i]) == L"-C") folder = argv[++i];
+        if (std::string(argv[i]) == "-xf") archive = fromAnsi(argv[++i]);
+        else if (std::string(argv[i]) == "-C") folder = fromAnsi(argv[++i]);
     }
     if (archive.empty() || folder.empty()) return fail("usage: tar.exe -xf <archive> -C <folder>");
 

@@ -135,11 +135,7 @@ std::string findProgram(const std::string& name) {
     DWORD length = SearchPathW(nullptr, widen(name).c_str(), L".exe", static_cast<DWORD>(buffer.size()), buffer.data(),
                                nullptr);
     if (length == 0 || length >= buffer.size()) return {};
-    buffer.resize(length);
-    int count = WideCharToMultiByte(CP_UTF8, 0, buffer.data(), static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(count > 0 ? count : 0), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, buffer.data(), static_cast<int>(length), utf8.data(), count, nullptr, nullptr);
-    return utf8;
+    return narrow(buffer.data(), length);
 }
 
 bool runtimeFromSystem() { return false; }
@@ -267,9 +263,9 @@ int unpackArchive(const std::string& archive, const std::string& folder, const s
     // empty or cut folder would start "\tar.exe" from wherever the search lands.
     const UINT length = GetSystemDirectoryW(system, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return -1;
-    // "<system>\tar.exe" -xf "<archive>" -C "<folder>": both paths may hold spaces.
-    std::wstring line = L"\"" + std::wstring(system) + L"\\tar.exe\" -xf \"" + widen(archive) + L"\" -C \"" +
-                        widen(folder) + L"\"";
+    const std::string utf8 = tarCommandLine(narrow(system, length), archive, folder, workFolder);
+    if (utf8.empty()) return -1;
+    std::wstring line = widen(utf8);  // CreateProcessW may write into it
     const std::wstring work = widen(workFolder);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;

@@ -33,7 +33,7 @@ std::wstring widen(const std::string& text) {
     return wide;
 }
 
-static std::string narrow(const wchar_t* text, std::size_t length) {
+std::string narrow(const wchar_t* text, std::size_t length) {
     if (length == 0 || length > INT_MAX) return {};
     int count = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
     if (count <= 0) return {};
@@ -41,8 +41,6 @@ static std::string narrow(const wchar_t* text, std::size_t length) {
     WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), utf8.data(), count, nullptr, nullptr);
     return utf8;
 }
-
-static std::string narrow(const std::wstring& text) { return narrow(text.data(), text.size()); }
 
 // ---- program and environment ----
 
