@@ -282,4 +282,17 @@ void useDarkTitleBar(void* nativeWindow);
 // system has no such font. Not checked further: the font loader does that.
 std::string fontFilePath(int role);
 
+// One face in a font file. A TrueType collection (.ttc) holds several: `index` picks one when
+// the system knows it (>= 0), else the face whose family is `name`.
+struct FontFace {
+    std::string path;   // empty: no font
+    int index = -1;
+    std::string name;
+};
+
+// The font the system itself would draw `codepoint` with when the window's faces lack it, in
+// the system's own fallback order; an empty path when no installed font has it. The list is
+// made on the first call; later calls are cheap and may come from any thread.
+FontFace fallbackFontFor(int codepoint);
+
 }  // namespace vlr::platform

@@ -1,15 +1,22 @@
 /*******************************************************************************************
-*  fonts_posix.cpp — font files by role through fontconfig
+*  fonts_posix.cpp — font files by role, and fallback fonts, through fontconfig
 *
 *  Open Sans (regular and semibold), DejaVu Sans Mono and Noto Sans Symbols2 stand in for the
 *  Windows faces. fontconfig always answers with some font, so a match counts only when its
 *  family is the one asked for; anything else is reported as missing and the font loader's
 *  fallbacks apply. The answers are looked up once per process.
+*
+*  For characters the faces lack, fontconfig's own fallback list behind the regular face (the
+*  sorted, trimmed list that desktop toolkits draw with) is asked for the first font whose
+*  character set holds the code point, so whatever the distribution installs for a script is
+*  used.
 *******************************************************************************************/
 #include "platform/platform.h"
 
 #include <array>
 #include <memory>
+#include <string_view>
+#include <vector>
 
 #include <fontconfig/fontconfig.h>
 
@@ -35,8 +42,16 @@ struct PatternDeleter {
 struct ConfigDeleter {
     void operator()(FcConfig* config) const { FcConfigDestroy(config); }
 };
+struct FontSetDeleter {
+    void operator()(FcFontSet* set) const { FcFontSetDestroy(set); }
+};
+struct CharSetDeleter {
+    void operator()(FcCharSet* set) const { FcCharSetDestroy(set); }
+};
 using Pattern = std::unique_ptr<FcPattern, PatternDeleter>;
 using Config = std::unique_ptr<FcConfig, ConfigDeleter>;
+using FontSet = std::unique_ptr<FcFontSet, FontSetDeleter>;
+using CharSet = std::unique_ptr<FcCharSet, CharSetDeleter>;
 
 const FcChar8* fc(const char* text) { return reinterpret_cast<const FcChar8*>(text); }
 
@@ -60,6 +75,55 @@ std::string matchFile(FcConfig* config, const Wanted& wanted) {
     return reinterpret_cast<const char*>(file);
 }
 
+// Only outline files that the font loader reads; bitmap and Type 1 fonts cannot be baked.
+bool isOutlineFile(std::string_view path) {
+    if (path.size() < 4) return false;
+    std::string extension(path.substr(path.size() - 4));
+    for (char& c : extension) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return extension == ".ttf" || extension == ".otf" || extension == ".ttc";
+}
+
+struct Fallback {
+    FontFace face;
+    CharSet characters;
+};
+
+std::vector<Fallback> sortedFallbacks() {
+    std::vector<Fallback> list;
+    Config config(FcInitLoadConfigAndFonts());
+    if (!config) return list;
+    Pattern pattern(FcNameParse(fc(kWanted[0].pattern)));
+    if (!pattern) return list;
+    FcConfigSubstitute(config.get(), pattern.get(), FcMatchPattern);
+    FcDefaultSubstitute(pattern.get());
+    FcResult result = FcResultNoMatch;
+    // Trimmed: a font that adds nothing to the ones before it is left out.
+    FontSet sorted(FcFontSort(config.get(), pattern.get(), FcTrue, nullptr, &result));
+    if (!sorted) return list;
+    for (int i = 0; i < sorted->nfont; ++i) {
+        const FcPattern* font = sorted->fonts[i];
+        FcChar8* file = nullptr;
+        FcCharSet* characters = nullptr;
+        if (FcPatternGetString(font, FC_FILE, 0, &file) != FcResultMatch ||
+            FcPatternGetCharSet(font, FC_CHARSET, 0, &characters) != FcResultMatch) {
+            continue;
+        }
+        const char* path = reinterpret_cast<const char*>(file);
+        if (!isOutlineFile(path)) continue;
+        Fallback entry;
+        entry.face.path = path;
+        int index = 0;
+        entry.face.index = FcPatternGetInteger(font, FC_INDEX, 0, &index) == FcResultMatch ? index & 0xFFFF : 0;
+        FcChar8* family = nullptr;
+        if (FcPatternGetString(font, FC_FAMILY, 0, &family) == FcResultMatch) entry.face.name = reinterpret_cast<const char*>(family);
+        entry.characters.reset(FcCharSetCopy(characters));
+        list.push_back(std::move(entry));
+    }
+    return list;
+}
+
 }  // namespace
 
 std::string fontFilePath(int role) {
@@ -72,6 +136,15 @@ std::string fontFilePath(int role) {
     }();
     if (role < 0 || role >= static_cast<int>(paths.size())) return {};
     return paths[static_cast<std::size_t>(role)];
+}
+
+FontFace fallbackFontFor(int codepoint) {
+    static const std::vector<Fallback> fallbacks = sortedFallbacks();
+    if (codepoint <= 0 || codepoint > 0x10FFFF) return {};
+    for (const Fallback& entry : fallbacks) {
+        if (FcCharSetHasChar(entry.characters.get(), static_cast<FcChar32>(codepoint))) return entry.face;
+    }
+    return {};
 }
 
 }  // namespace vlr::platform

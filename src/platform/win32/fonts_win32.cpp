@@ -18,3 +18,10 @@ std::string fontFilePath(int role) {
 }
 
 }  // namespace vlr::platform
+
+namespace vlr::platform {
+
+// Placeholder until the font-link list is read: no fallback, so such characters draw as '?'.
+FontFace fallbackFontFor(int) { return {}; }
+
+}  // namespace vlr::platform
