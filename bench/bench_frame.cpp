@@ -31,6 +31,7 @@
 #include "pages/console.h"
 #include "settings/settings.h"
 #include "shell/shell.h"
+#include "ui/fonts.h"
 #include "ui/widgets.h"
 
 #include "demo_peer.h"
@@ -350,6 +351,106 @@ void benchLongLine() {
     benchPage("Console, 10 MB, middle", 1);
 }
 
+// ---- text in other scripts ----
+
+void appendUtf8(std::string& out, int c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// Distinct characters from a running count: CJK ideographs, Hangul syllables, then the
+// supplementary ideographs (which few fonts have: those measure and draw as '?').
+int nthGlyph(int n) {
+    if (n < 20992) return 0x4E00 + n;
+    if (n < 20992 + 11172) return 0xAC00 + n - 20992;
+    return 0x20000 + n - 20992 - 11172;
+}
+
+// The console as fillConsole makes it, in CJK and Cyrillic: the same line lengths in
+// characters, the ideographs from a pool of 600 so that the glyphs are made once and then reused.
+void fillConsoleInOtherScripts() {
+    clearConsole();
+    for (int i = 0; i < 20000; ++i) {
+        std::string line = "[" + std::to_string(i) + "]\t";
+        const int target = i % 13 == 0 ? 200 : 60;
+        for (int c = 0; c < target; ++c) {
+            const bool cyrillic = (i + c / 6) % 3 == 0;
+            appendUtf8(line, cyrillic ? 0x430 + (i * 7 + c) % 32 : 0x4E00 + (i * 31 + c * 7) % 600);
+            if (c % 9 == 8) line += ' ';
+        }
+        line += '\n';
+        appendConsole(line);
+    }
+}
+
+double frameCpu() {
+    const double before = threadCpuMicros();
+    drawFrame();
+    const double spent = threadCpuMicros() - before;
+    EndDrawing();
+    return spent;
+}
+
+void printLateGlyphs(const char* when) {
+    const LateGlyphStats stats = lateGlyphStats();
+    std::printf("%s: %zu late glyphs known, %zu in the texture, %d of %d bands in use, %zu fallback faces (%.1f MiB)\n",
+                when, stats.known, stats.placed, stats.bandsInUse, stats.bands, stats.faces,
+                static_cast<double>(stats.faceBytes) / (1024 * 1024));
+    printResident(when);
+}
+
+void benchOtherScripts() {
+    if (!onlyPage.empty() && std::string("Console, CJK").rfind(onlyPage, 0) != 0) return;
+    ConsoleRecords& console = consoleRecords();
+    UiState& ui = uiState();
+    ui.currentPage = ui.requestedPage = 1;
+
+    // The frame that first meets 500 new glyphs: 25 lines of 20 characters never drawn before.
+    clearConsole();
+    for (int line = 0; line < 25; ++line) {
+        std::string text;
+        for (int c = 0; c < 20; ++c) appendUtf8(text, nthGlyph(30000 - 500 + line * 20 + c));
+        appendConsole(text + "\n");
+    }
+    console.follow = true;
+    const double first = frameCpu();
+    const double again = frameCpu();
+    std::printf("the frame that meets 500 new glyphs: %.0f us of CPU; the next one: %.0f us\n", first, again);
+
+    fillConsoleInOtherScripts();
+    console.follow = true;
+    benchPage("Console, CJK + Cyrillic", 1);
+    console.follow = false;
+    console.offset = static_cast<float>(visualLineCount(console.index)) * roundHalfAway(18 * ui.scale) / 2;
+    benchPage("Console, CJK, middle", 1);
+
+    // Distinct glyphs streaming past, a console line of 100 new ones per frame.
+    clearConsole();
+    console.follow = true;
+    for (int n = 0; n < 50000; n += 100) {
+        std::string text;
+        for (int c = 0; c < 100; ++c) appendUtf8(text, nthGlyph(n + c));
+        appendConsole(text + "\n");
+        frameCpu();
+        if (n + 100 == 5000) printLateGlyphs("after 5000 distinct CJK glyphs");
+        if ((n + 100) % 10000 == 0) printLateGlyphs(("after " + std::to_string(n + 100) + " distinct glyphs").c_str());
+    }
+    clearConsole();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -383,6 +484,7 @@ int main(int argc, char** argv) {
     benchPage("Play", 0);
     benchPage("Console, empty", 1);
     benchConsole();
+    benchOtherScripts();
     benchLongLine();
     printSettingsCoverage(windowState().state);
     benchSettingsLayout();

@@ -41,11 +41,13 @@ std::size_t charsPerLine(float wrapWidth, float advance);
 // Characters as the text operations count them (malformed bytes count one each).
 std::size_t charCount(std::string_view line);
 
-// Visual lines of one console line: max(1, ceil(n / k)).
-std::uint64_t pieceCount(std::string_view line, std::size_t k);
-
-// Byte length of the first up to k characters of a text.
+// A console line is cut into pieces of k columns, one per visual line; East Asian wide
+// characters take two columns, every other character one.
+// Byte length of the first piece of a text (at least one character).
 std::size_t pieceBytes(std::string_view text, std::size_t k);
+// Visual lines of one console line (at least 1), and the piece that holds a byte of it.
+std::uint64_t pieceCount(std::string_view line, std::size_t k);
+std::uint64_t pieceAt(std::string_view line, std::size_t byte, std::size_t k);
 
 // Brings the index in step with the console. Returns how many visual lines left the front
 // (so that a view scrolled away can stay on the lines it shows).

@@ -208,8 +208,7 @@ std::uint64_t matchVisualLine(const ConsoleIndex& index, const std::deque<std::s
     const auto line = static_cast<std::size_t>(match.line - dropped);
     if (line >= lines.size() || line >= index.starts.size()) return 0;
     const std::string_view text(lines[line]);
-    const std::size_t before = charCount(text.substr(0, std::min(match.byte, text.size())));
-    return index.starts[line] - index.starts.front() + before / k;
+    return index.starts[line] - index.starts.front() + pieceAt(text, std::min(match.byte, text.size()), k);
 }
 
 // ---- selection ----

@@ -75,16 +75,41 @@ std::size_t charCount(std::string_view line) {
     return count;
 }
 
-std::uint64_t pieceCount(std::string_view line, std::size_t k) {
-    const std::size_t n = charCount(line);
-    return n == 0 ? 1 : (n - 1) / k + 1;
+namespace {
+
+// Columns a character takes in the log. East Asian wide and fullwidth characters take two, as
+// in a terminal: their glyphs are about twice as wide as the mono face's.
+std::size_t columnsOf(int c) {
+    const bool wide = (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF && c != 0x303F) ||
+                      (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) ||
+                      (c >= 0xFF00 && c <= 0xFF60) || (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x1F300 && c <= 0x1F64F) ||
+                      (c >= 0x20000 && c <= 0x3FFFD);
+    return wide ? 2 : 1;
 }
+
+}  // namespace
 
 std::size_t pieceBytes(std::string_view text, std::size_t k) {
     std::size_t pos = 0;
-    for (std::size_t taken = 0; taken < k && pos < text.size(); ++taken) decodeUtf8(text, pos);
+    for (std::size_t taken = 0; pos < text.size();) {
+        std::size_t next = pos;
+        const std::size_t columns = columnsOf(decodeUtf8(text, next));
+        if (taken > 0 && columns > k - taken) break;   // a piece always takes its first character
+        taken += columns;
+        pos = next;
+        if (taken >= k) break;
+    }
     return pos;
 }
+
+std::uint64_t pieceAt(std::string_view line, std::size_t byte, std::size_t k) {
+    std::uint64_t piece = 0;
+    for (std::size_t pos = pieceBytes(line, k); pos <= byte && pos < line.size(); ++piece)
+        pos += pieceBytes(line.substr(pos), k);
+    return piece;
+}
+
+std::uint64_t pieceCount(std::string_view line, std::size_t k) { return pieceAt(line, line.size(), k) + 1; }
 
 std::uint64_t syncConsoleIndex(ConsoleIndex& index, const std::deque<std::string>& lines, std::uint64_t dropped,
                                std::size_t k) {

@@ -27,8 +27,11 @@ namespace vlr {
 namespace {
 
 constexpr int kGlyphPadding = 4;
-constexpr int kLargestFontSize = 1024;   // keeps a wild scale from asking for gigabyte atlases
 constexpr int kAtlasRowWidth = 2048;
+// The region for glyphs met after baking: 2048 × 2048 grey + alpha pixels, 8 MiB of texture.
+// That holds a window-full of different CJK characters at twice the usual size, more than any
+// page shows at once, while a player's names and messages rarely need more than a few hundred.
+constexpr int kLateRegionHeight = 2048;
 // Every OpenGL 3.3 driver worth the name takes this; beyond it each slot keeps its own texture.
 constexpr int kLargestTexture = 8192;
 // Shapes sample a speck in the middle of a white block. A multisampled pixel that a thin
@@ -46,69 +49,7 @@ constexpr std::array<SlotRecipe, kFontSlotCount> kSlotRecipes{{
     {0, 14}, {1, 14}, {0, 12.5f}, {0, 13}, {0, 12}, {1, 11}, {1, 16}, {0, 16}, {1, 17}, {2, 12},
 }};
 
-std::uint32_t be16(const std::string& b, std::size_t at) {
-    return (static_cast<std::uint32_t>(static_cast<unsigned char>(b[at])) << 8) |
-           static_cast<unsigned char>(b[at + 1]);
-}
-
-std::uint32_t be32(const std::string& b, std::size_t at) {
-    return (be16(b, at) << 16) | be16(b, at + 2);
-}
-
-float pixelHeight(float ascender, float descender, float unitsPerEm, float emSize) {
-    const float h = std::round((ascender - descender) * emSize / unitsPerEm);
-    if (!(h >= 1)) return 1;   // also catches NaN from a broken scale
-    return std::min(h, static_cast<float>(kLargestFontSize));
-}
-
-// Where raylib puts the baseline, measured from the top of a glyph cell of `size` pixels.
-int baselineOf(const FontFile& file, int size) {
-    const float span = file.ascender - file.descender;
-    if (span == 0) return 0;
-    return static_cast<int>(file.ascender * (static_cast<float>(size) / span));
-}
-
 }  // namespace
-
-// ---- font files ----
-
-FontFile parseFontFile(std::string bytes) {
-    FontFile file;
-    const std::size_t size = bytes.size();
-    if (size > static_cast<std::size_t>(INT_MAX)) return file;   // raylib takes an int size
-
-    const std::size_t tableCount = size > 5 ? be16(bytes, 4) : 0;
-    std::uint64_t head = 0;
-    std::uint64_t hhea = 0;
-    for (std::size_t i = 0; i < tableCount; ++i) {
-        const std::size_t record = 12 + 16 * i;
-        if (record + 16 > size) break;
-        const char* tag = bytes.data() + record;
-        if (std::memcmp(tag, "head", 4) == 0) head = be32(bytes, record + 8);
-        if (std::memcmp(tag, "hhea", 4) == 0) hhea = be32(bytes, record + 8);
-    }
-    if (head == 0 || hhea == 0 || size < head + 20) return file;
-    const std::uint32_t unitsPerEm = be16(bytes, static_cast<std::size_t>(head + 18));
-    if (unitsPerEm == 0) return file;
-
-    file.unitsPerEm = static_cast<float>(unitsPerEm);
-    if (hhea + 6 <= size) file.ascender = static_cast<std::int16_t>(be16(bytes, static_cast<std::size_t>(hhea + 4)));
-    if (hhea + 8 <= size) file.descender = static_cast<std::int16_t>(be16(bytes, static_cast<std::size_t>(hhea + 6)));
-    file.bytes = std::move(bytes);
-    return file;
-}
-
-FontFile loadFontFile(const std::string& path) {
-    if (path.size() < 5) return {};
-    std::string extension = path.substr(path.size() - 4);
-    for (char& c : extension) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    if (extension != ".ttf" && extension != ".otf") return {};
-    std::string bytes;
-    if (!platform::readFile(path, bytes)) return {};
-    return parseFontFile(std::move(bytes));
-}
 
 const std::vector<int>& bakedCodepoints() {
     static const std::vector<int> codepoints = [] {
@@ -126,10 +67,6 @@ const std::vector<int>& bakedCodepoints() {
 }
 
 // ---- baking glyphs ----
-
-int raylibFontSize(const FontFile& file, float emSize) {
-    return static_cast<int>(pixelHeight(file.ascender, file.descender, file.unitsPerEm, emSize));
-}
 
 namespace {
 
@@ -205,10 +142,6 @@ void fillAdvances(FontSlot& slot) {
             const int value = font.glyphs[i].value;
             if (value >= 0 && value < kAdvanceCount) slot.glyphs[static_cast<std::size_t>(value)] = static_cast<std::int16_t>(i);
         }
-        const std::int16_t question = std::max<std::int16_t>(0, slot.glyphs['?']);
-        for (std::int16_t& index : slot.glyphs) {
-            if (index < 0) index = question;
-        }
     }
     if (font.glyphs != nullptr && font.baseSize > 0) {
         const float factor = slot.drawingSize / static_cast<float>(font.baseSize);
@@ -223,17 +156,19 @@ void fillAdvances(FontSlot& slot) {
             slot.advances[static_cast<std::size_t>(glyph.value)] = factor * advance + slot.extraSpacing;
         }
     }
-    // Control characters, unbaked code points and empty glyphs all measure like '?'.
+    // Control characters and empty glyphs measure like '?'. Other code points that were not
+    // baked keep 0: they are late glyphs, measured when first met.
     const float question = slot.advances['?'];
-    for (float& advance : slot.advances) {
-        if (!(advance > 0)) advance = question;
+    for (std::size_t c = 0; c < slot.advances.size(); ++c) {
+        const bool control = c < 0x20 || (c >= 0x7F && c < 0xA0);
+        if ((control || slot.glyphs[c] >= 0) && !(slot.advances[c] > 0)) slot.advances[c] = question;
     }
 }
 
 int glyphIndexOf(const FontSlot& slot, int codepoint) {
     const auto index = static_cast<std::size_t>(codepoint);
-    if (codepoint >= 0 && index < slot.glyphs.size()) return slot.glyphs[index];
-    return slot.glyphs.size() > '?' ? slot.glyphs['?'] : 0;
+    if (codepoint >= 0 && index < slot.glyphs.size() && slot.glyphs[index] >= 0) return slot.glyphs[index];
+    return slot.glyphs.size() > '?' ? std::max<int>(0, slot.glyphs['?']) : 0;
 }
 
 // ---- slots ----
@@ -267,6 +202,9 @@ FontSlot bakeSlot(const FontFile& face, const FontFile& symbol, float emSize) {
         slot.font.glyphs = infos;
         slot.drawingSize = static_cast<float>(size);
         slot.loaded = true;
+        slot.emSize = emSize;
+        slot.face = &face;
+        slot.symbol = symbol.bytes.empty() ? nullptr : &symbol;
         fillAdvances(slot);
     } else {
         for (GlyphInfo& glyph : glyphs) UnloadImage(glyph.image);
@@ -364,10 +302,13 @@ void shareOneTexture() {
             if (slot.loaded && slot.atlas.data != nullptr) slot.font.texture = LoadTextureFromImage(slot.atlas);
         }
     } else {
+        // Below the baked images, a region for glyphs met later, as tall as the texture allows.
+        const int width = std::max(layout.width, kAtlasRowWidth);
+        const int lateHeight = std::min(kLateRegionHeight, kLargestTexture - layout.height);
         Image atlas{};   // grey + alpha, cleared: what lies between the images stays transparent
-        atlas.data = MemAlloc(static_cast<unsigned>(layout.width * layout.height * 2));
-        atlas.width = layout.width;
-        atlas.height = layout.height;
+        atlas.data = MemAlloc(static_cast<unsigned>(width * (layout.height + lateHeight) * 2));
+        atlas.width = width;
+        atlas.height = layout.height + lateHeight;
         atlas.mipmaps = 1;
         atlas.format = PIXELFORMAT_UNCOMPRESSED_GRAY_ALPHA;
         for (std::size_t i = 0; i < baked.size(); ++i) {
@@ -383,6 +324,13 @@ void shareOneTexture() {
         sharedTexture = LoadTextureFromImage(atlas);
         UnloadImage(atlas);
         for (FontSlot* slot : baked) slot->font.texture = sharedTexture;
+        if (sharedTexture.id != 0) {
+            // One band holds a row of the largest slot's glyphs, with room for those that reach
+            // above or below the cell (accents on capitals, some fallback faces).
+            int tallest = 0;
+            for (const FontSlot* slot : baked) tallest = std::max(tallest, slot->font.baseSize);
+            resetLateGlyphs(LateRegion{sharedTexture.id, 0, layout.height, width, lateHeight, tallest * 5 / 4 + 2});
+        }
         if (sharedTexture.id != 0) {
             const float middle = kWhiteBlock / 2;
             SetShapesTexture(sharedTexture, Rectangle{static_cast<float>(white.x) + middle,
@@ -407,6 +355,7 @@ void freeSlot(FontSlot& slot) {
 }
 
 void unloadSlots() {
+    resetLateGlyphs(LateRegion{});
     SetShapesTexture(Texture2D{}, Rectangle{});   // back to raylib's own white pixel
     if (sharedTexture.id != 0) UnloadTexture(sharedTexture);
     for (FontSlot& slot : slots()) {

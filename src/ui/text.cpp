@@ -88,11 +88,19 @@ int decodeUtf8(std::string_view text, std::size_t& pos) {
     return codepoint;
 }
 
+namespace {
+
+float questionAdvance(const FontSlot& slot) { return slot.advances.size() > '?' ? slot.advances['?'] : 0.0f; }
+
+}  // namespace
+
 float advanceOf(const FontSlot& slot, int codepoint) {
     const std::vector<float>& table = slot.advances;
     const auto index = static_cast<std::size_t>(codepoint);
-    if (codepoint >= 0 && index < table.size()) return table[index];
-    return table.size() > '?' ? table['?'] : 0.0f;
+    if (codepoint >= 0 && index < table.size() && table[index] > 0) return table[index];
+    // Not baked: a late glyph, placed in the texture at once when there is one to place it in.
+    const LateGlyph* glyph = lateGlyph(slot, codepoint, uiState().drawing);
+    return glyph != nullptr ? glyph->advance : questionAdvance(slot);
 }
 
 float textWidth(const FontSlot& slot, std::string_view text, float extraSpacing) {
@@ -108,16 +116,15 @@ float textWidth(int slot, std::string_view text, float extraSpacing) {
 namespace {
 
 // One glyph's quad in the order raylib's own textured quads use (so no face is culled).
-void glyphQuad(const Font& font, int index, float x, float top, float scale, const Rectangle* clip) {
-    const Rectangle& rec = font.recs[index];
-    const GlyphInfo& glyph = font.glyphs[index];
-    const float left = x + static_cast<float>(glyph.offsetX) * scale;
-    const float upper = top + static_cast<float>(glyph.offsetY) * scale;
+void glyphQuad(const Texture2D& texture, const Rectangle& rec, int offsetX, int offsetY, float x, float top,
+               float scale, const Rectangle* clip) {
+    const float left = x + static_cast<float>(offsetX) * scale;
+    const float upper = top + static_cast<float>(offsetY) * scale;
     TexturedQuad quad{left, upper, left + rec.width * scale, upper + rec.height * scale,
                       rec.x, rec.y, rec.x + rec.width, rec.y + rec.height};
     if (clip != nullptr && !clipQuad(quad, *clip)) return;
-    const float w = static_cast<float>(font.texture.width);
-    const float h = static_cast<float>(font.texture.height);
+    const float w = static_cast<float>(texture.width);
+    const float h = static_cast<float>(texture.height);
     rlTexCoord2f(quad.s0 / w, quad.t0 / h);
     rlVertex2f(quad.left, quad.top);
     rlTexCoord2f(quad.s0 / w, quad.t1 / h);
@@ -145,13 +152,37 @@ float drawTextRun(const FontSlot& slot, std::string_view text, float x, float ce
     const float scale = slot.drawingSize / static_cast<float>(font.baseSize);
     Rectangle clip{};
     const bool clipped = drawingClip(clip);
-    rlSetTexture(font.texture.id);
-    rlBegin(RL_QUADS);
-    rlColor4ub(colour.r, colour.g, colour.b, colour.a);
+    const Rectangle* clipTo = clipped ? &clip : nullptr;
+    auto begin = [&] {
+        rlSetTexture(font.texture.id);
+        rlBegin(RL_QUADS);
+        rlColor4ub(colour.r, colour.g, colour.b, colour.a);
+    };
+    auto baked = [&](int index) {
+        glyphQuad(font.texture, font.recs[index], font.glyphs[index].offsetX, font.glyphs[index].offsetY, x, top,
+                  scale, clipTo);
+    };
+    const float question = questionAdvance(slot);
+    begin();
     for (std::size_t pos = 0; pos < text.size();) {
         const int codepoint = decodeUtf8(text, pos);
-        if (codepoint != ' ') glyphQuad(font, glyphIndexOf(slot, codepoint), x, top, scale, clipped ? &clip : nullptr);
-        x += advanceOf(slot, codepoint) + extraSpacing;
+        const auto index = static_cast<std::size_t>(codepoint);
+        if (index < slot.advances.size() && slot.advances[index] > 0) {
+            if (codepoint != ' ') baked(glyphIndexOf(slot, codepoint));
+            x += slot.advances[index] + extraSpacing;
+            continue;
+        }
+        // A late glyph: placing it writes to the texture (and may draw the batch), which must
+        // not happen inside rlBegin/rlEnd.
+        rlEnd();
+        const LateGlyph* glyph = lateGlyph(slot, codepoint, true);
+        begin();
+        if (glyph != nullptr && glyph->band >= 0) {
+            glyphQuad(font.texture, glyph->rec, glyph->offsetX, glyph->offsetY, x, top, scale, clipTo);
+        } else {
+            baked(glyphIndexOf(slot, '?'));
+        }
+        x += (glyph != nullptr ? glyph->advance : question) + extraSpacing;
     }
     rlEnd();
     rlSetTexture(0);

@@ -185,6 +185,52 @@ TEST(FontFile, LoadsOnlyFontExtensions) {
     EXPECT_TRUE(loadFontFile(".ttf").bytes.empty());
 }
 
+// A collection of the given faces: header, then each face's directory and tables, with every
+// table offset counted from the start of the collection.
+std::string collectionOf(const std::vector<std::string>& faces) {
+    std::string ttc(12 + 4 * faces.size(), '\0');
+    ttc.replace(0, 4, "ttcf");
+    put32(ttc, 4, 0x00010000);
+    put32(ttc, 8, static_cast<std::uint32_t>(faces.size()));
+    for (std::size_t i = 0; i < faces.size(); ++i) {
+        const auto at = static_cast<std::uint32_t>(ttc.size());
+        put32(ttc, 12 + 4 * i, at);
+        std::string face = faces[i];
+        const std::size_t tables = (static_cast<unsigned char>(face[4]) << 8) | static_cast<unsigned char>(face[5]);
+        for (std::size_t t = 0; t < tables; ++t) {
+            const std::size_t field = 12 + 16 * t + 8;
+            const std::uint32_t offset = (static_cast<std::uint32_t>(static_cast<unsigned char>(face[field])) << 24) |
+                                         (static_cast<unsigned char>(face[field + 1]) << 16) |
+                                         (static_cast<unsigned char>(face[field + 2]) << 8) |
+                                         static_cast<unsigned char>(face[field + 3]);
+            put32(face, field, offset + at);
+        }
+        ttc += face;
+    }
+    return ttc;
+}
+
+TEST(FontFile, FacesOfACollectionLoadAsPlainFonts) {
+    const std::string ttc = collectionOf({tinyFont(1000, 800, -200), tinyFont(2048, 1900, -500)});
+    EXPECT_EQ(parseFontFile(faceOfCollection(ttc, 0, "")).unitsPerEm, 1000);
+    EXPECT_EQ(parseFontFile(faceOfCollection(ttc, 1, "")).unitsPerEm, 2048);
+    EXPECT_EQ(parseFontFile(faceOfCollection(ttc, -1, "No Such Face")).unitsPerEm, 1000);   // the first
+    EXPECT_TRUE(faceOfCollection(ttc, 2, "").empty());
+    for (std::size_t cut : {std::size_t{11}, std::size_t{19}, std::size_t{40}, ttc.size() - 1})
+        EXPECT_TRUE(parseFontFile(faceOfCollection(ttc.substr(0, cut), 1, "")).bytes.empty()) << cut;
+    EXPECT_TRUE(faceOfCollection(tinyFont(1000, 800, -200), 0, "").empty());   // not a collection
+
+    // A real collection, picked by name as a font-link entry names it.
+    const std::string real = "/usr/share/fonts/truetype/wqy/wqy-microhei.ttc";
+    if (!std::filesystem::exists(real)) GTEST_SKIP() << "no " << real;
+    const FontFile mono = loadFontFace({real, -1, "WenQuanYi Micro Hei Mono"});
+    ASSERT_FALSE(mono.bytes.empty());
+    EXPECT_EQ(mono.bytes, loadFontFace({real, 1, ""}).bytes);
+    EXPECT_NE(mono.bytes, loadFontFace({real, -1, "wenquanyi micro hei"}).bytes);
+    GlyphInfo glyph{};
+    EXPECT_EQ(loadOne(mono, 20, 0x6771, glyph), 1);
+}
+
 TEST(FontFile, ReadsTheSystemFaces) {
     RealFonts fonts;
     if (fonts.face.bytes.empty()) GTEST_SKIP() << "no regular face at " << platform::fontFilePath(0);
@@ -332,6 +378,42 @@ TEST(FontAdvances, SlotsBeforeTheFirstRebuildMeasureWithoutRaylib) {
     EXPECT_EQ(drawTextRun(kSemibold17, "abc", 3.5f, 10, kWhite), 4);   // nothing to draw with: no crash
     EXPECT_EQ(drawTextBlock(kRegular12, "a\n\nb", 0, 0, 100, 18, kWhite, true), 54);   // lines × height
     EXPECT_EQ(drawTextBlock(kRegular12, "", 0, 0, 100, 18, kWhite, false), 18);
+}
+
+// Characters outside the baked set, from the face (Cyrillic), the system's fallback (CJK and
+// Hangul, when such a font is installed) or nowhere (private use: '?').
+TEST(LateGlyphs, MeasuredFromTheFaceOrTheSystemsFallbackElseQuestionMark) {
+    BakedFonts fonts = bakeFonts(1);
+    const FontSlot& slot = fonts.slots[kRegular14];
+    if (!slot.loaded) GTEST_SKIP() << "no regular face";
+    const float question = advanceOf(slot, '?');
+    const float latinW = advanceOf(slot, 'W');
+
+    const LateGlyph* de = lateGlyph(slot, 0x414, false);   // Д
+    ASSERT_NE(de, nullptr);
+    EXPECT_GT(de->width, 0);
+    EXPECT_EQ(advanceOf(slot, 0x414), de->advance);
+    EXPECT_EQ(textWidth(slot, "Д.Д"), 2 * de->advance + advanceOf(slot, '.'));
+
+    EXPECT_EQ(lateGlyph(slot, 0xE000, false), nullptr);
+    EXPECT_EQ(advanceOf(slot, 0xE000), question);
+    EXPECT_EQ(advanceOf(slot, 0x10FFFD), question);
+    EXPECT_EQ(advanceOf(slot, 'W'), latinW);   // baked characters keep their table
+
+    for (int cjk : {0x6771, 0xC11C, 0x3042}) {   // 東 서 あ
+        if (platform::fallbackFontFor(cjk).path.empty()) continue;
+        const LateGlyph* glyph = lateGlyph(slot, cjk, false);
+        ASSERT_NE(glyph, nullptr) << cjk;
+        // Full width: about one em, well apart from '?'.
+        EXPECT_GT(glyph->advance, 0.8f * 14) << cjk;
+        EXPECT_GT(glyph->width, 0.5f * 14) << cjk;
+        EXPECT_EQ(advanceOf(slot, cjk), glyph->advance);
+    }
+    // Wrapping text without spaces breaks between characters by the late advances.
+    if (!platform::fallbackFontFor(0x6771).path.empty()) {
+        const float cjk = advanceOf(slot, 0x6771);
+        EXPECT_EQ(linesOf(slot, "東東東東東", 2.5f * cjk), (Lines{"東東", "東東", "東"}));
+    }
 }
 
 // ---- the shared texture ----
