@@ -393,6 +393,42 @@ TEST(SessionFolder, IsMadePrivateAndRefusedWhenOthersCouldUseIt) {
     fs::remove_all(base);
 }
 
+// ---- fallback fonts ----
+
+// The CJK collection is the one scripts/setup puts into the Wine prefix and links behind the
+// regular face; natively, Debian's package of it. Whether it is the first CJK font fontconfig
+// offers depends on what else is installed, so natively only its face choice is held to it.
+TEST(FallbackFonts, CjkAndHangulFindAFontThatHasThemAndAPrivateUseGapFindsNone) {
+    std::string collection = "/usr/share/fonts/truetype/wqy/wqy-microhei.ttc";
+    if (onWindows()) {
+        const std::string regular = fontFilePath(0);
+        collection = regular.substr(0, regular.find_last_of('\\') + 1) + "wqy-microhei.ttc";
+    }
+    if (fileExists(collection) != Exists::Yes) GTEST_SKIP() << "no CJK collection at " << collection;
+
+    auto lower = [](std::string text) {
+        for (char& c : text) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        return text;
+    };
+    for (int codepoint : {0x6771, 0xC11C}) {
+        SCOPED_TRACE(codepoint);
+        FontFace face = fallbackFontFor(codepoint);
+        ASSERT_FALSE(face.path.empty());
+        EXPECT_EQ(fileExists(face.path), Exists::Yes) << face.path;
+        if (onWindows()) {
+            EXPECT_EQ(lower(face.path), lower(collection));
+            EXPECT_EQ(face.name, "WenQuanYi Micro Hei");
+            EXPECT_EQ(face.index, -1);
+        } else if (face.path == collection) {
+            // Its first face is the proportional one; the second is monospaced.
+            EXPECT_EQ(face.index, 0);
+        }
+    }
+    EXPECT_TRUE(fallbackFontFor(0xE000).path.empty()) << "a gap in every face is not some font's to fill";
+    EXPECT_TRUE(fallbackFontFor(-1).path.empty());
+    EXPECT_TRUE(fallbackFontFor(0x110000).path.empty());
+}
+
 // ---- downloads ----
 
 // Senders that would each hold a download open for hours end it in failure within the small
