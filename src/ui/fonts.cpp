@@ -398,6 +398,9 @@ BakedFonts::~BakedFonts() {
 
 BakedFonts bakeFonts(float scale) {
     const std::array<FontFile, 4>& files = fontFiles();
+    // The system's fallback list takes a while to make the first time (Windows starts its font
+    // machinery for it); here that happens while the window is being made, not in a frame.
+    platform::fallbackFontFor(0x4E00);
     BakedFonts baked;
     baked.scale = scale;
     baked.slots.reserve(kFontSlotCount);

@@ -58,8 +58,11 @@ bool rasteriseFrom(const FontFile& file, const FontSlot& slot, int codepoint, Gl
     if (file.bytes.empty()) return false;
     const int size = &file == slot.face ? slot.font.baseSize : raylibFontSize(file, slot.emSize);
     int count = 0;
+    // raylib warns about each character a font lacks; asking the face first, that is expected.
+    SetTraceLogLevel(LOG_ERROR);
     GlyphInfo* glyphs = LoadFontData(reinterpret_cast<const unsigned char*>(file.bytes.data()),
                                      static_cast<int>(file.bytes.size()), size, &codepoint, 1, FONT_DEFAULT, &count);
+    SetTraceLogLevel(LOG_WARNING);
     if (glyphs == nullptr) return false;
     const bool found = count > 0 && glyphs[0].image.data != nullptr;
     if (found) {

@@ -110,6 +110,33 @@ class ConsolePageTest(PlayPageTest):
         self.lines(box, program, 61, 65)
         self.assertEqual(rows_from_bottom(self.picture(window), 1), [65], "following again")
 
+    def test_other_scripts_draw_as_themselves_and_wide_characters_wrap_inside_the_log(self):
+        if not subprocess.run(["fc-list", ":lang=ja"], capture_output=True, text=True).stdout.strip():
+            self.skipTest("no font with Japanese characters is installed")
+        box, program, window = self.open()
+        self.console_tab(program)
+        cjk = "東京の夜景" * 20   # 100 wide characters: 200 columns, wrapped after 162
+        before = program.last_frame()
+        box.post("test-lines", {"lines": ["Дмитрий\n", "???????\n", "東京の夜景 서울\n", cjk + "\n"]})
+        wait_for(lambda: program.last_frame() != before, 10, "a frame after the output")
+        program.wait_quiet(0.4)
+        picture = self.picture(window)
+        rows = rows_from_top(picture, 6)
+        self.assertEqual(rows[0], 7)
+        self.assertEqual(rows[1], 7)
+        # Drawn from a CJK font: each character one and a half to two mono columns wide, not
+        # one '?'; the long line's 100 split 81 + 19, the first piece inside the log.
+        self.assertGreaterEqual(rows[2], 11, rows)
+        self.assertGreaterEqual(rows[3], 81 * 1.4, rows)
+        self.assertLessEqual(rows[3], 162, rows)
+        self.assertGreaterEqual(rows[4], 19 * 1.4, rows)
+        self.assertEqual(rows[5], 0, rows)
+
+        def band(row):
+            y = TEXT_TOP + LINE * row
+            return [picture.row(y + d, LEFT, LEFT + 7 * 7) for d in range(LINE)]
+        self.assertNotEqual(band(0), band(1), "Cyrillic drawn as question marks")
+
     def test_copy_all_puts_exactly_the_lines_on_the_clipboard_and_clear_empties(self):
         require_tools("xclip")
         box, program, window = self.open()
