@@ -384,7 +384,8 @@ int nthGlyph(int n) {
 void fillConsoleInOtherScripts() {
     clearConsole();
     for (int i = 0; i < 20000; ++i) {
-        std::string line = "[" + std::to_string(i) + "]\t";
+        std::string line = "[";
+        line.append(std::to_string(i)).append("]\t");
         const int target = i % 13 == 0 ? 200 : 60;
         for (int c = 0; c < target; ++c) {
             const bool cyrillic = (i + c / 6) % 3 == 0;
