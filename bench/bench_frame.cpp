@@ -30,6 +30,7 @@
 #include "link/state.h"
 #include "pages/console.h"
 #include "settings/settings.h"
+#include "settings/settings_model.h"
 #include "shell/shell.h"
 #include "ui/fonts.h"
 #include "ui/widgets.h"

@@ -2,9 +2,9 @@
 *  state.cpp — the window's copy of the launcher's state
 *
 *  Sections:
+*    settings       the game settings list and its stamp
 *    state          applying a state document and its side effects
 *    console        the launcher's output as a bounded list of lines
-*    settings       the game settings list
 *    launcher exit  watching the launcher this window started
 *
 *  Frame thread only; background threads hand documents over as UI tasks.
@@ -15,6 +15,51 @@
 #include "link/state.h"
 
 namespace vlr {
+
+// ---- settings ----
+
+// The settings list follows the launcher's change counter, its stamp, in one of two ways:
+// a state document's list is taken only when its stamp is newer than the one held; the
+// answer of a save always sets the stamp (see applySaveAnswer).
+
+void loadSettingValues(const Json& settings) {
+    std::vector<SettingValue>& values = windowState().settings;
+    values.clear();
+    for (const Json& item : settings.items) {
+        const Json& key = get(item, "key");
+        if (key.isString())
+            values.push_back({key.text, asText(get(item, "value"))});
+    }
+    // A binding being captured refers to the old list.
+    if (windowCalls().cancelCapture)
+        windowCalls().cancelCapture();
+}
+
+namespace {
+
+void takeNewerSettings(const Json& document) {
+    WindowState& window = windowState();
+    const std::int64_t stamp = asInt(get(document, "settings_stamp"));
+    if (stamp > window.settingsStamp) {
+        window.settingsStamp = stamp;
+        loadSettingValues(get(document, "settings"));
+    }
+}
+
+}  // namespace
+
+void applySaveAnswer(const Json& answer, bool reload) {
+    WindowState& window = windowState();
+    const Json& stamp = get(answer, "settings_stamp");
+    // No stamp: the next state document, whatever its stamp, brings the launcher's list back.
+    window.settingsStamp = stamp.isNumber() ? asInt(stamp) : 0;
+    // An answer without a list must not empty the page; the stamp rule above recovers it.
+    const Json& settings = get(answer, "settings");
+    if (reload && settings.isArray())
+        loadSettingValues(settings);
+    else if (reload)
+        window.settingsStamp = 0;
+}
 
 // ---- state ----
 
@@ -59,11 +104,7 @@ void applyState(const Json& document) {
     // `document` may have been part of the old state; read from the stored copy from here on.
     const Json& state = window.state;
 
-    const std::int64_t stamp = asInt(get(state, "settings_stamp"));
-    if (stamp > window.settingsStamp) {
-        window.settingsStamp = stamp;
-        loadSettingValues(get(state, "settings"));
-    }
+    takeNewerSettings(state);
 
     const WindowCalls& calls = windowCalls();
     if (calls.stateApplied)
@@ -143,21 +184,6 @@ void clearConsole() {
     window.console.clear();
     window.consoleJoined.clear();
     window.openLine = false;
-}
-
-// ---- settings ----
-
-void loadSettingValues(const Json& settings) {
-    std::vector<SettingValue>& values = windowState().settings;
-    values.clear();
-    for (const Json& item : settings.items) {
-        const Json& key = get(item, "key");
-        if (key.isString())
-            values.push_back({key.text, asText(get(item, "value"))});
-    }
-    // A binding being captured refers to the old list.
-    if (windowCalls().cancelCapture)
-        windowCalls().cancelCapture();
 }
 
 // ---- launcher exit ----

@@ -76,7 +76,12 @@ bool taskRunning(const Json& state);
 void applyState(const Json& document);
 void appendConsole(std::string_view text);
 void clearConsole();
+// Replaces the settings list from a "settings" array and drops a key capture.
 void loadSettingValues(const Json& settings);
+// What the answer of a settings save does: the stamp becomes the answer's (0 without one, so
+// that the next state document brings the launcher's list back); with reload, the list is
+// taken from the answer too, or, when it has none, the stamp is dropped to recover it.
+void applySaveAnswer(const Json& answer, bool reload);
 
 // Exit watching, once per frame before drawing. Returns true when the frame loop must end now
 // (the launcher asked for it by ending with code 2).

@@ -15,6 +15,7 @@
 
 #include "link/state.h"
 #include "settings/settings.h"
+#include "settings/settings_model.h"
 #include "ui/focus.h"
 #include "ui/fonts.h"
 #include "ui/input.h"

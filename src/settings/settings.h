@@ -4,10 +4,9 @@
 *  The launcher owns the game's settings file and publishes it as a list of key/value texts
 *  with a change counter (the stamp), plus a table that says how to lay the page out. The
 *  page draws from the table on every frame, edits the window's copy of the list and sends
-*  every single change at once with saveSetting; nothing is batched.
+*  every single change at once with saveSetting (settings_model.h); nothing is batched.
 *
-*  Sections: records · settings list and saving · page and rows · value editors ·
-*            key bindings · key names
+*  Sections: records · editor sizes · page and rows · value editors · key bindings · key names
 *******************************************************************************************/
 #pragma once
 
@@ -35,18 +34,6 @@ struct SettingsRecords {
 };
 
 SettingsRecords& settingsRecords();  // one of the window-wide records (shell/records.h)
-
-// ---- settings list and saving ----
-
-// The value of the first pair with that key, or null when the list lacks the key.
-const std::string* settingValue(std::string_view key);
-
-// Sets the value locally at once and queues the change to the launcher. reload: take the
-// launcher's whole list back from its answer (the key-binding editor asks for it).
-void saveSetting(const std::string& key, const std::string& value, bool reload);
-
-// What the answer of a save does: the stamp, then the list when asked to reload.
-void applySaveAnswer(const Json& answer, bool reload);
 
 // ---- editor sizes ----
 
@@ -95,9 +82,6 @@ bool slider(std::string_view id, float x, float y, std::int64_t lo, std::int64_t
 void numberField(const std::string& key, float x, float y, const Json& bounds);
 // A number field's commit: the text as a base-10 integer (0 when it holds none), clamped.
 std::string clampNumber(std::string_view text, std::int64_t lo, std::int64_t hi);
-
-// The settings editors' buffer of that name, created empty on first use.
-EditBuffer& editBuffer(std::string_view name);
 
 // ---- key bindings ----
 

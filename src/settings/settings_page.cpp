@@ -1,9 +1,7 @@
 /*******************************************************************************************
-*  settings_page.cpp — the Settings page: the table's sections, rows, and saving
+*  settings_page.cpp — the Settings page: the table's sections and rows
 *
 *  Sections:
-*    records        edit buffers and the slider drag
-*    saving         the local list, the request body, the answer and the stamp
 *    rows           editor sizes by kind, visibility, one setting row
 *    page           intro, columns of section cards, key bindings, "Other"
 *
@@ -14,9 +12,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "link/command_list.h"
 #include "link/state.h"
 #include "settings/settings.h"
+#include "settings/settings_model.h"
 #include "ui/fonts.h"
 #include "ui/input.h"
 #include "ui/widgets.h"
@@ -38,48 +36,6 @@ const char* const kIntroText =
     "Changes are saved at once and apply the next time the game starts. F1 in the game changes the same settings.";
 
 }  // namespace
-
-// ---- records ----
-
-EditBuffer& editBuffer(std::string_view name) {
-    auto& buffers = settingsRecords().buffers;
-    for (auto& [key, buffer] : buffers) {
-        if (key == name)
-            return buffer;
-    }
-    return buffers.emplace_back(std::string(name), EditBuffer()).second;
-}
-
-// ---- saving ----
-
-const std::string* settingValue(std::string_view key) {
-    for (const SettingValue& setting : windowState().settings) {
-        if (setting.key == key)
-            return &setting.value;
-    }
-    return nullptr;
-}
-
-void applySaveAnswer(const Json& answer, bool reload) {
-    WindowState& window = windowState();
-    const Json& stamp = get(answer, "settings_stamp");
-    // No stamp: the next state document, whatever its stamp, brings the launcher's list back.
-    window.settingsStamp = stamp.isNumber() ? asInt(stamp) : 0;
-    // An answer without a list must not empty the page; the stamp rule above recovers it.
-    const Json& settings = get(answer, "settings");
-    if (reload && settings.isArray())
-        loadSettingValues(settings);
-    else if (reload)
-        window.settingsStamp = 0;
-}
-
-void saveSetting(const std::string& key, const std::string& value, bool reload) {
-    for (SettingValue& setting : windowState().settings) {
-        if (setting.key == key)
-            setting.value = value;
-    }
-    storeSetting(key, value, [reload](const Json& answer) { applySaveAnswer(answer, reload); });
-}
 
 // ---- rows ----
 

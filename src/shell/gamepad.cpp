@@ -1,15 +1,12 @@
 /*******************************************************************************************
-*  gamepad.cpp — the gamepad, read between frames, and the loop turn that may skip a frame
+*  gamepad.cpp — the gamepad, read between frames
 *
-*  A gamepad sends no events the loop could wait for, so while one is connected the loop is
-*  woken every kGamepadPollSeconds to read it; a wake-up that finds nothing new (no button,
-*  no input, no task, the mouse and the window as the last frame left them) draws nothing.
-*  Without a gamepad the loop waits for events as before.
+*  A gamepad sends no events the loop could wait for, so while one is connected the main loop
+*  reads it on every turn and asks to be woken every kGamepadPollSeconds to do so; what it
+*  reads here goes into the frame's input queue as navigation actions.
 *******************************************************************************************/
-#include <chrono>
 #include <cmath>
 
-#include "link/handover.h"
 #include "shell/shell.h"
 #include "ui/focus.h"
 #include "ui/input.h"
@@ -67,12 +64,6 @@ void queueAction(ShellState& shell, NavAction action) {
     queueInput(shell, input);
 }
 
-SeenByFrame seenNow() {
-    const Vector2 mouse = GetMousePosition();
-    return {mouse.x, mouse.y, GetScreenWidth(), GetScreenHeight(), IsWindowFocused(), IsWindowMinimized(),
-            IsMouseButtonDown(MOUSE_BUTTON_LEFT)};
-}
-
 }  // namespace
 
 bool pollGamepad(ShellState& shell, double now) {
@@ -104,39 +95,6 @@ bool pollGamepad(ShellState& shell, double now) {
         queued = true;
     }
     return queued;
-}
-
-void wakeFrameAt(SteadyTime when) {
-    ShellState& shell = shellState();
-    if (when < shell.frameWake) shell.frameWake = when;
-    requestWake(theLink(), when);
-}
-
-void drawOrWait(bool tasksRan) {
-    ShellState& shell = shellState();
-    // Read as the last wait began (raylib reads the gamepads just before it waits).
-    const bool queued = pollGamepad(shell, uiClock());
-    bool draw = true;
-    if (shell.gamepad.pad >= 0) {
-        const SteadyTime now = std::chrono::steady_clock::now();
-        draw = shell.drawNext || tasksRan || queued || !shell.pending.empty() || shell.scrollAccumulator != 0 ||
-               now >= shell.frameWake || !(seenNow() == shell.seen);
-        // Asked for before waiting: a gamepad sends no event. A held control is read more often,
-        // so that its repeats keep their pace.
-        bool holding = false;
-        for (bool held : shell.gamepad.held) holding = holding || held;
-        const double poll = holding ? 0.016 : kGamepadPollSeconds;
-        requestWake(theLink(), now + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                         std::chrono::duration<double>(poll)));
-    }
-    shell.drawNext = false;
-    if (!draw) {
-        PollInputEvents();   // reads the gamepads, then waits for events as a frame's end does
-        return;
-    }
-    shell.frameWake = SteadyTime::max();   // the frame asks again for what it still needs
-    shell.seen = seenNow();
-    frame();
 }
 
 }  // namespace vlr

@@ -2,11 +2,13 @@
 *  shell.h — the launcher window: lifecycle, main loop, wake thread and frame
 *
 *  Sections:
-*    window mode    the entry's way in, and what the shell hands the state model
+*    window mode    the entry's way in, one turn of its main loop, and what the shell hands
+*                   the state model
 *    records        the shell's process-wide values
 *    window         creating, sizing and setting up the window (also used by the benchmark)
 *    wake thread    wakes the event-waiting loop at the earliest requested time
 *    frame          the one operation that draws the whole window
+*    gamepad        read between frames into the frame's input queue
 *
 *  Window mode (app.h) opens one raylib window, starts the launcher link and runs an
 *  event-driven loop: it sleeps until input, handed-over work or a requested wake time, then
@@ -46,6 +48,13 @@ enum class WindowResult : int {
 // Window mode: argument vector as the start mode builds it ("name --python P --script S").
 // Returns a WindowResult as an int, the process's exit code.
 int windowMode(int argc, const char* const* argv);
+
+// One turn of the main loop after the UI tasks: draws a frame and waits for events, or, when
+// a gamepad is connected and nothing changed since the last frame, only waits. With a gamepad
+// it also asks to be woken to read it again. Without one, every turn draws, as before; a
+// gamepad plugged in then ends the wait (the window library watches for devices) and is read
+// from that turn on.
+void drawOrWait(bool tasksRan);
 
 // Gives the state model what it asks of the window besides raising it: the notice box, the key
 // capture and the pages' records that follow each state document. Window mode does it before
@@ -195,6 +204,9 @@ void wakeRound(Link& link, std::unique_lock<std::mutex>& hold);
 // Wakes the event-waiting frame loop; safe from any thread while the window exists.
 void postEmptyEvent();
 
+// Asks the wake thread for a frame at a time (the frame's own wake-ups: notice, running bar).
+void wakeFrameAt(SteadyTime when);
+
 // ---- frame ----
 
 // The running bar's segment on a separator of the given width at a clock time (seconds):
@@ -242,27 +254,17 @@ void followZoomInput(UiState& ui, ShellState& shell);
 // game disc field becomes its path; anything else gets a notice.
 void takeDroppedFiles(UiState& ui, const WindowState& window);
 
-// ---- gamepad ----
-
-// Reads the gamepad (through inputCalls()) and queues its navigation actions for the next
-// frame; true when it queued one. Forgets a gamepad that went away.
-bool pollGamepad(ShellState& shell, double now);
-
-// One turn of the main loop after the UI tasks: draws a frame and waits for events, or, when
-// a gamepad is connected and nothing changed since the last frame, only waits. With a gamepad
-// it also asks to be woken to read it again. Without one, every turn draws, as before; a
-// gamepad plugged in then ends the wait (the window library watches for devices) and is read
-// from that turn on.
-void drawOrWait(bool tasksRan);
-
-// Asks the wake thread for a frame at a time (the frame's own wake-ups: notice, running bar).
-void wakeFrameAt(SteadyTime when);
-
 // The whole frame without presenting it (the benchmark times this part).
 void drawFrame();
 
 // Draws the whole window once and presents it; with event waiting on, returns when the next
 // input, empty event or window event arrives.
 void frame();
+
+// ---- gamepad ----
+
+// Reads the gamepad (through inputCalls()) and queues its navigation actions for the next
+// frame; true when it queued one. Forgets a gamepad that went away.
+bool pollGamepad(ShellState& shell, double now);
 
 }  // namespace vlr

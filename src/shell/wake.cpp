@@ -3,11 +3,19 @@
 *
 *  The frame loop sleeps inside raylib's event wait; when the frame asks to be drawn again at
 *  a known time (a notice expiring, the running bar moving), this thread posts an empty event
-*  at that time. The earliest request wins; a later one waits its turn.
+*  at that time. The earliest request wins; a later one waits its turn. The frame asks with
+*  wakeFrameAt, which also notes the time for the loop's turns that may skip a frame.
 *******************************************************************************************/
+#include "link/handover.h"
 #include "shell/shell.h"
 
 namespace vlr {
+
+void wakeFrameAt(SteadyTime when) {
+    ShellState& shell = shellState();
+    if (when < shell.frameWake) shell.frameWake = when;
+    requestWake(theLink(), when);
+}
 
 void wakeRound(Link& link, std::unique_lock<std::mutex>& hold) {
     const SteadyTime deadline = link.wakeDeadline;

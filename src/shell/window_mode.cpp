@@ -4,8 +4,10 @@
 *  Order matters: the arguments and the instance lock come first (a second start only asks
 *  the running window to come forward), then the hidden window, then the launcher, then the
 *  window's set-up and the three background threads. The loop sleeps in raylib's event wait
-*  and wakes for input, handed-over work or a requested wake time.
+*  and wakes for input, handed-over work or a requested wake time; with a gamepad connected it
+*  also wakes to read it, and a turn that finds nothing new draws nothing.
 *******************************************************************************************/
+#include <chrono>
 #include <cstdio>
 #include <future>
 #include <system_error>
@@ -53,6 +55,13 @@ void followDisplayScale() {
     }
 }
 
+// What a turn of the loop compares with the last frame: the mouse and the window.
+SeenByFrame seenNow() {
+    const Vector2 mouse = GetMousePosition();
+    return {mouse.x, mouse.y, GetScreenWidth(), GetScreenHeight(), IsWindowFocused(), IsWindowMinimized(),
+            IsMouseButtonDown(MOUSE_BUTTON_LEFT)};
+}
+
 void runLoop(Link& link, WindowState& window) {
     while (!WindowShouldClose() && !window.restart) {
         std::vector<UiTask> tasks = takeUiTasks(link);
@@ -93,6 +102,33 @@ int exitCode(WindowResult result) {
 }
 
 }  // namespace
+
+void drawOrWait(bool tasksRan) {
+    ShellState& shell = shellState();
+    // Read as the last wait began (raylib reads the gamepads just before it waits).
+    const bool queued = pollGamepad(shell, uiClock());
+    bool draw = true;
+    if (shell.gamepad.pad >= 0) {
+        const SteadyTime now = std::chrono::steady_clock::now();
+        draw = shell.drawNext || tasksRan || queued || !shell.pending.empty() || shell.scrollAccumulator != 0 ||
+               now >= shell.frameWake || !(seenNow() == shell.seen);
+        // Asked for before waiting: a gamepad sends no event. A held control is read more often,
+        // so that its repeats keep their pace.
+        bool holding = false;
+        for (bool held : shell.gamepad.held) holding = holding || held;
+        const double poll = holding ? 0.016 : kGamepadPollSeconds;
+        requestWake(theLink(), now + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                         std::chrono::duration<double>(poll)));
+    }
+    shell.drawNext = false;
+    if (!draw) {
+        PollInputEvents();   // reads the gamepads, then waits for events as a frame's end does
+        return;
+    }
+    shell.frameWake = SteadyTime::max();   // the frame asks again for what it still needs
+    shell.seen = seenNow();
+    frame();
+}
 
 void connectStateModel() {
     WindowCalls& calls = windowCalls();

@@ -130,6 +130,7 @@ bool eraseSelection(EditBuffer& b) {
     b.text.erase(sel.start, sel.end - sel.start);
     b.caret = sel.start;
     b.edited = true;
+    b.passing = false;
     return true;
 }
 
@@ -289,6 +290,7 @@ void clickField(EditBuffer& b, float tx) {
     const bool extend = ui.focused == &b && modifierHeld(kModShift);
     const std::uint64_t before = b.caret;
     ui.focused = &b;
+    b.passing = false;
     keepCaretValid(b);
     b.caret = b.text.empty() ? 0 : caretAtMouse(b, tx, in.mouseX);
     if (twice) {
@@ -319,7 +321,7 @@ bool textField(EditBuffer& b, Rect r, std::string_view placeholder, float inset,
     }
 
     // A field the keys or the gamepad move to starts editing at the end of its text; one left
-    // with Escape starts again on Enter.
+    // with Escape starts again on Enter. Focus that only passes over a field commits nothing.
     FocusState& focus = ui.focus;
     const std::string id = "field:" + std::to_string(reinterpret_cast<std::uintptr_t>(&b));
     const bool navFocused = focusItem(id, r, FocusKind::kField, sc(8));
@@ -330,6 +332,7 @@ bool textField(EditBuffer& b, Rect r, std::string_view placeholder, float inset,
         focus.seen = true;
     } else if (navFocused && (focus.arrived || takeAction(kNavPress))) {
         ui.focused = &b;
+        b.passing = focus.arrived;
         b.caret = b.text.size();
         b.anchor = kNoAnchor;
     }
@@ -394,7 +397,8 @@ bool textField(EditBuffer& b, Rect r, std::string_view placeholder, float inset,
     }
 
     // Also while only measuring: the first call after a commit reports it, and only that one.
-    const bool committed = b.lostFocus;
+    const bool committed = b.lostFocus && !b.passing;
+    if (b.lostFocus) b.passing = false;
     b.lostFocus = false;
     return committed;
 }
@@ -415,6 +419,7 @@ void eraseRange(EditBuffer& b, std::size_t from, std::size_t to) {
     b.text.erase(from, to - from);
     b.caret = from;
     b.edited = true;
+    b.passing = false;
 }
 
 }  // namespace
@@ -488,6 +493,7 @@ void editKeys(EditBuffer& b, int maxChars, bool numeric) {
         case KEY_KP_ENTER:
             // The field commits here; what was typed after Enter is not part of this value.
             b.lostFocus = true;
+            b.passing = false;
             return;
         default: break;
         }
@@ -512,6 +518,7 @@ void insertText(EditBuffer& b, std::string_view text, int maxChars, bool numeric
     b.text.insert(static_cast<std::size_t>(b.caret), added);
     b.caret += added.size();
     b.edited = true;
+    b.passing = false;
 }
 
 }  // namespace vlr

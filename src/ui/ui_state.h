@@ -28,6 +28,8 @@ struct EditBuffer {
     float scroll = 0;           // horizontal scroll in pixels; 0 when not focused
     bool edited = false;        // the user changed the text; stop refreshing it from the launcher
     bool lostFocus = false;     // set by Enter or a click outside; read and cleared by textField
+    bool passing = false;       // Tab, an arrow or the gamepad brought the focus and nothing was
+                                // clicked, typed or entered since: leaving commits nothing
     Rect rect;                  // snapped rectangle of its last drawing
 };
 

@@ -96,6 +96,28 @@ class KeyboardTest(WindowTest):
                           (("vsync", "false"), ("display_mode", "borderless"),
                            ("render_scale", "4"), ("render_scale", "5"))])
 
+    def test_focus_passing_over_settings_fields_saves_nothing(self):
+        box, program, window = self.start_window(box=settings_sandbox(self))
+        self.window = window
+        self.keys("ctrl+Prior", "ctrl+Prior")       # Updates, then Settings
+        self.assertEqual(self.focus(program), "tab:2")
+
+        # Once round the whole page and its two fields (name, then countdown) with nothing typed.
+        self.tab_to(program, "tab:2", most=60)
+        self.tab_to(program, "switch:vsync")
+        self.keys("space")                          # on -> off: what went before has arrived
+        self.tab_to(program, "field:", most=1)      # the name: typed into, so leaving saves it
+        self.x.type_text(window, "X")
+        self.tab_to(program, "field:", most=1)      # the countdown: Enter saves it unchanged,
+        self.keys("Return")                         # and leaving it commits once more
+        self.tab_to(program, "switch:vsync", key="shift+Tab", most=3)   # back over the name
+        self.keys("space")
+        self.bodies(box, "settings", 5)
+        self.assertEqual(box.bodies("settings"),
+                         [json.dumps({"values": {k: v}}) for k, v in
+                          (("vsync", "false"), ("player_name", "PlayerX"), ("trial_countdown", "3"),
+                           ("trial_countdown", "3"), ("vsync", "true"))])
+
 
 if __name__ == "__main__":
     unittest.main()

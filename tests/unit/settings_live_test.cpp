@@ -17,6 +17,7 @@
 #include "link/state.h"
 #include "platform/platform.h"
 #include "settings/settings.h"
+#include "settings/settings_model.h"
 #include "shell/shell.h"
 #include "window_test.h"
 

@@ -16,6 +16,7 @@
 #include "link/link.h"
 #include "link/state.h"
 #include "settings/settings.h"
+#include "settings/settings_model.h"
 #include "shell/shell.h"
 #include "ui/fonts.h"
 #include "ui/widgets.h"
