@@ -92,6 +92,11 @@ std::size_t columnsOf(int c) {
 std::size_t pieceBytes(std::string_view text, std::size_t k) {
     std::size_t pos = 0;
     for (std::size_t taken = 0; pos < text.size();) {
+        if (static_cast<unsigned char>(text[pos]) < 0x80) {   // most output: one byte, one column
+            ++pos;
+            if (++taken >= k) break;
+            continue;
+        }
         std::size_t next = pos;
         const std::size_t columns = columnsOf(decodeUtf8(text, next));
         if (taken > 0 && columns > k - taken) break;   // a piece always takes its first character

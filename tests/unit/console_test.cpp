@@ -93,6 +93,15 @@ TEST(ConsoleWrap, PiecesOfExactlyKCharactersNeverSplittingACharacter) {
     EXPECT_EQ(charCount("caf\xe9 ok"), 7u);
     EXPECT_EQ(pieceBytes("caf\xe9 ok", 4), 4u);
 
+    // East Asian wide characters take two columns; one that does not fit starts the next piece,
+    // and a piece narrower than one of them still takes it. Matches land in the same pieces.
+    const std::string wide = "a\xe6\x9d\xb1\xe4\xba\xac" "bc";   // a 東 京 b c
+    EXPECT_EQ(pieceBytes(wide, 4), 4u);                               // "a東", 3 columns
+    EXPECT_EQ(pieceCount(wide, 4), 2u);
+    EXPECT_EQ(pieceCount(wide, 1), 5u);
+    EXPECT_EQ(pieceAt(wide, 4, 4), 1u);                               // 京
+    EXPECT_EQ(pieceAt(wide, 3, 4), 0u);
+
     // k from the box: floor(wrap width / advance of "M"), at least 1 on a very narrow box.
     EXPECT_EQ(charsPerLine(400, 10), 40u);
     EXPECT_EQ(charsPerLine(409.9f, 10), 40u);
