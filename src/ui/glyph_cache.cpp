@@ -131,11 +131,18 @@ int bandFor(int width) {
     return oldest;
 }
 
+// Only the window's own slots draw from the shared texture; a band keeps pointers to them.
+bool isWindowSlot(const FontSlot& slot) {
+    for (int i = 0; i < kFontSlotCount; ++i)
+        if (&fontSlot(i) == &slot) return true;
+    return false;
+}
+
 void placeGlyph(const FontSlot& slot, int codepoint, LateGlyph& glyph, const Image& image) {
     Region& r = region();
     const int width = image.width;
     const int height = std::min(image.height, r.area.bandHeight - kBandPadding);
-    if (r.area.texture == 0 || width <= 0 || height <= 0) return;
+    if (r.area.texture == 0 || width <= 0 || height <= 0 || !isWindowSlot(slot)) return;
     const int index = bandFor(width);
     if (index < 0) return;
     Band& band = r.bands[static_cast<std::size_t>(index)];
