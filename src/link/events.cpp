@@ -1,7 +1,7 @@
 /*******************************************************************************************
 *  events.cpp — the event stream from the launcher
 *
-*  Sections: large events · framing · stream
+*  Sections: large events · framing · messages · stream
 *
 *  One long-lived GET whose answer is a sequence of "data: {json}\n\n" events. A background
 *  thread keeps it open for the life of the process and reconnects a second after it ends.
@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "link/command_list.h"
+#include "link/event_reader.h"
 #include "link/events.h"
 #include "link/handover.h"
 #include "link/http.h"
@@ -31,224 +32,7 @@ constexpr std::string_view kDataPrefix = "data: ";
 // the frame thread is bounded by kMaxPendingEventBytes.
 constexpr std::size_t kPieceBytes = 64 * 1024;
 
-// ---- large events: bytes as the JSON reader sees them ----
-
-// A hexadecimal digit as the JSON reader counts it (no validation): the length of an escape
-// depends on it, and a large event must be cut exactly where the reader would cut it.
-std::int32_t hexValue(unsigned char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    return static_cast<std::int32_t>(c | 0x20) - 87;
-}
-
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
-bool isTokenByte(char c) {
-    const char lower = static_cast<char>(c | 0x20);
-    return (c >= '0' && c <= '9') || (lower >= 'a' && lower <= 'z') || c == '+' || c == '-' || c == '.';
-}
-
-// How far a string body starting at `from` can be read now: past its closing quote (closed),
-// or up to a backslash whose escape has not fully arrived. `final`: the event ends at `end`.
-const char* stringCut(const char* from, const char* end, bool final, bool& closed) {
-    closed = false;
-    const char* p = from;
-    for (;;) {
-        while (p < end && *p != '"' && *p != '\\') ++p;
-        if (p >= end) return end;
-        if (*p == '"') {
-            closed = true;
-            return p + 1;
-        }
-        const std::ptrdiff_t left = end - p;
-        if (left < 2 || (p[1] == 'u' && left < 6)) return final ? end : p;
-        if (p[1] != 'u') {
-            p += 2;
-            continue;
-        }
-        std::int32_t code = 0;
-        for (int i = 2; i < 6; ++i) code = code * 16 + hexValue(static_cast<unsigned char>(p[i]));
-        // A high surrogate takes the next "\uXXXX" along when six more bytes follow it.
-        if (code >= 0xD800 && code <= 0xDBFF) {
-            if (left < 12 && !final) return p;
-            if (left >= 12 && p[6] == '\\' && p[7] == 'u') {
-                p += 12;
-                continue;
-            }
-        }
-        p += 6;
-    }
-}
-
-}  // namespace
-
 // ---- large events ----
-
-// Reads the JSON of one event as it streams, as parseJson and handleMessage would read it
-// whole: the first "lines" member of the top-level object gives the text of each element
-// (strings decoded, bare tokens as they stand, containers nothing), which goes out in pieces;
-// the first "state" member counts when it is true, and goes out after the last piece.
-// Everything else is skipped with a stack of the open containers, so the reader holds no
-// more than an escape that has not fully arrived. Like the whole reader it stops at the
-// first byte it cannot use.
-struct LargeEvent {
-    enum class Mode : unsigned char { Value, ObjectFirst, Key, KeyText, Colon, ArrayFirst, After, Close, Text, Token, Done };
-    enum class Role : unsigned char { Other, Line, State };
-
-    Mode mode;
-    Role role = Role::Other;  // what the string or token being read is for
-    std::string open;         // '{' or '[' per open container
-    bool linesOpen = false;   // open[1] is the "lines" array
-    bool linesSeen = false;
-    bool stateSeen = false;
-    bool state = false;
-    int member = 0;           // the member whose value comes next: 1 "lines", 2 "state"
-    std::string key;          // the first bytes of the key being read
-    std::string token;        // the first bytes of the "state" token
-    std::string out;          // output not handed over yet
-
-    explicit LargeEvent(bool data) : mode(data ? Mode::Value : Mode::Done) {}
-
-    // Reads what it can of [p, end) and returns where it stopped: end, or an escape that
-    // waits for its last bytes (never when `final`).
-    const char* step(const char* p, const char* end, bool final);
-    std::size_t beginValue(char c);  // bytes of c taken
-    void endContainer();
-    void endToken();
-};
-
-void LargeEvent::endContainer() {
-    if (linesOpen && open.size() == 2) linesOpen = false;
-    open.pop_back();
-    mode = open.empty() ? Mode::Done : Mode::After;
-}
-
-void LargeEvent::endToken() {
-    if (role == Role::State) state = token == "true";
-    mode = Mode::After;
-}
-
-std::size_t LargeEvent::beginValue(char c) {
-    const int of = open.size() == 1 ? member : 0;
-    const bool lineItem = linesOpen && open.size() == 2;
-    member = 0;
-    if (open.size() > static_cast<std::size_t>(kJsonMaxDepth)) {
-        mode = Mode::Close;  // too deep to be read: whatever holds it ends here
-        return 0;
-    }
-    if (c == '{' || c == '[') {
-        if (open.empty() && c != '{') {
-            mode = Mode::Done;  // not an object: no lines, no state
-            return 0;
-        }
-        open.push_back(c);
-        if (of == 1 && c == '[') linesOpen = true;
-        mode = c == '{' ? Mode::ObjectFirst : Mode::ArrayFirst;
-        return 1;
-    }
-    if (open.empty() || (c != '"' && !isTokenByte(c))) {
-        mode = Mode::Done;  // nothing usable where a value starts: the reader gives up
-        return 0;
-    }
-    role = lineItem ? Role::Line : of == 2 ? Role::State : Role::Other;
-    if (c == '"') {
-        mode = Mode::Text;
-        return 1;
-    }
-    token.clear();
-    mode = Mode::Token;
-    return 0;
-}
-
-const char* LargeEvent::step(const char* p, const char* end, bool final) {
-    while (p < end) {
-        if (mode == Mode::Done) return end;
-        if (mode == Mode::Text || mode == Mode::KeyText) {
-            bool closed = false;
-            const char* cut = stringCut(p, end, final, closed);
-            if (mode == Mode::KeyText || role == Role::Line) {
-                JsonCursor cursor{p, cut};
-                const std::string text = readJsonString(cursor);
-                if (mode == Mode::Text)
-                    out += text;
-                else if (key.size() < 8)
-                    key.append(text, 0, 8 - key.size());
-            }
-            if (!closed) return cut;
-            p = cut;
-            mode = mode == Mode::KeyText ? Mode::Colon : Mode::After;
-            continue;
-        }
-        if (mode == Mode::Token) {
-            const char* start = p;
-            while (p < end && isTokenByte(*p)) ++p;
-            const std::size_t size = static_cast<std::size_t>(p - start);
-            if (role == Role::Line)
-                out.append(start, size);
-            else if (role == Role::State && token.size() < 8)
-                token.append(start, std::min<std::size_t>(size, 8 - token.size()));
-            if (p < end) endToken();
-            continue;
-        }
-        const char c = *p;
-        if (isSpace(c)) {
-            ++p;
-            continue;
-        }
-        switch (mode) {
-            case Mode::Value: p += beginValue(c); break;
-            case Mode::ObjectFirst:
-            case Mode::ArrayFirst:
-                if (c == (mode == Mode::ObjectFirst ? '}' : ']')) {
-                    ++p;
-                    endContainer();
-                } else {
-                    mode = mode == Mode::ObjectFirst ? Mode::Key : Mode::Value;
-                }
-                break;
-            case Mode::Key:
-                if (c == '"') {
-                    ++p;
-                    key.clear();
-                    mode = Mode::KeyText;
-                } else {
-                    mode = Mode::Close;
-                }
-                break;
-            case Mode::Colon:
-                if (c != ':') {
-                    mode = Mode::Close;  // the key is dropped
-                    break;
-                }
-                ++p;
-                member = 0;
-                if (open.size() == 1 && key == "lines" && !linesSeen) {
-                    linesSeen = true;
-                    member = 1;
-                } else if (open.size() == 1 && key == "state" && !stateSeen) {
-                    stateSeen = true;
-                    member = 2;
-                }
-                mode = Mode::Value;
-                break;
-            case Mode::After:
-                if (c == ',') {
-                    ++p;
-                    mode = open.back() == '{' ? Mode::Key : Mode::Value;
-                } else {
-                    mode = Mode::Close;
-                }
-                break;
-            case Mode::Close:
-                if (c == (open.back() == '{' ? '}' : ']')) ++p;
-                endContainer();
-                break;
-            default: return end;
-        }
-    }
-    return p;
-}
-
-namespace {
 
 void handOver(EventStreamParser& parser, Json&& message, std::size_t bytes) {
     parser.messageBytes = bytes;
@@ -290,7 +74,7 @@ std::size_t readLarge(EventStreamParser& parser, const char* data, std::size_t s
 // The event ended: what is left, then the state news, as handleMessage orders them.
 void finishLarge(EventStreamParser& parser) {
     LargeEvent& event = *parser.large;
-    if (event.mode == LargeEvent::Mode::Token) event.endToken();
+    event.finish();
     if (!event.out.empty()) handOverLines(parser, event.out);
     if (event.state) {
         Json news;

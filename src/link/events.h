@@ -22,7 +22,7 @@ namespace vlr {
 // memory it takes is what the console keeps.
 inline constexpr std::size_t kMaxEventBytes = 1u << 20;
 
-struct LargeEvent;  // events.cpp: the reader of an event past kMaxEventBytes
+struct LargeEvent;  // event_reader.h: the reader of an event past kMaxEventBytes
 
 // Cuts the stream into events; one per connection. Feeds on-connect and message callbacks.
 struct EventStreamParser {

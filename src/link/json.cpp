@@ -6,6 +6,7 @@
 *  works on runs of bytes rather than single characters wherever it can.
 *******************************************************************************************/
 #include "link/json.h"
+#include "link/json_lex.h"
 
 #include <deque>
 #include <limits>
@@ -15,47 +16,9 @@ namespace vlr {
 
 namespace {
 
-// ---- byte classes ----
-
-// 1: whitespace (tab, line feed, carriage return, space); 2: byte of a bare token (ASCII
-// letter or digit, '+', '-', '.').
-constexpr unsigned char kSpace = 1;
-constexpr unsigned char kToken = 2;
-
-struct ByteClasses {
-    unsigned char of[256] = {};
-    constexpr ByteClasses() {
-        for (unsigned char c : {'\t', '\n', '\r', ' '}) of[c] = kSpace;
-        for (int c = '0'; c <= '9'; ++c) of[c] = kToken;
-        for (int c = 'a'; c <= 'z'; ++c) of[c] = kToken;
-        for (int c = 'A'; c <= 'Z'; ++c) of[c] = kToken;
-        for (unsigned char c : {'+', '-', '.'}) of[c] = kToken;
-    }
-};
-constexpr ByteClasses kClasses;
-
-inline bool isSpace(char c) { return kClasses.of[static_cast<unsigned char>(c)] == kSpace; }
-inline bool isTokenByte(char c) { return kClasses.of[static_cast<unsigned char>(c)] == kToken; }
-
-inline void skipSpace(JsonCursor& cursor) {
-    while (cursor.pos < cursor.end && isSpace(*cursor.pos)) ++cursor.pos;
-}
+inline void skipSpace(JsonCursor& cursor) { cursor.pos = jsonlex::skipSpace(cursor.pos, cursor.end); }
 
 // ---- strings ----
-
-// One hexadecimal digit as the reader counts it: no validation, so any byte yields a value.
-inline std::int32_t hexValue(unsigned char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    return static_cast<std::int32_t>(c | 0x20) - 87;
-}
-
-// Up to four digits, fewer when the input ends first.
-std::int32_t readHex4(JsonCursor& cursor) {
-    std::int32_t value = 0;
-    for (int i = 0; i < 4 && cursor.pos < cursor.end; ++i)
-        value = value * 16 + hexValue(static_cast<unsigned char>(*cursor.pos++));
-    return value;
-}
 
 // Garbage digits can give a negative value; like anything above U+10FFFF it writes nothing.
 void appendUtf8(std::string& out, std::int64_t code) {
@@ -75,16 +38,6 @@ void appendUtf8(std::string& out, std::int64_t code) {
         out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
         out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
     }
-}
-
-// First quote or backslash in [pos, end), or end.
-inline const char* findStringStop(const char* pos, const char* end) {
-    while (pos < end) {
-        const char c = *pos;
-        if (c == '"' || c == '\\') return pos;
-        ++pos;
-    }
-    return end;
 }
 
 // ---- values ----
@@ -171,7 +124,7 @@ Json parseArray(JsonCursor& cursor, int depth, Scratch& scratch) {
 
 Json parseToken(JsonCursor& cursor) {
     const char* start = cursor.pos;
-    while (cursor.pos < cursor.end && isTokenByte(*cursor.pos)) ++cursor.pos;
+    cursor.pos = jsonlex::skipToken(cursor.pos, cursor.end);
     Json result;
     if (cursor.pos == start) {
         // Nothing usable where a value should start: abandon the rest so that every
@@ -216,7 +169,7 @@ Json parseValue(JsonCursor& cursor, int depth, Scratch& scratch) {
 std::string readJsonString(JsonCursor& cursor) {
     std::string out;
     for (;;) {
-        const char* stop = findStringStop(cursor.pos, cursor.end);
+        const char* stop = jsonlex::findStringStop(cursor.pos, cursor.end);
         out.append(cursor.pos, static_cast<std::size_t>(stop - cursor.pos));
         cursor.pos = stop;
         if (cursor.pos >= cursor.end) return out;  // unterminated: ends with the input
@@ -234,11 +187,10 @@ std::string readJsonString(JsonCursor& cursor) {
             case 'r': out.push_back('\r'); break;
             case 't': out.push_back('\t'); break;
             case 'u': {
-                std::int64_t code = readHex4(cursor);
-                if (code >= 0xD800 && code <= 0xDBFF && cursor.end - cursor.pos > 5 &&
-                    cursor.pos[0] == '\\' && cursor.pos[1] == 'u') {
+                std::int64_t code = jsonlex::readHex4(cursor.pos, cursor.end);
+                if (jsonlex::isHighSurrogate(code) && jsonlex::lowHalfFollows(cursor.pos, cursor.end)) {
                     cursor.pos += 2;
-                    const std::int64_t low = readHex4(cursor);
+                    const std::int64_t low = jsonlex::readHex4(cursor.pos, cursor.end);
                     code = code * 1024 + low - 0x35FDC00;
                 }
                 appendUtf8(out, code);

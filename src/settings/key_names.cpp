@@ -7,6 +7,7 @@
 *******************************************************************************************/
 #include <string>
 
+#include "raylib.h"
 #include "settings/settings.h"
 
 namespace vlr {
@@ -18,29 +19,76 @@ struct KeyNameRow {
     const char* name;
 };
 
-// Digits, letters and F1-F12 are named by rule in keyName; everything else lives here.
+// Digits, letters and F1-F12 are named by rule in keyName; everything else lives here. The
+// stored names are raylib's without "KEY_" (its KEY_KB_MENU is "MENU").
 constexpr KeyNameRow kKeyNames[] = {
-    {32, "SPACE"},          {39, "APOSTROPHE"},      {44, "COMMA"},          {45, "MINUS"},
-    {46, "PERIOD"},         {47, "SLASH"},           {59, "SEMICOLON"},      {61, "EQUAL"},
-    {91, "LEFT_BRACKET"},   {92, "BACKSLASH"},       {93, "RIGHT_BRACKET"},  {96, "GRAVE"},
-    {256, "ESCAPE"},        {257, "ENTER"},          {258, "TAB"},           {259, "BACKSPACE"},
-    {260, "INSERT"},        {261, "DELETE"},         {262, "RIGHT"},         {263, "LEFT"},
-    {264, "DOWN"},          {265, "UP"},             {266, "PAGE_UP"},       {267, "PAGE_DOWN"},
-    {268, "HOME"},          {269, "END"},            {280, "CAPS_LOCK"},     {281, "SCROLL_LOCK"},
-    {282, "NUM_LOCK"},      {283, "PRINT_SCREEN"},   {284, "PAUSE"},         {320, "KP_0"},
-    {321, "KP_1"},          {322, "KP_2"},           {323, "KP_3"},          {324, "KP_4"},
-    {325, "KP_5"},          {326, "KP_6"},           {327, "KP_7"},          {328, "KP_8"},
-    {329, "KP_9"},          {330, "KP_DECIMAL"},     {331, "KP_DIVIDE"},     {332, "KP_MULTIPLY"},
-    {333, "KP_SUBTRACT"},   {334, "KP_ADD"},         {335, "KP_ENTER"},      {336, "KP_EQUAL"},
-    {340, "LEFT_SHIFT"},    {341, "LEFT_CONTROL"},   {342, "LEFT_ALT"},      {343, "LEFT_SUPER"},
-    {344, "RIGHT_SHIFT"},   {345, "RIGHT_CONTROL"},  {346, "RIGHT_ALT"},     {347, "RIGHT_SUPER"},
-    {348, "MENU"},          {1000, "MOUSE_LEFT"},    {1001, "MOUSE_RIGHT"},  {1002, "MOUSE_MIDDLE"},
-    {1003, "MOUSE_SIDE"},   {1004, "MOUSE_EXTRA"},   {1005, "MOUSE_FORWARD"},{1006, "MOUSE_BACK"},
-    {1010, "MOUSE_WHEEL_UP"}, {1011, "MOUSE_WHEEL_DOWN"},
+    {KEY_SPACE, "SPACE"},
+    {KEY_APOSTROPHE, "APOSTROPHE"},
+    {KEY_COMMA, "COMMA"},
+    {KEY_MINUS, "MINUS"},
+    {KEY_PERIOD, "PERIOD"},
+    {KEY_SLASH, "SLASH"},
+    {KEY_SEMICOLON, "SEMICOLON"},
+    {KEY_EQUAL, "EQUAL"},
+    {KEY_LEFT_BRACKET, "LEFT_BRACKET"},
+    {KEY_BACKSLASH, "BACKSLASH"},
+    {KEY_RIGHT_BRACKET, "RIGHT_BRACKET"},
+    {KEY_GRAVE, "GRAVE"},
+    {KEY_ESCAPE, "ESCAPE"},
+    {KEY_ENTER, "ENTER"},
+    {KEY_TAB, "TAB"},
+    {KEY_BACKSPACE, "BACKSPACE"},
+    {KEY_INSERT, "INSERT"},
+    {KEY_DELETE, "DELETE"},
+    {KEY_RIGHT, "RIGHT"},
+    {KEY_LEFT, "LEFT"},
+    {KEY_DOWN, "DOWN"},
+    {KEY_UP, "UP"},
+    {KEY_PAGE_UP, "PAGE_UP"},
+    {KEY_PAGE_DOWN, "PAGE_DOWN"},
+    {KEY_HOME, "HOME"},
+    {KEY_END, "END"},
+    {KEY_CAPS_LOCK, "CAPS_LOCK"},
+    {KEY_SCROLL_LOCK, "SCROLL_LOCK"},
+    {KEY_NUM_LOCK, "NUM_LOCK"},
+    {KEY_PRINT_SCREEN, "PRINT_SCREEN"},
+    {KEY_PAUSE, "PAUSE"},
+    {KEY_KP_0, "KP_0"},
+    {KEY_KP_1, "KP_1"},
+    {KEY_KP_2, "KP_2"},
+    {KEY_KP_3, "KP_3"},
+    {KEY_KP_4, "KP_4"},
+    {KEY_KP_5, "KP_5"},
+    {KEY_KP_6, "KP_6"},
+    {KEY_KP_7, "KP_7"},
+    {KEY_KP_8, "KP_8"},
+    {KEY_KP_9, "KP_9"},
+    {KEY_KP_DECIMAL, "KP_DECIMAL"},
+    {KEY_KP_DIVIDE, "KP_DIVIDE"},
+    {KEY_KP_MULTIPLY, "KP_MULTIPLY"},
+    {KEY_KP_SUBTRACT, "KP_SUBTRACT"},
+    {KEY_KP_ADD, "KP_ADD"},
+    {KEY_KP_ENTER, "KP_ENTER"},
+    {KEY_KP_EQUAL, "KP_EQUAL"},
+    {KEY_LEFT_SHIFT, "LEFT_SHIFT"},
+    {KEY_LEFT_CONTROL, "LEFT_CONTROL"},
+    {KEY_LEFT_ALT, "LEFT_ALT"},
+    {KEY_LEFT_SUPER, "LEFT_SUPER"},
+    {KEY_RIGHT_SHIFT, "RIGHT_SHIFT"},
+    {KEY_RIGHT_CONTROL, "RIGHT_CONTROL"},
+    {KEY_RIGHT_ALT, "RIGHT_ALT"},
+    {KEY_RIGHT_SUPER, "RIGHT_SUPER"},
+    {KEY_KB_MENU, "MENU"},
+    {kMouseButtonCode + MOUSE_BUTTON_LEFT, "MOUSE_LEFT"},
+    {kMouseButtonCode + MOUSE_BUTTON_RIGHT, "MOUSE_RIGHT"},
+    {kMouseButtonCode + MOUSE_BUTTON_MIDDLE, "MOUSE_MIDDLE"},
+    {kMouseButtonCode + MOUSE_BUTTON_SIDE, "MOUSE_SIDE"},
+    {kMouseButtonCode + MOUSE_BUTTON_EXTRA, "MOUSE_EXTRA"},
+    {kMouseButtonCode + MOUSE_BUTTON_FORWARD, "MOUSE_FORWARD"},
+    {kMouseButtonCode + MOUSE_BUTTON_BACK, "MOUSE_BACK"},
+    {kWheelUpCode, "MOUSE_WHEEL_UP"},
+    {kWheelDownCode, "MOUSE_WHEEL_DOWN"},
 };
-
-constexpr int kKeyF1 = 290;
-constexpr int kKeyF12 = 301;
 
 bool startsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
@@ -51,14 +99,14 @@ bool startsWith(std::string_view text, std::string_view prefix) {
 std::size_t keyNameTableSize() { return std::size(kKeyNames); }
 
 std::string keyName(int code) {
-    if (code == 0)
+    if (code == KEY_NULL)
         return "NONE";
-    if ((code >= '0' && code <= '9') || (code >= 'A' && code <= 'Z'))
+    if ((code >= KEY_ZERO && code <= KEY_NINE) || (code >= KEY_A && code <= KEY_Z))
         return std::string(1, static_cast<char>(code));
     // Appended rather than "F" + text: GCC 12 warns falsely about the latter (-Wrestrict).
     std::string name;
-    if (code >= kKeyF1 && code <= kKeyF12)
-        return name.append("F").append(std::to_string(code - kKeyF1 + 1));
+    if (code >= KEY_F1 && code <= KEY_F12)
+        return name.append("F").append(std::to_string(code - KEY_F1 + 1));
     for (const KeyNameRow& row : kKeyNames) {
         if (row.code == code)
             return row.name;

@@ -95,6 +95,13 @@ void addBinding(const std::string& setting, int code);
 
 // ---- key names ----
 
+// Input codes are raylib's key codes (KEY_*); the mouse buttons and the wheel, which a binding
+// can name too, get codes past them: a raylib MouseButton plus kMouseButtonCode, and the wheel's
+// two directions.
+inline constexpr int kMouseButtonCode = 1000;
+inline constexpr int kWheelUpCode = 1010;
+inline constexpr int kWheelDownCode = 1011;
+
 std::string keyName(int code);
 std::vector<std::string> splitBinding(std::string_view value);
 std::string joinBinding(const std::vector<std::string>& names);

@@ -7,15 +7,12 @@
 *******************************************************************************************/
 #include <algorithm>
 
+#include "settings/settings.h"
 #include "shell/shell.h"
 
 namespace vlr {
 
 namespace {
-
-constexpr int kMouseCodeBase = 1000;
-constexpr int kWheelAwayCode = 1010;
-constexpr int kWheelTowardCode = 1011;
 
 bool contains(Rect r, float x, float y) {
     return CheckCollisionPointRec(Vector2{x, y}, Rectangle{r.x, r.y, r.width, r.height});
@@ -55,12 +52,12 @@ void resolveKeyCapture(UiState& ui, bool windowFocused, const BindFn& bind) {
             code = in.keys[i];
     }
     if (code < 0 && in.wheel != 0) {
-        code = in.wheel > 0 ? kWheelAwayCode : kWheelTowardCode;
+        code = in.wheel > 0 ? kWheelUpCode : kWheelDownCode;
     } else if (code < 0) {
         // The click on the add chip that started the capture must not bind the left button.
         for (int button = 0; button < 8 && code < 0; ++button) {
             if (in.pressed[button] && (button != 0 || !contains(capture.rect, in.mouseX, in.mouseY)))
-                code = kMouseCodeBase + button;
+                code = kMouseButtonCode + button;
         }
     }
     if (code < 0)

@@ -6,23 +6,28 @@
 *  expect. Keep every value on one line in one of the forms
 *      inline constexpr Color kName{r, g, b, a};
 *      inline constexpr Color kName = kOther;
+*      inline constexpr Color kName = fromRgb(kRgbName, a);   (kRgbName from platform/palette.h)
 *      inline constexpr float kName = 12;        (or int)
 *  so that the tests' reader understands it; it fails on any other.
 *******************************************************************************************/
 #pragma once
 
+#include "platform/palette.h"
 #include "raylib.h"
 
 namespace vlr {
 
 // ---- palette ----
-inline constexpr Color kWindowBg{10, 10, 11, 255};      // window background, field fill, code chip
+// The colours the progress and error windows show too come from platform/palette.h.
+constexpr Color fromRgb(Rgb c, unsigned char alpha) { return Color{c.r, c.g, c.b, alpha}; }
+
+inline constexpr Color kWindowBg = fromRgb(kRgbWindowBg, 255);   // window background, field fill, code chip
 inline constexpr Color kCardFill{17, 17, 19, 255};
 inline constexpr Color kPanelFill{24, 24, 27, 255};
 inline constexpr Color kLine{35, 35, 39, 255};          // lines and outlines
-inline constexpr Color kTextPrimary{236, 236, 238, 255};
-inline constexpr Color kTextSecondary{138, 138, 147, 255};
-inline constexpr Color kAccent{229, 32, 46, 255};
+inline constexpr Color kTextPrimary = fromRgb(kRgbTextPrimary, 255);
+inline constexpr Color kTextSecondary = fromRgb(kRgbTextSecondary, 255);
+inline constexpr Color kAccent = fromRgb(kRgbAccent, 255);
 inline constexpr Color kAccentHover{240, 48, 61, 255};
 inline constexpr Color kButtonHover{32, 32, 36, 255};
 inline constexpr Color kButtonHoverLine{48, 48, 54, 255};
@@ -34,13 +39,13 @@ inline constexpr Color kPlaceholder{85, 85, 93, 255};
 inline constexpr Color kPlayDisabled{93, 93, 102, 255};
 inline constexpr Color kWhite{255, 255, 255, 255};
 inline constexpr Color kTransparent{0, 0, 0, 0};        // "no outline" / "no fill"
-inline constexpr Color kAccentGlow{229, 32, 46, 35};    // focus halo, key capture fill
-inline constexpr Color kAccentSoft{229, 32, 46, 153};   // a chip waiting for a key
-inline constexpr Color kStepPending{229, 32, 46, 178};  // ring of an installation step still to do
-inline constexpr Color kWarningOutline{229, 32, 46, 114};
-inline constexpr Color kSelection{229, 32, 46, 80};     // selected text in a field, selected log lines
-inline constexpr Color kFindMatch{229, 32, 46, 70};     // a found text in the log
-inline constexpr Color kFindCurrent{229, 32, 46, 150};  // the found text Enter went to
+inline constexpr Color kAccentGlow = fromRgb(kRgbAccent, 35);    // focus halo, key capture fill
+inline constexpr Color kAccentSoft = fromRgb(kRgbAccent, 153);   // a chip waiting for a key
+inline constexpr Color kStepPending = fromRgb(kRgbAccent, 178);  // ring of an installation step still to do
+inline constexpr Color kWarningOutline = fromRgb(kRgbAccent, 114);
+inline constexpr Color kSelection = fromRgb(kRgbAccent, 80);     // selected text in a field, selected log lines
+inline constexpr Color kFindMatch = fromRgb(kRgbAccent, 70);     // a found text in the log
+inline constexpr Color kFindCurrent = fromRgb(kRgbAccent, 150);  // the found text Enter went to
 inline constexpr Color kThumb = kRowHover;              // scrollbar thumb
 inline constexpr Color kThumbLit = kDoneMarker;         // scrollbar thumb hovered or dragged
 

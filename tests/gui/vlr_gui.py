@@ -53,6 +53,7 @@ def source_dir():
 # ---- layout: the window's palette and lengths, read from the program's own header ----
 
 LAYOUT_HEADER = os.path.join("src", "ui", "layout.h")
+PALETTE_HEADER = os.path.join("src", "platform", "palette.h")
 
 
 class Layout(dict):
@@ -66,17 +67,26 @@ class Layout(dict):
 def read_layout(path=None):
     """Colours as (r, g, b) (alpha dropped: the tests compare screen pixels), lengths as
     numbers (int where the value is whole). Every `inline constexpr` line must be in one of
-    the header's stated forms."""
+    the header's stated forms. The colours the platform's own windows share come first, from
+    platform/palette.h."""
     path = path or os.path.join(source_dir(), LAYOUT_HEADER)
     value = r"(-?\d+(?:\.\d*)?)f?"
     forms = [
         (re.compile(r"Color (k\w+)\{(\d+), (\d+), (\d+), (\d+)\};"),
          lambda m: tuple(int(m.group(i)) for i in (2, 3, 4))),
         (re.compile(r"Color (k\w+) = (k\w+);"), lambda m: layout[m.group(2)]),
+        (re.compile(r"Color (k\w+) = fromRgb\((k\w+), (\d+)\);"), lambda m: layout[m.group(2)]),
+        (re.compile(r"Rgb (k\w+)\{(\d+), (\d+), (\d+)\};"), lambda m: tuple(int(m.group(i)) for i in (2, 3, 4))),
         (re.compile(r"(?:float|int) (k\w+) = %s;" % value),
          lambda m: float(m.group(2)) if "." in m.group(2) else int(m.group(2))),
     ]
     layout = Layout()
+    for path in (os.path.join(source_dir(), PALETTE_HEADER), path):
+        read_constants(path, forms, layout)
+    return layout
+
+
+def read_constants(path, forms, layout):
     with open(path, encoding="utf-8") as f:
         for number, line in enumerate(f, 1):
             line = line.split("//")[0].strip()
@@ -90,7 +100,6 @@ def read_layout(path=None):
                     break
             else:
                 raise AssertionError("%s:%d: not a form the tests read: %s" % (path, number, line))
-    return layout
 
 
 LAYOUT = read_layout()

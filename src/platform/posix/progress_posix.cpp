@@ -11,6 +11,7 @@
 *  Sections: canvas · progress window · error window
 *******************************************************************************************/
 #include "platform/platform.h"
+#include "platform/palette.h"
 
 #include <algorithm>
 #include <atomic>
@@ -38,14 +39,6 @@ constexpr int kHeight = 170;
 constexpr int kBarHeight = 3;
 
 // ---- canvas ----
-
-struct Rgb {
-    unsigned char r, g, b;
-};
-constexpr Rgb kBackground{10, 10, 11};
-constexpr Rgb kAccent{229, 32, 46};
-constexpr Rgb kPrimary{236, 236, 238};
-constexpr Rgb kSecondary{138, 138, 147};
 
 // One connection for the life of the process: Xrender keeps per-connection data that a
 // later connection at the same address would wrongly inherit after XCloseDisplay.
@@ -214,19 +207,19 @@ bool waitForEvents(Display* display, int wake) {
 // ---- progress window ----
 
 void paintProgress(Canvas& canvas, ProgressBoard& board) {
-    canvas.fill(kBackground, 0, 0, kWidth, kHeight);
-    canvas.fill(kAccent, 0, 0, kWidth, 2);
-    canvas.text(canvas.title, kPrimary, 36, "Velocrash Rebuilt");
+    canvas.fill(kRgbWindowBg, 0, 0, kWidth, kHeight);
+    canvas.fill(kRgbAccent, 0, 0, kWidth, 2);
+    canvas.text(canvas.title, kRgbTextPrimary, 36, "Velocrash Rebuilt");
     std::uint64_t received = 0, total = 0;
     {
         std::lock_guard<std::mutex> hold(board.lock);
-        canvas.text(canvas.body, kPrimary, 84, board.status);
+        canvas.text(canvas.body, kRgbTextPrimary, 84, board.status);
         received = board.received;
         total = board.total;
     }
-    canvas.text(canvas.body, kSecondary, 112, "First start: the launcher's files are being downloaded into this folder.");
+    canvas.text(canvas.body, kRgbTextSecondary, 112, "First start: the launcher's files are being downloaded into this folder.");
     if (total > 0)
-        canvas.fill(kAccent, 0, kHeight - kBarHeight, static_cast<int>(kWidth * std::min(received, total) / total),
+        canvas.fill(kRgbAccent, 0, kHeight - kBarHeight, static_cast<int>(kWidth * std::min(received, total) / total),
                     kBarHeight);
     canvas.present();
 }
@@ -329,14 +322,14 @@ void showErrorWindow(const std::string& caption, const std::string& text) {
     const int buttonX = kWidth - margin - buttonWidth, buttonY = height - 24 - buttonHeight;
 
     auto paint = [&] {
-        canvas.fill(kBackground, 0, 0, kWidth, height);
-        canvas.fill(kAccent, 0, 0, kWidth, 2);
-        canvas.text(canvas.title, kPrimary, 36, caption);
+        canvas.fill(kRgbWindowBg, 0, 0, kWidth, height);
+        canvas.fill(kRgbAccent, 0, 0, kWidth, 2);
+        canvas.text(canvas.title, kRgbTextPrimary, 36, caption);
         for (std::size_t i = 0; i < lines.size(); ++i)
-            canvas.text(canvas.body, kPrimary, textTop + static_cast<int>(i) * lineHeight, lines[i], margin);
-        canvas.fill(kAccent, buttonX, buttonY, buttonWidth, buttonHeight);
+            canvas.text(canvas.body, kRgbTextPrimary, textTop + static_cast<int>(i) * lineHeight, lines[i], margin);
+        canvas.fill(kRgbAccent, buttonX, buttonY, buttonWidth, buttonHeight);
         const int labelWidth = canvas.textWidth(canvas.body, "OK");
-        canvas.text(canvas.body, kPrimary, buttonY + (buttonHeight - (canvas.body->ascent + canvas.body->descent)) / 2,
+        canvas.text(canvas.body, kRgbTextPrimary, buttonY + (buttonHeight - (canvas.body->ascent + canvas.body->descent)) / 2,
                     "OK", buttonX + (buttonWidth - labelWidth) / 2);
         canvas.present();
     };

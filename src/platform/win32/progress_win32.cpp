@@ -8,6 +8,7 @@
 *  server gave its length.
 *******************************************************************************************/
 #include "platform/platform.h"
+#include "platform/palette.h"
 #include "platform/win32/wide.h"
 
 #include <climits>
@@ -29,6 +30,8 @@ constexpr wchar_t kClassName[] = L"VelocrashFirstStart";
 HWND progressWindow = nullptr;
 ProgressBoard* progressBoard = nullptr;
 
+COLORREF colorRef(Rgb c) { return RGB(c.r, c.g, c.b); }
+
 void drawLine(HDC dc, RECT client, int top, const std::wstring& text) {
     client.top = top;
     DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &client, DT_CENTER | DT_SINGLELINE);
@@ -40,8 +43,8 @@ void paint(HWND window) {
     RECT client;
     GetClientRect(window, &client);
 
-    HBRUSH background = CreateSolidBrush(RGB(10, 10, 11));
-    HBRUSH accent = CreateSolidBrush(RGB(229, 32, 46));
+    HBRUSH background = CreateSolidBrush(colorRef(kRgbWindowBg));
+    HBRUSH accent = CreateSolidBrush(colorRef(kRgbAccent));
     FillRect(dc, &client, background);
     RECT band = {client.left, client.top, client.right, 2};
     FillRect(dc, &band, accent);
@@ -50,7 +53,7 @@ void paint(HWND window) {
     HFONT title = CreateFontW(26, 0, 0, 0, 600, 0, 0, 0, DEFAULT_CHARSET, 0, 0, CLEARTYPE_QUALITY, 0, L"Segoe UI");
     HFONT body = CreateFontW(18, 0, 0, 0, 400, 0, 0, 0, DEFAULT_CHARSET, 0, 0, CLEARTYPE_QUALITY, 0, L"Segoe UI");
 
-    SetTextColor(dc, RGB(236, 236, 238));
+    SetTextColor(dc, colorRef(kRgbTextPrimary));
     HGDIOBJ previous = SelectObject(dc, title);
     drawLine(dc, client, 36, L"Velocrash Rebuilt");
 
@@ -63,7 +66,7 @@ void paint(HWND window) {
         total = progressBoard->total;
     }
 
-    SetTextColor(dc, RGB(138, 138, 147));
+    SetTextColor(dc, colorRef(kRgbTextSecondary));
     drawLine(dc, client, 112, L"First start: the launcher's files are being downloaded into this folder.");
 
     if (total > 0) {

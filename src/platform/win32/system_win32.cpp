@@ -9,6 +9,7 @@
 *            odds and ends
 *******************************************************************************************/
 #include "platform/platform.h"
+#include "platform/palette.h"
 #include "platform/win32/wide.h"
 
 #include <climits>
@@ -302,8 +303,8 @@ void useDarkTitleBar(void* nativeWindow) {
     // Attribute numbers rather than names: older SDK headers lack some of them. Systems that
     // do not know an attribute refuse it, and a light title bar is no harm.
     const BOOL dark = TRUE;
-    const COLORREF caption = 0x000B0A0A;
-    const COLORREF captionText = 0x00EEECEC;
+    const COLORREF caption = RGB(kRgbWindowBg.r, kRgbWindowBg.g, kRgbWindowBg.b);
+    const COLORREF captionText = RGB(kRgbTextPrimary.r, kRgbTextPrimary.g, kRgbTextPrimary.b);
     DwmSetWindowAttribute(window, 20, &dark, sizeof dark);
     DwmSetWindowAttribute(window, 35, &caption, sizeof caption);
     DwmSetWindowAttribute(window, 36, &captionText, sizeof captionText);
