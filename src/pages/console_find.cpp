@@ -245,8 +245,9 @@ void followFind(float right, float top, const ConsoleIndex& index, std::size_t k
         find.field.anchor = 0;
         find.field.caret = find.field.text.size();
     }
-    const Rect field{right - sc(220), top, sc(220), sc(kControlHeight)};
-    const bool committed = textField(find.field, field, "Find", sc(11), 0, false);
+    const float width = sc(220);  // the find field
+    const Rect field{right - width, top, width, sc(kControlHeight)};
+    const bool committed = textField(find.field, field, "Find", sc(kFieldInset), 0, false);
     if (clipFindField(find))
         postNotice(ui, "Find takes up to " + std::to_string(kMaxFindBytes) + " bytes of text; the rest was cut.");
     // Enter keeps the focus; a click elsewhere also commits the field but asks for nothing.
@@ -275,7 +276,7 @@ void followFind(float right, float top, const ConsoleIndex& index, std::size_t k
 
     const std::string count = findCountText(find);
     if (!count.empty())
-        drawTextRun(kRegular13, count, field.x - sc(10) - textWidth(kRegular13, count), top + sc(19.5f), kTextSecondary,
+        drawTextRun(kRegular13, count, field.x - sc(kTextGap) - textWidth(kRegular13, count), top + sc(kControlHeight / 2), kTextSecondary,
                     0);
 }
 

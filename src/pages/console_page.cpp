@@ -142,7 +142,7 @@ void topRow(float x, float top, bool running, const std::string& task) {
     const float clearX = copyX + buttonWidth("Copy all") + sc(kControlGap);
     if (button(clearX, top, "Clear", kQuiet)) clearConsole();
     if (running)
-        drawTextRun(kRegular13, task + " running.", clearX + buttonWidth("Clear") + sc(14), top + sc(19.5f),
+        drawTextRun(kRegular13, task + " running.", clearX + buttonWidth("Clear") + sc(kButtonTextGap), top + sc(kControlHeight / 2),
                             kTextSecondary, 0);
 }
 

@@ -20,6 +20,9 @@ namespace vlr {
 
 namespace {
 
+constexpr float kStepRow = 29;   // a row of installation steps
+constexpr float kBlockTop = 14;  // the steps' line to the text block under it
+
 const char* const kDownloadLabel = "Accept the licence and download";
 const char* const kBuildLabel = "Generate the code and build the game";
 const char* const kBuildNote = "30 to 90 minutes the first time, a few minutes after an update.";
@@ -54,16 +57,16 @@ void drawStepMarker(float centreX, float centreY, bool done) {
 
 float checklist(const Json& steps, float x, float y, float w) {
     const std::size_t count = steps.isObject() ? steps.members.size() : 0;
-    const float columnWidth = (w - sc(18)) / 2;
+    const float columnWidth = (w - sc(kColumnGap)) / 2;
     for (std::size_t i = 0; i < count && uiState().drawing; ++i) {
         const auto& [label, value] = steps.members[i];
         const bool done = isTrue(value);
-        const float left = x + (sc(18) + columnWidth) * static_cast<float>(i % 2);
-        const float centreY = y + sc(10.5f) + sc(29) * static_cast<float>(i / 2);
-        drawStepMarker(left + sc(8), centreY, done);
+        const float left = x + (sc(kColumnGap) + columnWidth) * static_cast<float>(i % 2);
+        const float centreY = y + sc(kLine14 / 2) + sc(kStepRow) * static_cast<float>(i / 2);
+        drawStepMarker(left + sc(8), centreY, done);  // the marker's middle; the label 26 in
         drawTextRun(kRegular14, label, left + sc(26), centreY, done ? kTextPrimary : kTextSecondary, 0);
     }
-    return sc(29) * static_cast<float>((count + 1) / 2) + sc(8);
+    return sc(kStepRow) * static_cast<float>((count + 1) / 2) + sc(8);  // 8 below the last row
 }
 
 float compilerBlock(const Json& compiler, bool busy, float x, float top, float w) {
@@ -71,29 +74,29 @@ float compilerBlock(const Json& compiler, bool busy, float x, float top, float w
         const float thickness = std::max(1.0f, roundHalfAway(uiState().scale));
         drawCalls().rectangle(toRaylib(snap({x, top, w, thickness})), kLine);
     }
-    const float text = drawTextBlock(kRegular14, asText(get(compiler, "text")), x, top + sc(14), w, sc(kLine14),
+    const float text = drawTextBlock(kRegular14, asText(get(compiler, "text")), x, top + sc(kBlockTop), w, sc(kLine14),
                                      kTextPrimary, false);
-    const float row = top + sc(14) + text + sc(12);
+    const float row = top + sc(kBlockTop) + text + sc(kBlockGap);
     const bool licence = !asText(get(compiler, "licence")).empty();
     if (button(x, row, kDownloadLabel, kPrimary, !busy && licence)) startWithIso(downloadCompiler);
     if (licence && button(x + buttonWidth(kDownloadLabel) + sc(kControlGap), row, "Licence terms", kQuiet))
         showLicence();
-    const float hint = drawTextBlock(kRegular12_5, asText(get(compiler, "hint")), x, row + sc(49), w, sc(kLine12_5),
+    const float hint = drawTextBlock(kRegular12_5, asText(get(compiler, "hint")), x, row + sc(kControlRow), w, sc(kLine12_5),
                                      kTextSecondary, false);
-    return row + sc(49) + hint + sc(16);
+    return row + sc(kControlRow) + hint + sc(16);  // 16 before the next block
 }
 
 float buildRow(bool enabled, float x, float top, float w) {
     const float labelWidth = buttonWidth(kBuildLabel);
     const std::string_view note = kBuildNote;
-    const std::vector<TextLine> lines = wrapLines(kRegular13, note, w - labelWidth - sc(6));
+    const std::vector<TextLine> lines = wrapLines(kRegular13, note, w - labelWidth - sc(kHelpGap));
     const float noteHeight = sc(kLine13) * static_cast<float>(lines.size());
     const float row = std::max(noteHeight, sc(kControlHeight));
     if (button(x, top + (row - sc(kControlHeight)) / 2, kBuildLabel, kSecondary, enabled)) startWithIso(installGame);
     if (uiState().drawing) {
         for (std::size_t j = 0; j < lines.size(); ++j) {
             const float centreY = top + (row - noteHeight) / 2 + sc(kLine13) * (static_cast<float>(j) + 0.5f);
-            drawTextRun(kRegular13, note.substr(lines[j].start, lines[j].length), x + labelWidth + sc(6),
+            drawTextRun(kRegular13, note.substr(lines[j].start, lines[j].length), x + labelWidth + sc(kHelpGap),
                                 centreY, kTextSecondary, 0);
         }
     }
@@ -102,12 +105,12 @@ float buildRow(bool enabled, float x, float top, float w) {
 
 float purgeBlock(const std::string& purge, bool busy, float x, float top, float w) {
     PlayRecords& records = playRecords();
-    if (button(x, top + sc(6), "Free up disk space", kQuiet, !busy)) records.purgeConfirm = !records.purgeConfirm;
-    float bottom = top + sc(6) + sc(kControlHeight);
+    if (button(x, top + sc(kHelpGap), "Free up disk space", kQuiet, !busy)) records.purgeConfirm = !records.purgeConfirm;
+    float bottom = top + sc(kHelpGap) + sc(kControlHeight);
     if (records.purgeConfirm) {
         const float text =
-            drawTextBlock(kRegular12_5, purge, x, bottom + sc(10), w, sc(kLine12_5), kTextSecondary, false);
-        const float row = bottom + sc(10) + text + sc(12);
+            drawTextBlock(kRegular12_5, purge, x, bottom + sc(kTextGap), w, sc(kLine12_5), kTextSecondary, false);
+        const float row = bottom + sc(kTextGap) + text + sc(kBlockGap);
         if (button(x, row, kDeleteLabel, kPrimary, !busy)) {
             purgeBuild([](const Json&) {
                 playRecords().purgeConfirm = false;

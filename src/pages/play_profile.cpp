@@ -20,6 +20,7 @@ namespace vlr {
 
 namespace {
 
+constexpr float kSavesRow = 96;           // the new profile form's top to its saves field
 constexpr float kProfileListWidth = 260;  // the profile list, and the new profile's name under it
 
 const char* const kSavesHelp =
@@ -58,14 +59,14 @@ float newProfileForm(float x, float y, float w) {
     UiState& ui = uiState();
     PlayRecords& records = playRecords();
     const bool committed =
-        textField(records.newName, {x, y + sc(49), sc(kProfileListWidth), sc(kControlHeight)}, "Name of the new profile", sc(11), 40, false);
+        textField(records.newName, {x, y + sc(kControlRow), sc(kProfileListWidth), sc(kControlHeight)}, "Name of the new profile", sc(kFieldInset), 40, false);
     // A commit while still focused is Enter; a click elsewhere commits too but takes the focus.
     bool create = committed && ui.focused == &records.newName;
 
     const float bw = buttonWidth("Browse");
-    textField(records.newSaves, {x, y + sc(96), w - bw - sc(kControlGap), sc(kControlHeight)}, "Optional: a folder of saves to copy into it",
-              sc(11), 0, false);
-    if (button(x + w - bw, y + sc(96), "Browse", kSecondary)) {
+    textField(records.newSaves, {x, y + sc(kSavesRow), w - bw - sc(kControlGap), sc(kControlHeight)}, "Optional: a folder of saves to copy into it",
+              sc(kFieldInset), 0, false);
+    if (button(x + w - bw, y + sc(kSavesRow), "Browse", kSecondary)) {
         browseSaves([](const Json& answer) {
             const std::string& path = asText(get(answer, "path"));
             if (path.empty()) return;
@@ -74,11 +75,11 @@ float newProfileForm(float x, float y, float w) {
             field.caret = field.text.size();
         });
     }
-    const float help = drawMarkup(savesHelp(), kRegular12_5, kRegular12_5, x, y + sc(145), w, sc(kLine12_5),
+    const float help = drawMarkup(savesHelp(), kRegular12_5, kRegular12_5, x, y + sc(kSavesRow + kControlRow), w, sc(kLine12_5),
                                   kTextSecondary, kTextSecondary);
-    if (button(x, y + sc(145) + help + sc(10), "Create the profile", kPrimary)) create = true;
+    if (button(x, y + sc(kSavesRow + kControlRow) + help + sc(kTextGap), "Create the profile", kPrimary)) create = true;
     if (create) submitNewProfile();
-    return sc(145) + help + sc(10) + sc(kControlHeight);
+    return sc(kSavesRow + kControlRow) + help + sc(kTextGap) + sc(kControlHeight);
 }
 
 }  // namespace
@@ -118,8 +119,8 @@ float profileSection(float x, float y, float w) {
     const float form = records.newProfileOpen ? newProfileForm(x, y, w) : sc(kControlHeight);
 
     const std::string footer = profileFooter(asText(get(window.state, "saves")));
-    const float text = drawTextBlock(kRegular12_5, footer, x, y + form + sc(10), w, sc(kLine12_5), kTextSecondary, false);
-    return form + sc(10) + text;
+    const float text = drawTextBlock(kRegular12_5, footer, x, y + form + sc(kTextGap), w, sc(kLine12_5), kTextSecondary, false);
+    return form + sc(kTextGap) + text;
 }
 
 }  // namespace vlr

@@ -48,7 +48,7 @@ float entryBody(std::string_view body, float x, float y, float width) {
     float h = 0;
     for (const std::string& item : bulletItems(body)) {
         if (drawing)
-            drawCalls().circle(Vector2{roundHalfAway(x + sc(7)), roundHalfAway(y + h + sc(10.5f))}, sc(2.5f), kLogText);
+            drawCalls().circle(Vector2{roundHalfAway(x + sc(7)), roundHalfAway(y + h + sc(kLine14 / 2))}, sc(2.5f), kLogText);
         h += drawMarkup(parseMarkup(item), kRegular14, kSemibold14, x + sc(18), y + h, width - sc(18), sc(kLine14), kLogText,
                         kTextPrimary) +
              sc(6);
@@ -83,9 +83,9 @@ float updatesPage(const PageArea& area) {
     if (button(updateX, y, "Update now", kPrimary, updateAllowed(state)))
         updateNow([](const Json&) { uiState().requestedPage = pageIndex(consolePage); });
     drawTextRun(kRegular13, updatesStatus(state, updatesPending()),
-                        updateX + buttonWidth("Update now") + sc(14), y + sc(19.5f), kTextSecondary, 0);
+                        updateX + buttonWidth("Update now") + sc(kButtonTextGap), y + sc(kControlHeight / 2), kTextSecondary, 0);
 
-    float top = y + sc(39) + sc(12);
+    float top = y + sc(kControlHeight) + sc(kBlockGap);
     if (behind)
         top += drawTextBlock(kRegular12_5, "What the update brings", x, top, width, sc(kLine12_5), kTextSecondary, false) +
                sc(12);

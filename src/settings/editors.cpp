@@ -80,9 +80,9 @@ float choiceWidth(const Json& options) {
 int choiceEditor(std::string_view id, float x, float y, const Json& options, std::string_view current) {
     UiState& ui = uiState();
     Rect outer{x, y, choiceWidth(options), sc(kEditorHeight)};
-    drawRoundedBox(outer, sc(9), kLine, kWindowBg);
+    drawRoundedBox(outer, sc(kChoiceRadius), kLine, kWindowBg);
     int result = -1;
-    if (focusItem(std::string("choice:") + std::string(id), snap(outer), FocusKind::kSegment, sc(9))) {
+    if (focusItem(std::string("choice:") + std::string(id), snap(outer), FocusKind::kSegment, sc(kChoiceRadius))) {
         const int count = static_cast<int>(options.items.size());
         int at = -1;
         for (int i = 0; i < count; ++i)
@@ -101,7 +101,7 @@ int choiceEditor(std::string_view id, float x, float y, const Json& options, std
         const bool selected = text == current;
         if (ui.drawing) {
             if (selected)
-                drawRoundedBox(segment, sc(7), kTransparent, kRowHover);
+                drawRoundedBox(segment, sc(kChipRadius), kTransparent, kRowHover);
             drawTextRun(kRegular14, capitalised(text), segment.x + sc(12), segment.y + segment.height / 2,
                                 selected ? kTextPrimary : kTextSecondary, 0);
         }
@@ -138,14 +138,14 @@ bool slider(std::string_view id, float x, float y, std::int64_t lo, std::int64_t
             records.activeSlider.clear();
             ended = true;
         }
-    } else if (isHovered({tx - sc(8), y, tw + sc(16), sc(kRangeHeight)})) {
+    } else if (isHovered({tx - sc(kKnobRadius), y, tw + sc(2 * kKnobRadius), sc(kRangeHeight)})) {
         ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
         if (takeClick()) {
             records.activeSlider = std::string(id);
             p = pv;
         }
     }
-    const bool focused = focusItem(std::string("slider:") + std::string(id), {tx - sc(8), y, tw + sc(16), sc(kRangeHeight)},
+    const bool focused = focusItem(std::string("slider:") + std::string(id), {tx - sc(kKnobRadius), y, tw + sc(2 * kKnobRadius), sc(kRangeHeight)},
                                    FocusKind::kSlider, sc(kRangeHeight / 2));
     if (focused && records.activeSlider != id) {
         // A key step is a whole change: saved at once, as the end of a drag is.
@@ -164,12 +164,12 @@ bool slider(std::string_view id, float x, float y, std::int64_t lo, std::int64_t
                                              0.0f, 1.0f)
                                 : 0.0f;
         Rect track{tx, top, tw, height};
-        drawRoundedBox(track, sc(2), kTransparent, kRowHover);
+        drawRoundedBox(track, sc(kTrackRadius), kTransparent, kRowHover);
         if (q > 0) {
             Rect fill{tx, top, tw * q, height};
-            drawRoundedBox(fill, sc(2), kTransparent, kAccent);
+            drawRoundedBox(fill, sc(kTrackRadius), kTransparent, kAccent);
         }
-        drawCalls().circle({tx + tw * q, top + height / 2}, sc(8), kAccent);
+        drawCalls().circle({tx + tw * q, top + height / 2}, sc(kKnobRadius), kAccent);
     }
     return ended;
 }
@@ -264,7 +264,7 @@ void textRow(const std::string& key, const std::string& value, float x, float y)
     EditBuffer& b = editBuffer(key);
     if (uiState().focused != &b && !b.lostFocus)
         b.text = value;
-    if (textField(b, {x, y, sc(kTextWidth), sc(kEditorHeight)}, "", sc(10), 0, false))
+    if (textField(b, {x, y, sc(kTextWidth), sc(kEditorHeight)}, "", sc(kTextGap), 0, false))
         saveSetting(key, trimSpaces(b.text), false);
 }
 
@@ -277,7 +277,7 @@ void toggle(const std::string& key, const std::string& value, float x, float y) 
     if (ui.drawing) {
         Rect track = r;
         drawRoundedBox(track, r.height / 2, kTransparent, on ? kAccent : kRowHover);
-        drawCalls().circle({r.x + sc(on ? 27 : 11), r.y + r.height / 2}, sc(8), on ? kWhite : kTextSecondary);
+        drawCalls().circle({r.x + sc(on ? 27 : 11), r.y + r.height / 2}, sc(kKnobRadius), on ? kWhite : kTextSecondary);
     }
     const bool pressed = focusItem("switch:" + key, r, FocusKind::kSwitch, r.height / 2) && takeAction(kNavPress);
     const bool hovered = isHovered(r);

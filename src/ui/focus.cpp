@@ -227,7 +227,7 @@ bool takeAction(NavAction action) {
 
 // ---- the focus list and its ring ----
 
-float focusRingWidth() { return std::max(1.0f, roundHalfAway(sc(2))); }
+float focusRingWidth() { return std::max(1.0f, roundHalfAway(sc(kFocusRing))); }
 
 bool focusItem(std::string_view id, Rect r, FocusKind kind, float radius) {
     UiState& ui = uiState();
@@ -274,7 +274,7 @@ float focusScroll(Rect view, float offset, float maxOffset) {
     if (!focus.moved || !focus.seen) return offset;
     const FocusItem* item = findItem(focus.items, focus.id);
     if (item == nullptr || !item->inPage) return offset;
-    const float margin = sc(24);
+    const float margin = sc(24);  // room kept around a widget scrolled into view
     const Rect r = item->rect;
     float wanted = offset;
     if (r.y + r.height > view.y + view.height - margin) wanted += r.y + r.height - (view.y + view.height - margin);

@@ -186,10 +186,10 @@ void openList(std::string_view id, Rect r, const std::vector<std::string>& items
     DropDown& list = uiState().dropDown;
     float widest = 0;
     for (const std::string& item : items) widest = std::max(widest, textWidth(kRegular14, item));
-    const float width = std::max(r.width, widest + sc(36));
-    const float height = sc(30 * static_cast<float>(items.size()) + 8);
-    float top = r.y + r.height + sc(4);
-    const float above = r.y - sc(4) - height;
+    const float width = std::max(r.width, widest + sc(36));  // room for the rows' insets around the widest item
+    const float height = sc(kListRowHeight * static_cast<float>(items.size()) + 2 * kListPad);
+    float top = r.y + r.height + sc(kListPad);
+    const float above = r.y - sc(kListPad) - height;
     if (top + height > static_cast<float>(inputCalls().screenHeight()) && above > 0) top = above;
     list.rect = snap({r.x, top, width, height});
     list.items = items;
@@ -226,7 +226,7 @@ int selectBox(std::string_view id, Rect r, const std::vector<std::string>& items
         ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
         if (takeClick()) openList(id, r, items);
     }
-    if (focusItem(std::string("select:") + std::string(id), r, FocusKind::kSelect, sc(8))) {
+    if (focusItem(std::string("select:") + std::string(id), r, FocusKind::kSelect, sc(kControlRadius))) {
         const int count = static_cast<int>(items.size());
         const auto shownAt = std::find(items.begin(), items.end(), shown);
         const int current = shownAt == items.end() ? -1 : static_cast<int>(shownAt - items.begin());
@@ -243,18 +243,20 @@ int selectBox(std::string_view id, Rect r, const std::vector<std::string>& items
     if (ui.drawing) {
         const Color outline = list.open && list.owner == id ? kAccent : kLine;
         Rect box = r;
-        drawRoundedBox(box, sc(8), outline, kWindowBg);
+        drawRoundedBox(box, sc(kControlRadius), outline, kWindowBg);
         // Only a text too long for the box is cut: a fitting one keeps its last glyph's overhang.
-        const Rect textBox{r.x, r.y, r.width - sc(24), r.height};
-        const bool overflows = sc(11) + textWidth(kRegular14, shown) > textBox.width;
+        const Rect textBox{r.x, r.y, r.width - sc(24), r.height};  // the chevron's room kept clear
+        const bool overflows = sc(kFieldInset) + textWidth(kRegular14, shown) > textBox.width;
         if (overflows) pushClip(textBox);
-        drawTextRun(kRegular14, shown, r.x + sc(11), r.y + r.height / 2, kTextPrimary, 0);
+        drawTextRun(kRegular14, shown, r.x + sc(kFieldInset), r.y + r.height / 2, kTextPrimary, 0);
         if (overflows) popClip();
+        // The chevron: its tip 15 from the right edge, a little below the middle.
         const float cx = r.x + r.width - sc(15);
         const float cy = r.y + r.height / 2 + sc(2.5f);
         const float arm = sc(4);
-        drawCalls().line({cx - arm, cy - arm}, {cx, cy}, sc(1.5f), kTextSecondary);
-        drawCalls().line({cx, cy}, {cx + arm, cy - arm}, sc(1.5f), kTextSecondary);
+        const float stroke = sc(1.5f);
+        drawCalls().line({cx - arm, cy - arm}, {cx, cy}, stroke, kTextSecondary);
+        drawCalls().line({cx, cy}, {cx + arm, cy - arm}, stroke, kTextSecondary);
     }
     return result;
 }
@@ -283,7 +285,7 @@ void clickField(EditBuffer& b, float tx) {
     UiState& ui = uiState();
     const InputSnapshot& in = ui.input;
     const double now = uiClock();
-    const float near = sc(4);
+    const float near = sc(4);  // how far a second click may be from the first
     const bool twice = ui.lastClicked == &b && now - ui.lastClickTime < 0.5 &&
                        std::abs(in.mouseX - ui.lastClickX) <= near && std::abs(in.mouseY - ui.lastClickY) <= near;
     const bool extend = ui.focused == &b && modifierHeld(kModShift);
@@ -322,7 +324,7 @@ bool textField(EditBuffer& b, Rect r, std::string_view placeholder, float inset,
     // with Escape starts again on Enter.
     FocusState& focus = ui.focus;
     const std::string id = "field:" + std::to_string(reinterpret_cast<std::uintptr_t>(&b));
-    const bool navFocused = focusItem(id, r, FocusKind::kField, sc(8));
+    const bool navFocused = focusItem(id, r, FocusKind::kField, sc(kControlRadius));
     if (ui.drawing && ui.focused == &b) {
         focus.id = id;  // clicked into: Tab goes on from here
         focus.rect = r;
@@ -363,16 +365,17 @@ bool textField(EditBuffer& b, Rect r, std::string_view placeholder, float inset,
         }
 
         if (focused) {
-            Rect halo{r.x - sc(3), r.y - sc(3), r.width + sc(6), r.height + sc(6)};
-            drawRoundedBox(halo, sc(11), kAccentGlow, kTransparent, sc(3));
+            const float glow = sc(3);  // the editing halo's width, around the outline
+            Rect halo{r.x - glow, r.y - glow, r.width + 2 * glow, r.height + 2 * glow};
+            drawRoundedBox(halo, sc(kControlRadius + 3), kAccentGlow, kTransparent, glow);
         }
         Rect box = r;
-        drawRoundedBox(box, sc(8), focused ? kAccent : kLine, kWindowBg);
+        drawRoundedBox(box, sc(kControlRadius), focused ? kAccent : kLine, kWindowBg);
 
         // As in the select box: cut only what can run past the field.
         const float shownWidth = textWidth(kRegular14, b.text.empty() ? placeholder : std::string_view(b.text));
         const bool overflows = b.scroll > 0 || shownWidth > iw;
-        if (overflows) pushClip({tx - sc(1), r.y, iw + sc(2), r.height});
+        if (overflows) pushClip({tx - sc(1), r.y, iw + sc(2), r.height});  // a pixel of room for the caret at either end
         const float centreY = r.y + r.height / 2;
         const Selection sel = selectionOf(b);
         if (focused && !sel.empty()) {

@@ -370,7 +370,7 @@ ButtonColours buttonColours(int style, bool hovered) {
 }  // namespace
 
 float buttonWidth(std::string_view label) {
-    return roundHalfAway(textWidth(kRegular14, label) + sc(30));
+    return roundHalfAway(textWidth(kRegular14, label) + sc(2 * kButtonInset));
 }
 
 bool button(float x, float y, std::string_view label, int style, bool enabled) {
@@ -384,11 +384,11 @@ bool button(float x, float y, std::string_view label, int style, bool enabled) {
         ButtonColours colours = buttonColours(style, hovered);
         if (!enabled) colours = {faded(colours.fill), faded(colours.outline), faded(colours.label)};
         const float centreY = y0 + box.height / 2;
-        drawRoundedBox(box, sc(8), colours.outline, colours.fill);
-        drawTextRun(kRegular14, label, x0 + sc(15), centreY, colours.label, 0);
+        drawRoundedBox(box, sc(kControlRadius), colours.outline, colours.fill);
+        drawTextRun(kRegular14, label, x0 + sc(kButtonInset), centreY, colours.label, 0);
     }
     // A disabled button is passed over: the focus goes to its neighbour.
-    const bool focused = enabled && focusItem(std::string("button:") + std::string(label), box, FocusKind::kButton, sc(8));
+    const bool focused = enabled && focusItem(std::string("button:") + std::string(label), box, FocusKind::kButton, sc(kControlRadius));
     return (hovered && takeClick()) || (focused && takeAction(kNavPress));
 }
 
@@ -414,21 +414,21 @@ struct DrawingFlagGuard {
 float card(float x, float y, float width, std::string_view title, const CardContent& content, Color outline,
            Color titleColour, bool largeTitle) {
     UiState& ui = uiState();
-    const float pad = sc(19);
+    const float pad = sc(kCardInset);
 
     auto body = [&]() -> float {
-        float top = sc(17);
+        float top = sc(kCardTitleTop);
         if (!title.empty()) {
             const float lineHeight = sc(largeTitle ? 21 : 16.5f);
             if (ui.drawing) {
-                const float centreY = y + sc(17) + lineHeight / 2;
+                const float centreY = y + sc(kCardTitleTop) + lineHeight / 2;
                 if (largeTitle)
                     drawTextRun(kSemibold14, title, x + pad, centreY, titleColour, 0);
                 else
                     drawTextRun(kSemibold11, asciiUpper(title), x + pad, centreY, titleColour,
                                         roundHalfAway(ui.scale));
             }
-            top += sc(12) + lineHeight;
+            top += sc(kBlockGap) + lineHeight;
         }
         const float used = content ? content(x + pad, y + top, width - 2 * pad) : 0;
         return used + top + pad;
@@ -453,7 +453,7 @@ float card(float x, float y, float width, std::string_view title, const CardCont
         dropFocusItems(focusBefore);
         ui.drawing = true;
         Rect box{x, y, width, height};
-        drawRoundedBox(box, sc(12), outline, kCardFill);
+        drawRoundedBox(box, sc(kCardRadius), outline, kCardFill);
         body();  // its height must match the measuring pass; the measured one is what counts
     }
     return height;
@@ -472,10 +472,10 @@ void scrollbar(std::string_view id, Rect viewport, float contentHeight, float& o
         return;
     }
 
-    const float thumbHeight = std::max(viewport.height * viewport.height / contentHeight, sc(30));
+    const float thumbHeight = std::max(viewport.height * viewport.height / contentHeight, sc(kScrollbarMinThumb));
     const float track = viewport.height - thumbHeight;
-    const Rect thumb = snap({viewport.x + viewport.width - sc(10), viewport.y + offset * track / range,
-                             sc(10), thumbHeight});
+    const Rect thumb = snap({viewport.x + viewport.width - sc(kScrollbarWidth), viewport.y + offset * track / range,
+                             sc(kScrollbarWidth), thumbHeight});
     const bool hovered = isHovered(thumb);
 
     if (ui.active == id) {
@@ -491,8 +491,9 @@ void scrollbar(std::string_view id, Rect viewport, float contentHeight, float& o
 
     // Drawn where the offset stood when the frame began; a drag shows on the next frame.
     const Color colour = (ui.active == id || hovered) ? kThumbLit : kThumb;
-    Rect bar{thumb.x + sc(2), thumb.y + sc(2), thumb.width - sc(4), thumb.height - sc(4)};
-    drawRoundedBox(bar, sc(3), kTransparent, colour);
+    const float inset = sc(2);  // the thumb inside its grip area
+    Rect bar{thumb.x + inset, thumb.y + inset, thumb.width - 2 * inset, thumb.height - 2 * inset};
+    drawRoundedBox(bar, sc(3), kTransparent, colour);  // the thumb's corners
 }
 
 }  // namespace vlr
