@@ -7,7 +7,7 @@
 *    tabs           the four pages, the only navigation
 *    content        start-up or stopped message, the current page and its scrolling
 *    footer         work folder and status line
-*    overlays       notice box, drop-down list
+*    overlays       notice box (the drop-down list draws itself: ui/dropdown.h)
 *    frame          the steps in order
 *
 *  Every length is in units of the UI scale; W and H are the screen size in pixels. The page
@@ -24,6 +24,7 @@
 #include "pages/pages.h"
 #include "settings/settings.h"
 #include "shell/shell.h"
+#include "ui/dropdown.h"
 #include "ui/focus.h"
 #include "ui/fonts.h"
 #include "ui/widgets.h"
@@ -274,28 +275,6 @@ void drawNotice(const Notice& notice, float screenWidth, float screenHeight) {
     drawTextBlock(kRegular14, notice.text, box.x + sc(kCardInset), box.y + sc(kNoticeHeightPad / 2), widest + 1, sc(kLine14), kTextPrimary, false);
     // Drawn again just after it expires, so the box goes away without other input.
     wakeFrameAt(steadyIn(notice.expiry - uiClock() + 0.010));
-}
-
-void drawDropDown(UiState& ui) {
-    DropDown& list = ui.dropDown;
-    if (!list.open)
-        return;
-    Rect box = list.rect;
-    drawRoundedBox(box, sc(kControlRadius), kLine, kPanelFill);
-    const Vector2 mouse{ui.input.mouseX, ui.input.mouseY};
-    for (std::size_t i = 0; i < list.items.size(); ++i) {
-        Rect row = snap({list.rect.x + sc(kListPad), list.rect.y + sc(kListPad) + sc(kListRowHeight) * static_cast<float>(i),
-                         list.rect.width - 2 * sc(kListPad), sc(kListRowHeight)});
-        const bool underMouse = CheckCollisionPointRec(mouse, toRaylib(row));  // the list is on top
-        // The row the keys or the gamepad point at carries the ring, inside the row: the list's
-        // own edge leaves no room outside it.
-        const bool keyed = static_cast<int>(i) == list.highlight && ui.focus.visible;
-        if (underMouse || static_cast<int>(i) == list.highlight)
-            drawRoundedBox(row, sc(kListRowRadius), keyed ? kAccent : kRowHover, kRowHover, keyed ? focusRingWidth() : 0);
-        if (underMouse)
-            ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
-        drawTextRun(kRegular14, list.items[i], list.rect.x + sc(kListTextInset), row.y + row.height / 2, kTextPrimary);
-    }
 }
 
 }  // namespace

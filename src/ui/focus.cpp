@@ -11,7 +11,8 @@
 
 #include "raylib.h"
 #include "ui/input.h"
-#include "ui/widgets.h"
+#include "ui/draw.h"
+#include "ui/dropdown.h"
 
 namespace vlr {
 
@@ -133,26 +134,9 @@ void leaveField(UiState& ui) {
     ui.focused = nullptr;
 }
 
-void dropDownAction(DropDown& list, NavAction action) {
-    const int count = static_cast<int>(list.items.size());
-    switch (action) {
-    case kNavUp: list.highlight = std::max(0, list.highlight - 1); break;
-    case kNavDown: list.highlight = std::min(count - 1, list.highlight + 1); break;
-    case kNavPress:
-        if (list.highlight >= 0 && list.highlight < count) list.chosen = list.highlight;
-        list.open = false;
-        break;
-    default: list.open = false; break;
-    }
-}
-
 void apply(UiState& ui, NavAction action) {
     FocusState& focus = ui.focus;
-    if (ui.dropDown.open) {
-        const bool listAction = action == kNavUp || action == kNavDown || action == kNavPress || action == kNavBack;
-        dropDownAction(ui.dropDown, action);
-        if (listAction) return;
-    }
+    if (dropDownAction(ui, action)) return;
     if (!ui.capture.name.empty()) {
         // A capture binds the next key; of the gamepad only B means something: cancel.
         if (action == kNavBack) ui.capture.name.clear();
@@ -226,8 +210,6 @@ bool takeAction(NavAction action) {
 }
 
 // ---- the focus list and its ring ----
-
-float focusRingWidth() { return std::max(1.0f, roundHalfAway(sc(kFocusRing))); }
 
 bool focusItem(std::string_view id, Rect r, FocusKind kind, float radius) {
     UiState& ui = uiState();

@@ -17,20 +17,6 @@
 
 namespace vlr {
 
-// What a key or a gamepad button asks for; widgets react to these, not to devices.
-enum NavAction : int {
-    kNavNone = 0,
-    kNavNext, kNavPrevious,                        // Tab, Shift+Tab
-    kNavUp, kNavDown, kNavLeft, kNavRight,         // arrows, D-pad, left stick
-    kNavPress,                                     // Enter, Space, A
-    kNavBack,                                      // Escape in a field, B
-    kNavNextPage, kNavPreviousPage,                // Ctrl+Tab, Ctrl+PageDown, RB (and back)
-    kNavScrollUp, kNavScrollDown,                  // right stick
-    kNavPageUp, kNavPageDown, kNavHome, kNavEnd,   // the page keys
-    kNavStart,                                     // Start: the Play button
-    kNavCount
-};
-
 // Arrows that change a value rather than move the focus on these kinds.
 bool takesLeftRight(FocusKind kind);
 
@@ -46,9 +32,6 @@ bool focusItem(std::string_view id, Rect r, FocusKind kind, float radius);
 
 // Forgets this frame's focus items from the `count`th on (a card measured, then drawn).
 void dropFocusItems(std::size_t count);
-
-// The ring's line width at the current scale (2 px at scale 1).
-float focusRingWidth();
 
 // Takes one pending action of this kind; the focused widget (or the frame) calls it.
 bool takeAction(NavAction action);

@@ -15,9 +15,10 @@
 #include <functional>
 
 #include "raylib.h"
+#include "ui/dropdown.h"
 #include "ui/focus.h"
 #include "ui/fonts.h"
-#include "ui/widgets.h"
+#include "ui/draw.h"
 
 namespace vlr {
 
@@ -180,59 +181,23 @@ Selection wordAt(std::string_view text, std::size_t pos) {
 
 // ---- select box ----
 
-namespace {
-
-void openList(std::string_view id, Rect r, const std::vector<std::string>& items) {
-    DropDown& list = uiState().dropDown;
-    float widest = 0;
-    for (const std::string& item : items) widest = std::max(widest, textWidth(kRegular14, item));
-    const float width = std::max(r.width, widest + sc(36));  // room for the rows' insets around the widest item
-    const float height = sc(kListRowHeight * static_cast<float>(items.size()) + 2 * kListPad);
-    float top = r.y + r.height + sc(kListPad);
-    const float above = r.y - sc(kListPad) - height;
-    if (top + height > static_cast<float>(inputCalls().screenHeight()) && above > 0) top = above;
-    list.rect = snap({r.x, top, width, height});
-    list.items = items;
-    list.chosen = -1;
-    list.highlight = -1;
-    list.owner = std::string(id);
-    list.open = true;
-}
-
-// The chosen row indexes the items copied when the list opened; the caller's items may have
-// changed since (a new state from the launcher), so the row is found again by its text.
-int chosenInCurrentItems(const DropDown& list, const std::vector<std::string>& items) {
-    const auto row = static_cast<std::size_t>(list.chosen);
-    if (row >= list.items.size()) return -1;
-    if (row < items.size() && items[row] == list.items[row]) return list.chosen;
-    const auto found = std::find(items.begin(), items.end(), list.items[row]);
-    return found == items.end() ? -1 : static_cast<int>(found - items.begin());
-}
-
-}  // namespace
-
 int selectBox(std::string_view id, Rect r, const std::vector<std::string>& items, std::string_view shown) {
     UiState& ui = uiState();
     DropDown& list = ui.dropDown;
     r = snap(r);
 
-    int result = -1;
-    if (ui.drawing && list.owner == id && list.chosen >= 0) {
-        result = chosenInCurrentItems(list, items);
-        list.chosen = -1;
-    }
+    int result = takeDropDownChoice(id, items);
 
     if (isHovered(r)) {
         ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
-        if (takeClick()) openList(id, r, items);
+        if (takeClick()) openDropDown(id, r, items, -1);
     }
     if (focusItem(std::string("select:") + std::string(id), r, FocusKind::kSelect, sc(kControlRadius))) {
         const int count = static_cast<int>(items.size());
         const auto shownAt = std::find(items.begin(), items.end(), shown);
         const int current = shownAt == items.end() ? -1 : static_cast<int>(shownAt - items.begin());
         if (takeAction(kNavPress)) {
-            openList(id, r, items);
-            list.highlight = std::max(0, current);
+            openDropDown(id, r, items, std::max(0, current));
         } else if (takeAction(kNavLeft) && count > 0) {
             result = std::max(0, current - 1);
         } else if (takeAction(kNavRight) && count > 0) {
