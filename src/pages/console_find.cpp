@@ -19,6 +19,7 @@
 #include "pages/pages.h"
 #include "ui/fonts.h"
 #include "ui/input.h"
+#include "ui/text_field.h"
 #include "ui/widgets.h"
 
 namespace vlr {

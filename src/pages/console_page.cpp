@@ -18,6 +18,7 @@
 #include "pages/pages.h"
 #include "ui/focus.h"
 #include "ui/fonts.h"
+#include "ui/input.h"
 #include "ui/widgets.h"
 
 namespace vlr {
@@ -137,7 +138,7 @@ void topRow(float x, float top, bool running, const std::string& task) {
     const float copyX = x + buttonWidth("Stop") + sc(kControlGap);
     if (button(copyX, top, "Copy all", kQuiet)) {
         const std::string text = consoleText(window.console, window.consoleJoined, window.consoleDropped);
-        SetClipboardText(text.c_str());
+        if (inputCalls().setClipboardText) inputCalls().setClipboardText(text.c_str());
     }
     const float clearX = copyX + buttonWidth("Copy all") + sc(kControlGap);
     if (button(clearX, top, "Clear", kQuiet)) clearConsole();

@@ -15,6 +15,7 @@
 #include "ui/focus.h"
 #include "ui/fonts.h"
 #include "ui/input.h"
+#include "ui/text_field.h"
 #include "ui/widgets.h"
 
 namespace vlr {
@@ -131,7 +132,7 @@ float playSection(float x, float y, float w) {
         drawTextRun(kSemibold17, "Play", play.x + (play.width - labelWidth) / 2, play.y + play.height / 2,
                             playable ? kWhite : kPlayDisabled, spacing);
     }
-    const bool pressed = playable && focusItem("play", play, FocusKind::kButton, sc(kPlayRadius)) && takeAction(kNavPress);
+    const bool pressed = playable && focusItem("Play", play, FocusKind::kButton, sc(kPlayRadius)) && takeAction(kNavPress);
     if (hovered)
         ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
     if ((hovered && takeClick()) || pressed) startGame();

@@ -13,7 +13,8 @@
 #include "pages/markup.h"
 #include "pages/play.h"
 #include "ui/fonts.h"
-#include "ui/input.h"
+#include "ui/select_box.h"
+#include "ui/text_field.h"
 #include "ui/widgets.h"
 
 namespace vlr {

@@ -117,7 +117,7 @@ bool chip(const Chip& c, Rect r, const std::string& name, const std::string& key
         if (add && capturing)
             ui.capture.rect = r;
     }
-    const bool pressed = focusItem("chip:" + key + ":" + std::to_string(c.index), r, FocusKind::kChip, sc(kChipRadius)) &&
+    const bool pressed = focusItem(key + ":" + std::to_string(c.index), r, FocusKind::kChip, sc(kChipRadius)) &&
                          takeAction(kNavPress);
     if (hovered)
         ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;

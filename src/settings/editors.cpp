@@ -17,7 +17,8 @@
 #include "settings/settings.h"
 #include "ui/focus.h"
 #include "ui/fonts.h"
-#include "ui/input.h"
+#include "ui/select_box.h"
+#include "ui/text_field.h"
 #include "ui/widgets.h"
 
 namespace vlr {
@@ -82,7 +83,7 @@ int choiceEditor(std::string_view id, float x, float y, const Json& options, std
     Rect outer{x, y, choiceWidth(options), sc(kEditorHeight)};
     drawRoundedBox(outer, sc(kChoiceRadius), kLine, kWindowBg);
     int result = -1;
-    if (focusItem(std::string("choice:") + std::string(id), snap(outer), FocusKind::kSegment, sc(kChoiceRadius))) {
+    if (focusItem(id, snap(outer), FocusKind::kSegment, sc(kChoiceRadius))) {
         const int count = static_cast<int>(options.items.size());
         int at = -1;
         for (int i = 0; i < count; ++i)
@@ -145,7 +146,7 @@ bool slider(std::string_view id, float x, float y, std::int64_t lo, std::int64_t
             p = pv;
         }
     }
-    const bool focused = focusItem(std::string("slider:") + std::string(id), {tx - sc(kKnobRadius), y, tw + sc(2 * kKnobRadius), sc(kRangeHeight)},
+    const bool focused = focusItem(id, {tx - sc(kKnobRadius), y, tw + sc(2 * kKnobRadius), sc(kRangeHeight)},
                                    FocusKind::kSlider, sc(kRangeHeight / 2));
     if (focused && records.activeSlider != id) {
         // A key step is a whole change: saved at once, as the end of a drag is.
@@ -238,11 +239,12 @@ std::string clampNumber(std::string_view text, std::int64_t lo, std::int64_t hi)
 }
 
 void numberField(const std::string& key, float x, float y, const Json& bounds) {
+    const FocusScope row(key);
     EditBuffer& b = editBuffer(key);
     const std::string* value = settingValue(key);
     if (uiState().focused != &b && !b.lostFocus && value != nullptr)
         b.text = *value;
-    if (textField(b, {x, y, sc(kNumberWidth), sc(kEditorHeight)}, "", sc(9), 0, true)) {
+    if (textField(b, {x, y, sc(kNumberWidth), sc(kEditorHeight)}, "", sc(9), 0, true)) {  // 9: the digits' inset
         b.text = clampNumber(b.text, bound(bounds, 0), bound(bounds, 1));
         b.caret = std::min<std::uint64_t>(b.caret, b.text.size());
         saveSetting(key, b.text, false);
@@ -261,10 +263,11 @@ std::string trimSpaces(const std::string& text) {
 }
 
 void textRow(const std::string& key, const std::string& value, float x, float y) {
+    const FocusScope row(key);
     EditBuffer& b = editBuffer(key);
     if (uiState().focused != &b && !b.lostFocus)
         b.text = value;
-    if (textField(b, {x, y, sc(kTextWidth), sc(kEditorHeight)}, "", sc(kTextGap), 0, false))
+    if (textField(b, {x, y, sc(kTextWidth), sc(kEditorHeight)}, "", sc(10), 0, false))  // 10: the text's inset
         saveSetting(key, trimSpaces(b.text), false);
 }
 
@@ -279,7 +282,7 @@ void toggle(const std::string& key, const std::string& value, float x, float y) 
         drawRoundedBox(track, r.height / 2, kTransparent, on ? kAccent : kRowHover);
         drawCalls().circle({r.x + sc(on ? 27 : 11), r.y + r.height / 2}, sc(kKnobRadius), on ? kWhite : kTextSecondary);
     }
-    const bool pressed = focusItem("switch:" + key, r, FocusKind::kSwitch, r.height / 2) && takeAction(kNavPress);
+    const bool pressed = focusItem(key, r, FocusKind::kSwitch, r.height / 2) && takeAction(kNavPress);
     const bool hovered = isHovered(r);
     if (hovered)
         ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;

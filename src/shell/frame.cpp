@@ -145,7 +145,7 @@ void drawTabs(UiState& ui, const Json& state) {
             Rect underline{tab.x + sc(kTabInset), tab.y + tab.height - thick, tab.width - sc(2 * kTabInset), thick};
             drawRoundedBox(underline, thick / 2, kAccent, kAccent);
         }
-        const bool pressed = focusItem("tab:" + std::to_string(page), tab, FocusKind::kTab, sc(kControlRadius)) && takeAction(kNavPress);
+        const bool pressed = focusItem(std::to_string(page), tab, FocusKind::kTab, sc(kControlRadius)) && takeAction(kNavPress);
         if (hovered)
             ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
         if ((hovered && takeClick()) || pressed)
@@ -162,7 +162,7 @@ void switchPages(UiState& ui) {
     while (takeAction(kNavPreviousPage)) page = (page + count - 1) % count;
     if (page == ui.requestedPage) return;
     showPage(ui, page);
-    ui.focus.id = "tab:" + std::to_string(page);
+    ui.focus.id = focusId(FocusKind::kTab, std::to_string(page));
     ui.focus.kind = FocusKind::kTab;
 }
 
@@ -198,6 +198,7 @@ void drawPage(UiState& ui, const Layout& layout) {
     const int page = currentPageIndex(ui);
     PageArea area{layout.columnX, view.y + sc(kPageTopPad), layout.columnWidth,
                   view.y + view.height - sc(kPageBottomPad), view};
+    const FocusScope scope(pages[page].label);   // the page's widgets are named within it
     if (!pages[page].scrolled) {
         ui.focus.inPage = true;
         pages[page].draw(area);

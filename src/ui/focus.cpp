@@ -161,7 +161,7 @@ void apply(UiState& ui, NavAction action) {
         if (ui.focused != nullptr) return leaveField(ui);
         // Out to the tab bar: the current page's tab.
         for (const FocusItem& item : focus.previous)
-            if (item.kind == FocusKind::kTab && item.id == "tab:" + std::to_string(ui.currentPage)) moveTo(focus, item);
+            if (item.kind == FocusKind::kTab && item.id == focusId(FocusKind::kTab, std::to_string(ui.currentPage))) moveTo(focus, item);
         return;
     case kNavNextPage:
     case kNavPreviousPage:
@@ -209,15 +209,58 @@ bool takeAction(NavAction action) {
     return true;
 }
 
+// ---- ids ----
+
+namespace {
+
+const char* kindName(FocusKind kind) {
+    switch (kind) {
+    case FocusKind::kButton: return "button";
+    case FocusKind::kTab: return "tab";
+    case FocusKind::kField: return "field";
+    case FocusKind::kSelect: return "select";
+    case FocusKind::kSegment: return "choice";
+    case FocusKind::kSlider: return "slider";
+    case FocusKind::kSwitch: return "switch";
+    case FocusKind::kChip: return "chip";
+    }
+    return "item";
+}
+
+}  // namespace
+
+void pushFocusScope(std::string_view name) { uiState().focus.scopes.emplace_back(name); }
+
+void popFocusScope() {
+    std::vector<std::string>& scopes = uiState().focus.scopes;
+    if (!scopes.empty()) scopes.pop_back();
+}
+
+std::string focusId(FocusKind kind, std::string_view name) {
+    std::string id = kindName(kind);
+    id += ':';
+    const std::vector<std::string>& scopes = uiState().focus.scopes;
+    for (std::size_t i = 0; i < scopes.size(); ++i) {
+        if (i > 0) id += '/';
+        id += scopes[i];
+    }
+    if (!name.empty()) {
+        if (!scopes.empty()) id += '/';
+        id += name;
+    }
+    return id;
+}
+
 // ---- the focus list and its ring ----
 
-bool focusItem(std::string_view id, Rect r, FocusKind kind, float radius) {
+bool focusItem(std::string_view name, Rect r, FocusKind kind, float radius) {
     UiState& ui = uiState();
     FocusState& focus = ui.focus;
     if (!ui.drawing && !focus.collecting) return false;
-    std::string unique(id);
-    // Two buttons of one label (two "Browse"): the second is "Browse#2", in drawing order.
-    for (int n = 2; focus.itemIds.contains(unique); ++n) unique = std::string(id) + "#" + std::to_string(n);
+    const std::string id = focusId(kind, name);
+    std::string unique = id;
+    // Two buttons of one label (two "Browse"): the second is "...Browse#2", in drawing order.
+    for (int n = 2; focus.itemIds.contains(unique); ++n) unique = id + "#" + std::to_string(n);
     focus.itemIds.insert(unique);
     focus.items.push_back({unique, r, kind, focus.inPage});
     if (unique != focus.id) return false;
@@ -290,6 +333,7 @@ void settleFocus(UiState& ui) {
     focus.arrived = false;
     focus.moved = false;
     focus.actions.clear();
+    focus.scopes.clear();  // a scope left open must not lengthen the next frame's ids
 }
 
 }  // namespace vlr

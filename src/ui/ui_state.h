@@ -132,6 +132,7 @@ struct FocusState {
     std::vector<FocusItem> items;     // this frame's, in drawing order
     std::unordered_set<std::string> itemIds;   // their ids, for the duplicate check
     std::vector<FocusItem> previous;  // the last frame's: moves are made over it
+    std::vector<std::string> scopes;  // page, card, row being drawn: the ids' path (ui/focus.h)
 };
 
 struct UiState {

@@ -67,7 +67,7 @@ bool button(float x, float y, std::string_view label, int style, bool enabled) {
         drawTextRun(kRegular14, label, x0 + sc(kButtonInset), centreY, colours.label, 0);
     }
     // A disabled button is passed over: the focus goes to its neighbour.
-    const bool focused = enabled && focusItem(std::string("button:") + std::string(label), box, FocusKind::kButton, sc(kControlRadius));
+    const bool focused = enabled && focusItem(label, box, FocusKind::kButton, sc(kControlRadius));
     return (hovered && takeClick()) || (focused && takeAction(kNavPress));
 }
 
@@ -94,6 +94,9 @@ float card(float x, float y, float width, std::string_view title, const CardCont
            Color titleColour, bool largeTitle) {
     UiState& ui = uiState();
     const float pad = sc(kCardInset);
+    // The card's widgets are named within its title (an untitled card adds no scope).
+    const bool scoped = !title.empty();
+    if (scoped) pushFocusScope(title);
 
     auto body = [&]() -> float {
         float top = sc(kCardTitleTop);
@@ -135,6 +138,7 @@ float card(float x, float y, float width, std::string_view title, const CardCont
         drawRoundedBox(box, sc(kCardRadius), outline, kCardFill);
         body();  // its height must match the measuring pass; the measured one is what counts
     }
+    if (scoped) popFocusScope();
     return height;
 }
 
