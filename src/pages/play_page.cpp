@@ -15,6 +15,7 @@
 #include "ui/focus.h"
 #include "ui/fonts.h"
 #include "ui/input.h"
+#include "ui/rows.h"
 #include "ui/text_field.h"
 #include "ui/widgets.h"
 
@@ -78,17 +79,19 @@ void clearField(EditBuffer& field) {
 
 float discSection(float x, float y, float w) {
     EditBuffer& iso = playRecords().iso;
-    const float bw = buttonWidth("Browse");
-    textField(iso, {x, y, w - bw - sc(kControlGap), sc(kControlHeight)}, "Path of your Velocrash ISO", sc(kFieldInset), 0, false);
-    if (button(x + w - bw, y, "Browse", kSecondary)) {
+    Column content = column(x, y, w);
+    Row row = nextRow(content, sc(kControlHeight), sc(kTextGap), sc(kControlGap));
+    const Rect browse = cellRight(row, buttonWidth("Browse"));
+    textField(iso, rest(row), "Path of your Velocrash ISO", sc(kFieldInset), 0, false);
+    if (button(browse.x, browse.y, "Browse", kSecondary)) {
         browseIso([](const Json& answer) {
             const std::string& path = asText(get(answer, "path"));
             if (path.empty()) return;  // the dialog was cancelled
             takeIsoPath(path);
         });
     }
-    const float help = drawTextBlock(kRegular12_5, kDiscHelp, x, y + sc(kControlRow), w, sc(kLine12_5), kTextSecondary, false);
-    return sc(kControlRow) + help;
+    skip(content, drawTextBlock(kRegular12_5, kDiscHelp, x, content.y, w, sc(kLine12_5), kTextSecondary, false));
+    return used(content);
 }
 
 // ---- play card ----

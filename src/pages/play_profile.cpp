@@ -14,6 +14,7 @@
 #include "pages/play.h"
 #include "ui/fonts.h"
 #include "ui/select_box.h"
+#include "ui/rows.h"
 #include "ui/text_field.h"
 #include "ui/widgets.h"
 
@@ -101,20 +102,24 @@ float profileSection(float x, float y, float w) {
 
     std::vector<std::string> profiles;
     for (const Json& item : get(window.state, "profiles").items) profiles.push_back(asText(item));
-    const int picked = selectBox("profile", {x, y, sc(kProfileListWidth), sc(kControlHeight)}, profiles, records.selectedProfile);
+    Column content = column(x, y, w);
+    Row row = nextRow(content, sc(kControlHeight), 0, sc(kControlGap));
+    const int picked = selectBox("profile", cell(row, sc(kProfileListWidth)), profiles, records.selectedProfile);
     if (picked >= 0 && static_cast<std::size_t>(picked) < profiles.size()) {
         records.selectedProfile = profiles[static_cast<std::size_t>(picked)];
         selectProfile(records.selectedProfile);
     }
 
-    if (button(x + sc(kProfileListWidth + kControlGap), y, "New", kSecondary)) {
+    const Rect add = cell(row, buttonWidth("New"));
+    if (button(add.x, add.y, "New", kSecondary)) {
         records.newProfileOpen = !records.newProfileOpen;
         if (records.newProfileOpen)
             ui.focused = &records.newName;
         else
             dropFormFocus();
     }
-    if (button(x + sc(kProfileListWidth + kControlGap) + buttonWidth("New") + sc(kControlGap), y, "Open its folder", kQuiet))
+    const Rect open = cell(row, buttonWidth("Open its folder"));
+    if (button(open.x, open.y, "Open its folder", kQuiet))
         openProfileFolder(records.selectedProfile);
 
     const float form = records.newProfileOpen ? newProfileForm(x, y, w) : sc(kControlHeight);
