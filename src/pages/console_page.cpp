@@ -19,6 +19,7 @@
 #include "ui/focus.h"
 #include "ui/fonts.h"
 #include "ui/input.h"
+#include "ui/rows.h"
 #include "ui/widgets.h"
 
 namespace vlr {
@@ -134,17 +135,18 @@ namespace {
 
 void topRow(float x, float top, bool running, const std::string& task) {
     WindowState& window = windowState();
-    if (button(x, top, "Stop", kSecondary, running)) stopTask();
-    const float copyX = x + buttonWidth("Stop") + sc(kControlGap);
-    if (button(copyX, top, "Copy all", kQuiet)) {
+    Row row = rowAt(x, top, 0, sc(kControlHeight), sc(kControlGap));  // left to right only
+    const Rect stop = cell(row, buttonWidth("Stop"));
+    if (button(stop.x, stop.y, "Stop", kSecondary, running)) stopTask();
+    const Rect copy = cell(row, buttonWidth("Copy all"));
+    if (button(copy.x, copy.y, "Copy all", kQuiet)) {
         const std::string text = consoleText(window.console, window.consoleJoined, window.consoleDropped);
         if (inputCalls().setClipboardText) inputCalls().setClipboardText(text.c_str());
     }
-    const float clearX = copyX + buttonWidth("Copy all") + sc(kControlGap);
-    if (button(clearX, top, "Clear", kQuiet)) clearConsole();
-    if (running)
-        drawTextRun(kRegular13, task + " running.", clearX + buttonWidth("Clear") + sc(kButtonTextGap), top + sc(kControlHeight / 2),
-                            kTextSecondary, 0);
+    row.gap = sc(kButtonTextGap);
+    const Rect clear = cell(row, buttonWidth("Clear"));
+    if (button(clear.x, clear.y, "Clear", kQuiet)) clearConsole();
+    if (running) drawTextRun(kRegular13, task + " running.", row.left, top + sc(kControlHeight / 2), kTextSecondary, 0);
 }
 
 // Draws the visual lines from `first` while they reach into the text area.

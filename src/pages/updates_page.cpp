@@ -14,6 +14,7 @@
 #include "pages/pages.h"
 #include "pages/updates.h"
 #include "ui/fonts.h"
+#include "ui/rows.h"
 #include "ui/widgets.h"
 
 namespace vlr {
@@ -75,20 +76,23 @@ float updatesPage(const PageArea& area) {
     const Json& updates = get(state, "updates");
     const bool behind = isTrue(get(updates, "behind"));
 
-    if (button(x, y, "Check for updates", kSecondary)) {
+    Column content = column(x, y, width);
+    Row row = nextRow(content, sc(kControlHeight), sc(kBlockGap), sc(kControlGap));
+    const Rect check = cell(row, buttonWidth("Check for updates"));
+    if (button(check.x, check.y, "Check for updates", kSecondary)) {
         updatesPending() = "Checking...";
         checkForUpdates();
     }
-    const float updateX = x + buttonWidth("Check for updates") + sc(kControlGap);
-    if (button(updateX, y, "Update now", kPrimary, updateAllowed(state)))
+    row.gap = sc(kButtonTextGap);
+    const Rect update = cell(row, buttonWidth("Update now"));
+    if (button(update.x, update.y, "Update now", kPrimary, updateAllowed(state)))
         updateNow([](const Json&) { uiState().requestedPage = pageIndex(consolePage); });
-    drawTextRun(kRegular13, updatesStatus(state, updatesPending()),
-                        updateX + buttonWidth("Update now") + sc(kButtonTextGap), y + sc(kControlHeight / 2), kTextSecondary, 0);
+    drawTextRun(kRegular13, updatesStatus(state, updatesPending()), row.left, y + sc(kControlHeight / 2), kTextSecondary, 0);
 
-    float top = y + sc(kControlHeight) + sc(kBlockGap);
+    float top = content.y;
     if (behind)
         top += drawTextBlock(kRegular12_5, "What the update brings", x, top, width, sc(kLine12_5), kTextSecondary, false) +
-               sc(12);
+               sc(kBlockGap);
 
     const Json& entries = behind ? get(updates, "new") : get(state, "changelog");
     for (const Json& entry : entries.items) {

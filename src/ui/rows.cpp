@@ -7,9 +7,12 @@ namespace vlr {
 
 Column column(float x, float y, float width) { return {x, width, y, y}; }
 
+Row rowAt(float x, float y, float width, float height, float gap) { return {x, x + width, y, height, gap}; }
+
 Row nextRow(Column& column, float height, float below, float gap) {
-    const Row row{column.x, column.x + column.width, column.y, height, gap};
-    column.y += height + below;
+    const Row row = rowAt(column.x, column.y, column.width, height, gap);
+    column.y += height;
+    column.y += below;
     return row;
 }
 

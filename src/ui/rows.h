@@ -27,6 +27,10 @@ struct Column {
 
 Column column(float x, float y, float width);
 
+// A row on its own, `width` wide from x, with `gap` between its cells. A row's gap may be
+// changed between two cells (a status text stands further off than the next button).
+Row rowAt(float x, float y, float width, float height, float gap);
+
 // A row `height` high at the column's cursor; the cursor moves past it and `below`.
 Row nextRow(Column& column, float height, float below, float gap);
 
