@@ -14,6 +14,7 @@
 #include "pages/pages.h"
 #include "pages/play.h"
 #include "ui/fonts.h"
+#include "ui/rows.h"
 #include "ui/widgets.h"
 
 namespace vlr {
@@ -74,16 +75,19 @@ float compilerBlock(const Json& compiler, bool busy, float x, float top, float w
         const float thickness = std::max(1.0f, roundHalfAway(uiState().scale));
         drawCalls().rectangle(toRaylib(snap({x, top, w, thickness})), kLine);
     }
-    const float text = drawTextBlock(kRegular14, asText(get(compiler, "text")), x, top + sc(kBlockTop), w, sc(kLine14),
-                                     kTextPrimary, false);
-    const float row = top + sc(kBlockTop) + text + sc(kBlockGap);
+    Column content = column(x, top, w);
+    skip(content, sc(kBlockTop));
+    skip(content, drawTextBlock(kRegular14, asText(get(compiler, "text")), x, content.y, w, sc(kLine14), kTextPrimary, false));
+    skip(content, sc(kBlockGap));
+    Row row = nextRow(content, sc(kControlHeight), sc(kTextGap), sc(kControlGap));
     const bool licence = !asText(get(compiler, "licence")).empty();
-    if (button(x, row, kDownloadLabel, kPrimary, !busy && licence)) startWithIso(downloadCompiler);
-    if (licence && button(x + buttonWidth(kDownloadLabel) + sc(kControlGap), row, "Licence terms", kQuiet))
-        showLicence();
-    const float hint = drawTextBlock(kRegular12_5, asText(get(compiler, "hint")), x, row + sc(kControlRow), w, sc(kLine12_5),
-                                     kTextSecondary, false);
-    return row + sc(kControlRow) + hint + sc(16);  // 16 before the next block
+    const Rect download = cell(row, buttonWidth(kDownloadLabel));
+    if (button(download.x, download.y, kDownloadLabel, kPrimary, !busy && licence)) startWithIso(downloadCompiler);
+    const Rect terms = cell(row, buttonWidth("Licence terms"));
+    if (licence && button(terms.x, terms.y, "Licence terms", kQuiet)) showLicence();
+    skip(content, drawTextBlock(kRegular12_5, asText(get(compiler, "hint")), x, content.y, w, sc(kLine12_5), kTextSecondary, false));
+    skip(content, sc(16));  // before the next block
+    return content.y;
 }
 
 float buildRow(bool enabled, float x, float top, float w) {
@@ -110,15 +114,17 @@ float purgeBlock(const std::string& purge, bool busy, float x, float top, float 
     if (records.purgeConfirm) {
         const float text =
             drawTextBlock(kRegular12_5, purge, x, bottom + sc(kTextGap), w, sc(kLine12_5), kTextSecondary, false);
-        const float row = bottom + sc(kTextGap) + text + sc(kBlockGap);
-        if (button(x, row, kDeleteLabel, kPrimary, !busy)) {
+        Row row = rowAt(x, bottom + sc(kTextGap) + text + sc(kBlockGap), w, sc(kControlHeight), sc(kControlGap));
+        const Rect remove = cell(row, buttonWidth(kDeleteLabel));
+        if (button(remove.x, remove.y, kDeleteLabel, kPrimary, !busy)) {
             purgeBuild([](const Json&) {
                 playRecords().purgeConfirm = false;
                 uiState().requestedPage = pageIndex(consolePage);
             });
         }
-        if (button(x + buttonWidth(kDeleteLabel) + sc(kControlGap), row, "Cancel", kQuiet)) records.purgeConfirm = false;
-        bottom = row + sc(kControlHeight);
+        const Rect cancel = cell(row, buttonWidth("Cancel"));
+        if (button(cancel.x, cancel.y, "Cancel", kQuiet)) records.purgeConfirm = false;
+        bottom = row.top + row.height;
     }
     return bottom;
 }
