@@ -190,13 +190,17 @@ float consolePage(const PageArea& area) {
 
     topRow(x, top, running, task);
 
-    Rect box{x, top + sc(51), width, std::max(bottom - top - sc(51), sc(160))};
+    // The log: under the top row, at least 160 high; its lines 17 in from the left, 15 from
+    // the top and bottom, 18 apart.
+    const float below = sc(kControlHeight + kBlockGap);
+    Rect box{x, top + below, width, std::max(bottom - top - below, sc(160))};
     box = snap(box);
-    drawRoundedBox(box, sc(12), kLine, kLogBg);
+    drawRoundedBox(box, sc(kCardRadius), kLine, kLogBg);
 
     const float left = box.x + sc(17);
-    const float textTop = box.y + sc(15);
-    const float height = box.height - sc(30);
+    const float inset = sc(15);
+    const float textTop = box.y + inset;
+    const float height = box.height - 2 * inset;
     const float lineHeight = roundHalfAway(sc(18));
     const std::size_t k = charsPerLine(box.width - sc(40), advanceOf(fontSlot(kMono12), 'M'));
 

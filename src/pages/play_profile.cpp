@@ -22,7 +22,6 @@ namespace vlr {
 
 namespace {
 
-constexpr float kSavesRow = 96;           // the new profile form's top to its saves field
 constexpr float kProfileListWidth = 260;  // the profile list, and the new profile's name under it
 
 const char* const kSavesHelp =
@@ -60,15 +59,19 @@ void dropFormFocus() {
 float newProfileForm(float x, float y, float w) {
     UiState& ui = uiState();
     PlayRecords& records = playRecords();
+    // Under the profile row: the name, the saves to copy with their Browse, a help text, Create.
+    Column content = column(x, y, w);
+    skip(content, sc(kControlRow));
+    Row nameRow = nextRow(content, sc(kControlHeight), sc(kControlGap), sc(kControlGap));
     const bool committed =
-        textField(records.newName, {x, y + sc(kControlRow), sc(kProfileListWidth), sc(kControlHeight)}, "Name of the new profile", sc(kFieldInset), 40, false);
+        textField(records.newName, cell(nameRow, sc(kProfileListWidth)), "Name of the new profile", sc(kFieldInset), 40, false);
     // A commit while still focused is Enter; a click elsewhere commits too but takes the focus.
     bool create = committed && ui.focused == &records.newName;
 
-    const float bw = buttonWidth("Browse");
-    textField(records.newSaves, {x, y + sc(kSavesRow), w - bw - sc(kControlGap), sc(kControlHeight)}, "Optional: a folder of saves to copy into it",
-              sc(kFieldInset), 0, false);
-    if (button(x + w - bw, y + sc(kSavesRow), "Browse", kSecondary)) {
+    Row savesRow = nextRow(content, sc(kControlHeight), sc(kTextGap), sc(kControlGap));
+    const Rect browse = cellRight(savesRow, buttonWidth("Browse"));
+    textField(records.newSaves, rest(savesRow), "Optional: a folder of saves to copy into it", sc(kFieldInset), 0, false);
+    if (button(browse.x, browse.y, "Browse", kSecondary)) {
         browseSaves([](const Json& answer) {
             const std::string& path = asText(get(answer, "path"));
             if (path.empty()) return;
@@ -77,11 +80,14 @@ float newProfileForm(float x, float y, float w) {
             field.caret = field.text.size();
         });
     }
-    const float help = drawMarkup(savesHelp(), kRegular12_5, kRegular12_5, x, y + sc(kSavesRow + kControlRow), w, sc(kLine12_5),
-                                  kTextSecondary, kTextSecondary);
-    if (button(x, y + sc(kSavesRow + kControlRow) + help + sc(kTextGap), "Create the profile", kPrimary)) create = true;
+    skip(content, drawMarkup(savesHelp(), kRegular12_5, kRegular12_5, x, content.y, w, sc(kLine12_5), kTextSecondary,
+                             kTextSecondary));
+    skip(content, sc(kTextGap));
+    Row createRow = nextRow(content, sc(kControlHeight), 0, sc(kControlGap));
+    const Rect createAt = cell(createRow, buttonWidth("Create the profile"));
+    if (button(createAt.x, createAt.y, "Create the profile", kPrimary)) create = true;
     if (create) submitNewProfile();
-    return sc(kSavesRow + kControlRow) + help + sc(kTextGap) + sc(kControlHeight);
+    return used(content);
 }
 
 }  // namespace

@@ -47,12 +47,13 @@ std::vector<std::string> bulletItems(std::string_view body) {
 float entryBody(std::string_view body, float x, float y, float width) {
     const bool drawing = uiState().drawing;
     float h = 0;
+    const float indent = sc(18);  // an item's text, right of its bullet 7 in
     for (const std::string& item : bulletItems(body)) {
         if (drawing)
             drawCalls().circle(Vector2{roundHalfAway(x + sc(7)), roundHalfAway(y + h + sc(kLine14 / 2))}, sc(2.5f), kLogText);
-        h += drawMarkup(parseMarkup(item), kRegular14, kSemibold14, x + sc(18), y + h, width - sc(18), sc(kLine14), kLogText,
+        h += drawMarkup(parseMarkup(item), kRegular14, kSemibold14, x + indent, y + h, width - indent, sc(kLine14), kLogText,
                         kTextPrimary) +
-             sc(6);
+             sc(kHelpGap);
     }
     return h;
 }

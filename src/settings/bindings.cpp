@@ -154,7 +154,7 @@ float bindingLine(const Json& button, float x, float y, float w, float lh) {
     const std::vector<std::vector<std::size_t>> rows = flowChips(chips, area, rowWidths);
     const float n = static_cast<float>(rows.size());
     const float cb = sc(kChipHeight) * n + sc(kChipGap) * (n - 1);
-    const float tb = help.empty() ? sc(21) : sc(21 + 19.5f);
+    const float tb = help.empty() ? sc(kLine14) : sc(kLine14 + kLine13);
     const float hc = std::max({cb, tb, lh - sc(2 * kLinePad)});
 
     if (ui.drawing) {

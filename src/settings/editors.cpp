@@ -47,7 +47,11 @@ std::string capitalised(const std::string& text) {
     return shown;
 }
 
-float segmentWidth(const Json& option) { return roundHalfAway(textWidth(kRegular14, capitalised(asText(option))) + sc(24)); }
+// A choice's segments sit kSegmentInset inside its outline, their labels kSegmentPad in.
+constexpr float kSegmentInset = 3;
+constexpr float kSegmentPad = 12;
+
+float segmentWidth(const Json& option) { return roundHalfAway(textWidth(kRegular14, capitalised(asText(option))) + sc(2 * kSegmentPad)); }
 
 std::string wholeText(double value) {
     // Bounds near the ends of the 64-bit range round past them in floating point; the text
@@ -71,8 +75,9 @@ Real span(std::int64_t lo, std::int64_t hi) {
 
 // ---- choice ----
 
+
 float choiceWidth(const Json& options) {
-    float width = sc(6);
+    float width = sc(2 * kSegmentInset);
     for (const Json& option : options.items)
         width += segmentWidth(option);
     return width;
@@ -93,17 +98,17 @@ int choiceEditor(std::string_view id, float x, float y, const Json& options, std
         else if (takeAction(kNavRight) && count > 0) result = std::min(count - 1, at + 1);
         else if (takeAction(kNavPress) && count > 0) result = (at + 1) % count;
     }
-    float fx = x + sc(3);
+    float fx = x + sc(kSegmentInset);
     for (std::size_t i = 0; i < options.items.size(); ++i) {
         const std::string& text = asText(options.items[i]);
         const float right = fx + segmentWidth(options.items[i]);
-        Rect segment = snap({fx, y + sc(3), right - fx, sc(29)});
+        Rect segment = snap({fx, y + sc(kSegmentInset), right - fx, sc(kEditorHeight - 2 * kSegmentInset)});
         fx += segment.width;
         const bool selected = text == current;
         if (ui.drawing) {
             if (selected)
                 drawRoundedBox(segment, sc(kChipRadius), kTransparent, kRowHover);
-            drawTextRun(kRegular14, capitalised(text), segment.x + sc(12), segment.y + segment.height / 2,
+            drawTextRun(kRegular14, capitalised(text), segment.x + sc(kSegmentPad), segment.y + segment.height / 2,
                                 selected ? kTextPrimary : kTextSecondary, 0);
         }
         if (isHovered(segment)) {
