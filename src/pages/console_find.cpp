@@ -335,6 +335,7 @@ void drawLogMarks(std::size_t line, std::string_view text, std::size_t byte, std
         const float x0 = left + textWidth(kMono12, text.substr(byte, from - byte));
         const float x1 = x0 + textWidth(kMono12, text.substr(from, to - from));
         const bool current = find.hasCurrent && find.current.line == it->line && find.current.byte == it->byte;
+        // A pixel clear of the lines above and below.
         drawCalls().rectangle(toRaylib(snap({x0, rowTop + sc(1), x1 - x0, lineHeight - sc(2)})),
                               current ? kFindCurrent : kFindMatch);
     }

@@ -202,7 +202,7 @@ float consolePage(const PageArea& area) {
     const float textTop = box.y + inset;
     const float height = box.height - 2 * inset;
     const float lineHeight = roundHalfAway(sc(18));
-    const std::size_t k = charsPerLine(box.width - sc(40), advanceOf(fontSlot(kMono12), 'M'));
+    const std::size_t k = charsPerLine(box.width - sc(40), advanceOf(fontSlot(kMono12), 'M'));  // both insets and the scrollbar
 
     // Lines trimmed from the front take their height with them; a view scrolled away keeps
     // showing the same lines.
@@ -212,7 +212,7 @@ float consolePage(const PageArea& area) {
 
     const float total = static_cast<float>(visualLineCount(records.index)) * lineHeight;
     const float maxOffset = std::max(total - height, 0.0f);
-    const float near = sc(30);
+    const float near = sc(30);  // this close to the end still follows the tail
 
     followFind(x + width, top, records.index, k, lineHeight, height, offset, records.follow);
 
@@ -236,13 +236,14 @@ float consolePage(const PageArea& area) {
         records.follow = offset >= maxOffset - near;
     }
 
+    // Inside the box's one-pixel outline.
     selectLogLines({box.x + sc(1), textTop, box.width - sc(2), height}, records.index, lineHeight, offset);
     pushClip({box.x + sc(1), textTop, box.width - sc(2), height});
     if (ui.drawing) drawLog(records.index, window.console, k, left, textTop, lineHeight, height, offset);
     popClip();
 
     const float before = offset;
-    scrollbar("log", {box.x, textTop, box.width - sc(3), height}, total, offset);
+    scrollbar("log", {box.x, textTop, box.width - sc(3), height}, total, offset);  // clear of the outline
     if (offset != before) records.follow = offset >= maxOffset - near;
     return box.y + box.height - top;
 }

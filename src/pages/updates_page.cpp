@@ -50,7 +50,7 @@ float entryBody(std::string_view body, float x, float y, float width) {
     const float indent = sc(18);  // an item's text, right of its bullet 7 in
     for (const std::string& item : bulletItems(body)) {
         if (drawing)
-            drawCalls().circle(Vector2{roundHalfAway(x + sc(7)), roundHalfAway(y + h + sc(kLine14 / 2))}, sc(2.5f), kLogText);
+            drawCalls().circle(Vector2{roundHalfAway(x + sc(7)), roundHalfAway(y + h + sc(kLine14 / 2))}, sc(2.5f), kLogText);  // the bullet
         h += drawMarkup(parseMarkup(item), kRegular14, kSemibold14, x + indent, y + h, width - indent, sc(kLine14), kLogText,
                         kTextPrimary) +
              sc(kHelpGap);

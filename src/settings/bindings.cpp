@@ -149,7 +149,7 @@ float bindingLine(const Json& button, float x, float y, float w, float lh) {
     const std::string& label = asText(at(button, 1));
     const std::string& help = asText(at(button, 2));
     const float tw = std::max(textWidth(kRegular14, label), textWidth(kRegular12_5, help));
-    const float area = std::max(w - sc(kColumnGap) - std::min(0.4f * w, tw), sc(60));
+    const float area = std::max(w - sc(kColumnGap) - std::min(0.4f * w, tw), sc(60));  // the chips keep 60 however long the label
     std::vector<float> rowWidths;
     const std::vector<std::vector<std::size_t>> rows = flowChips(chips, area, rowWidths);
     const float n = static_cast<float>(rows.size());
@@ -162,7 +162,7 @@ float bindingLine(const Json& button, float x, float y, float w, float lh) {
         const float textTop = y + sc(kLinePad) + (hc - tb) / 2;
         drawTextRun(kRegular14, label, x, textTop + sc(kLine14 / 2), kTextPrimary, 0);
         if (!help.empty())
-            drawTextRun(kRegular12_5, help, x, textTop + sc(31), kTextSecondary, 0);
+            drawTextRun(kRegular12_5, help, x, textTop + sc(31), kTextSecondary, 0);  // the help line's middle
     }
     const float chipTop = y + sc(kLinePad) + (hc - cb) / 2;
     for (std::size_t r = 0; r < rows.size(); ++r) {

@@ -130,7 +130,7 @@ double sliderValueAt(float mouseX, float trackLeft, float trackWidth, std::int64
 bool slider(std::string_view id, float x, float y, std::int64_t lo, std::int64_t hi, double& p) {
     UiState& ui = uiState();
     SettingsRecords& records = settingsRecords();
-    const float ty = y + sc(kRangeHeight / 2) - sc(2);
+    const float ty = y + sc(kRangeHeight / 2) - sc(2);  // the track, 4 high, through the row's middle
     const float tx = roundHalfAway(x);
     const float tw = roundHalfAway(x + sc(kSliderTrack)) - tx;
     const float top = roundHalfAway(ty);
