@@ -268,12 +268,14 @@ void drawNotice(const Notice& notice, float screenWidth, float screenHeight) {
     for (const TextLine& line : lines)
         widest = std::max(widest, textWidth(kRegular14, std::string_view(notice.text).substr(line.start, line.length)));
     const float boxHeight = sc(kNoticeHeightPad) + sc(kLine14) * static_cast<float>(lines.size());
-    // Grows upwards: the bottom edge stays just above the footer.
-    Rect box{(screenWidth - widest - sc(kNoticeWidthPad)) / 2, screenHeight - sc(44) - boxHeight, widest + sc(kNoticeWidthPad), boxHeight};
-    drawRoundedBox(box, sc(10), kLine, kPanelFill);  // 44: its bottom above the footer
+    // Grows upwards: its bottom edge stays 44 above the window's, just over the footer.
+    Rect box{(screenWidth - widest - sc(kNoticeWidthPad)) / 2, screenHeight - sc(44) - boxHeight,
+             widest + sc(kNoticeWidthPad), boxHeight};
+    drawRoundedBox(box, sc(10), kLine, kPanelFill);  // the box's corners
     const float barInset = sc(5);  // the accent bar, 3 wide, inside the left edge
     fillSnapped({box.x, box.y + barInset, sc(3), box.height - 2 * barInset}, kAccent);
-    drawTextBlock(kRegular14, notice.text, box.x + sc(kCardInset), box.y + sc(kNoticeHeightPad / 2), widest + 1, sc(kLine14), kTextPrimary, false);
+    drawTextBlock(kRegular14, notice.text, box.x + sc(kCardInset), box.y + sc(kNoticeHeightPad / 2), widest + 1,
+                  sc(kLine14), kTextPrimary, false);
     // Drawn again just after it expires, so the box goes away without other input.
     wakeFrameAt(steadyIn(notice.expiry - uiClock() + 0.010));
 }
