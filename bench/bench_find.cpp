@@ -21,7 +21,7 @@
 
 #include "link/state.h"
 #include "pages/console_find.h"
-#include "ui/input.h"
+#include "ui/text_field.h"
 
 namespace {
 

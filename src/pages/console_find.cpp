@@ -19,6 +19,7 @@
 #include "pages/pages.h"
 #include "ui/fonts.h"
 #include "ui/input.h"
+#include "ui/text_field.h"
 #include "ui/widgets.h"
 
 namespace vlr {
@@ -244,8 +245,9 @@ void followFind(float right, float top, const ConsoleIndex& index, std::size_t k
         find.field.anchor = 0;
         find.field.caret = find.field.text.size();
     }
-    const Rect field{right - sc(220), top, sc(220), sc(kControlHeight)};
-    const bool committed = textField(find.field, field, "Find", sc(11), 0, false);
+    const float width = sc(220);  // the find field
+    const Rect field{right - width, top, width, sc(kControlHeight)};
+    const bool committed = textField(find.field, field, "Find", sc(kFieldInset), 0, false);
     if (clipFindField(find))
         postNotice(ui, "Find takes up to " + std::to_string(kMaxFindBytes) + " bytes of text; the rest was cut.");
     // Enter keeps the focus; a click elsewhere also commits the field but asks for nothing.
@@ -274,7 +276,7 @@ void followFind(float right, float top, const ConsoleIndex& index, std::size_t k
 
     const std::string count = findCountText(find);
     if (!count.empty())
-        drawTextRun(kRegular13, count, field.x - sc(10) - textWidth(kRegular13, count), top + sc(19.5f), kTextSecondary,
+        drawTextRun(kRegular13, count, field.x - sc(kTextGap) - textWidth(kRegular13, count), top + sc(kControlHeight / 2), kTextSecondary,
                     0);
 }
 
@@ -332,6 +334,7 @@ void drawLogMarks(std::size_t line, std::string_view text, std::size_t byte, std
         const float x0 = left + textWidth(kMono12, text.substr(byte, from - byte));
         const float x1 = x0 + textWidth(kMono12, text.substr(from, to - from));
         const bool current = find.hasCurrent && find.current.line == it->line && find.current.byte == it->byte;
+        // A pixel clear of the lines above and below.
         drawCalls().rectangle(toRaylib(snap({x0, rowTop + sc(1), x1 - x0, lineHeight - sc(2)})),
                               current ? kFindCurrent : kFindMatch);
     }

@@ -18,6 +18,8 @@
 #include "pages/pages.h"
 #include "ui/focus.h"
 #include "ui/fonts.h"
+#include "ui/input.h"
+#include "ui/rows.h"
 #include "ui/widgets.h"
 
 namespace vlr {
@@ -163,17 +165,18 @@ namespace {
 
 void topRow(float x, float top, bool running, const std::string& task) {
     WindowState& window = windowState();
-    if (button(x, top, "Stop", kSecondary, running)) stopTask();
-    const float copyX = x + buttonWidth("Stop") + sc(kControlGap);
-    if (button(copyX, top, "Copy all", kQuiet)) {
+    Row row = rowAt(x, top, 0, sc(kControlHeight), sc(kControlGap));  // left to right only
+    const Rect stop = cell(row, buttonWidth("Stop"));
+    if (button(stop.x, stop.y, "Stop", kSecondary, running)) stopTask();
+    const Rect copy = cell(row, buttonWidth("Copy all"));
+    if (button(copy.x, copy.y, "Copy all", kQuiet)) {
         const std::string text = consoleText(window.console, window.consoleJoined, window.consoleDropped);
-        SetClipboardText(text.c_str());
+        if (inputCalls().setClipboardText) inputCalls().setClipboardText(text.c_str());
     }
-    const float clearX = copyX + buttonWidth("Copy all") + sc(kControlGap);
-    if (button(clearX, top, "Clear", kQuiet)) clearConsole();
-    if (running)
-        drawTextRun(kRegular13, task + " running.", clearX + buttonWidth("Clear") + sc(14), top + sc(19.5f),
-                            kTextSecondary, 0);
+    row.gap = sc(kButtonTextGap);
+    const Rect clear = cell(row, buttonWidth("Clear"));
+    if (button(clear.x, clear.y, "Clear", kQuiet)) clearConsole();
+    if (running) drawTextRun(kRegular13, task + " running.", row.left, top + sc(kControlHeight / 2), kTextSecondary, 0);
 }
 
 // Draws the visual lines from `first` while they reach into the text area.
@@ -217,15 +220,19 @@ float consolePage(const PageArea& area) {
 
     topRow(x, top, running, task);
 
-    Rect box{x, top + sc(51), width, std::max(bottom - top - sc(51), sc(160))};
+    // The log: under the top row, at least 160 high; its lines 17 in from the left, 15 from
+    // the top and bottom, 18 apart.
+    const float below = sc(kControlHeight + kBlockGap);
+    Rect box{x, top + below, width, std::max(bottom - top - below, sc(160))};
     box = snap(box);
-    drawRoundedBox(box, sc(12), kLine, kLogBg);
+    drawRoundedBox(box, sc(kCardRadius), kLine, kLogBg);
 
     const float left = box.x + sc(17);
-    const float textTop = box.y + sc(15);
-    const float height = box.height - sc(30);
+    const float inset = sc(15);
+    const float textTop = box.y + inset;
+    const float height = box.height - 2 * inset;
     const float lineHeight = roundHalfAway(sc(18));
-    const std::size_t k = charsPerLine(box.width - sc(40), advanceOf(fontSlot(kMono12), 'M'));
+    const std::size_t k = charsPerLine(box.width - sc(40), advanceOf(fontSlot(kMono12), 'M'));  // both insets and the scrollbar
 
     // Lines trimmed from the front take their height with them; a view scrolled away keeps
     // showing the same lines.
@@ -235,7 +242,7 @@ float consolePage(const PageArea& area) {
 
     const float total = static_cast<float>(visualLineCount(records.index)) * lineHeight;
     const float maxOffset = std::max(total - height, 0.0f);
-    const float near = sc(30);
+    const float near = sc(30);  // this close to the end still follows the tail
 
     followFind(x + width, top, records.index, k, lineHeight, height, offset, records.follow);
 
@@ -259,13 +266,14 @@ float consolePage(const PageArea& area) {
         records.follow = offset >= maxOffset - near;
     }
 
+    // Inside the box's one-pixel outline.
     selectLogLines({box.x + sc(1), textTop, box.width - sc(2), height}, records.index, lineHeight, offset);
     pushClip({box.x + sc(1), textTop, box.width - sc(2), height});
     if (ui.drawing) drawLog(records.index, window.console, k, left, textTop, lineHeight, height, offset);
     popClip();
 
     const float before = offset;
-    scrollbar("log", {box.x, textTop, box.width - sc(3), height}, total, offset);
+    scrollbar("log", {box.x, textTop, box.width - sc(3), height}, total, offset);  // clear of the outline
     if (offset != before) records.follow = offset >= maxOffset - near;
     return box.y + box.height - top;
 }

@@ -96,7 +96,7 @@ MarkupLayout layoutMarkup(const std::vector<MarkupSegment>& segments, int plainS
     for (const MarkupSegment& segment : segments) {
         const bool code = segment.style == kMarkupCode;
         const int slot = code ? kMono12 : segment.style == kMarkupBold ? boldSlot : plainSlot;
-        const float pad = code ? sc(6) : 0;
+        const float pad = code ? sc(6) : 0;  // room inside a code chip on either side
         const float space = measure(slot, " ");
         int leading = 0;
         const std::vector<Piece> words = splitWords(segment.text, leading);
@@ -140,11 +140,11 @@ float drawMarkup(const std::vector<MarkupSegment>& segments, int plainSlot, int 
     if (segments.empty()) return 0;
     const MarkupLayout layout = layoutMarkup(segments, plainSlot, boldSlot, width);
     if (uiState().drawing) {
-        const float chipHeight = sc(12) + 2 * std::max(roundHalfAway(uiState().scale), 1.0f);
+        const float chipHeight = sc(12) + 2 * std::max(roundHalfAway(uiState().scale), 1.0f);  // the code and its outline
         for (const MarkupBox& box : layout.boxes) {
             const float centre = y + (static_cast<float>(box.line) + 0.5f) * lineHeight;
             Rect chip{x + box.left, centre - chipHeight / 2, box.right - box.left, chipHeight};
-            drawRoundedBox(chip, sc(5), kLine, kWindowBg);
+            drawRoundedBox(chip, sc(5), kLine, kWindowBg);  // a code chip's corners
         }
         for (const MarkupWord& word : layout.words) {
             const float centre = y + (static_cast<float>(word.line) + 0.5f) * lineHeight;

@@ -14,11 +14,15 @@
 #include "pages/pages.h"
 #include "pages/play.h"
 #include "ui/fonts.h"
+#include "ui/rows.h"
 #include "ui/widgets.h"
 
 namespace vlr {
 
 namespace {
+
+constexpr float kStepRow = 29;   // a row of installation steps
+constexpr float kBlockTop = 14;  // the steps' line to the text block under it
 
 const char* const kDownloadLabel = "Accept the licence and download";
 const char* const kBuildLabel = "Generate the code and build the game";
@@ -54,16 +58,16 @@ void drawStepMarker(float centreX, float centreY, bool done) {
 
 float checklist(const Json& steps, float x, float y, float w) {
     const std::size_t count = steps.isObject() ? steps.members.size() : 0;
-    const float columnWidth = (w - sc(18)) / 2;
+    const float columnWidth = (w - sc(kColumnGap)) / 2;
     for (std::size_t i = 0; i < count && uiState().drawing; ++i) {
         const auto& [label, value] = steps.members[i];
         const bool done = isTrue(value);
-        const float left = x + (sc(18) + columnWidth) * static_cast<float>(i % 2);
-        const float centreY = y + sc(10.5f) + sc(29) * static_cast<float>(i / 2);
-        drawStepMarker(left + sc(8), centreY, done);
+        const float left = x + (sc(kColumnGap) + columnWidth) * static_cast<float>(i % 2);
+        const float centreY = y + sc(kLine14 / 2) + sc(kStepRow) * static_cast<float>(i / 2);
+        drawStepMarker(left + sc(8), centreY, done);  // the marker's middle; the label 26 in
         drawTextRun(kRegular14, label, left + sc(26), centreY, done ? kTextPrimary : kTextSecondary, 0);
     }
-    return sc(29) * static_cast<float>((count + 1) / 2) + sc(8);
+    return sc(kStepRow) * static_cast<float>((count + 1) / 2) + sc(8);  // 8 below the last row
 }
 
 float compilerBlock(const Json& compiler, bool busy, float x, float top, float w) {
@@ -71,29 +75,32 @@ float compilerBlock(const Json& compiler, bool busy, float x, float top, float w
         const float thickness = std::max(1.0f, roundHalfAway(uiState().scale));
         drawCalls().rectangle(toRaylib(snap({x, top, w, thickness})), kLine);
     }
-    const float text = drawTextBlock(kRegular14, asText(get(compiler, "text")), x, top + sc(14), w, sc(kLine14),
-                                     kTextPrimary, false);
-    const float row = top + sc(14) + text + sc(12);
+    Column content = column(x, top, w);
+    skip(content, sc(kBlockTop));
+    skip(content, drawTextBlock(kRegular14, asText(get(compiler, "text")), x, content.y, w, sc(kLine14), kTextPrimary, false));
+    skip(content, sc(kBlockGap));
+    Row row = nextRow(content, sc(kControlHeight), sc(kTextGap), sc(kControlGap));
     const bool licence = !asText(get(compiler, "licence")).empty();
-    if (button(x, row, kDownloadLabel, kPrimary, !busy && licence)) startWithIso(downloadCompiler);
-    if (licence && button(x + buttonWidth(kDownloadLabel) + sc(kControlGap), row, "Licence terms", kQuiet))
-        showLicence();
-    const float hint = drawTextBlock(kRegular12_5, asText(get(compiler, "hint")), x, row + sc(49), w, sc(kLine12_5),
-                                     kTextSecondary, false);
-    return row + sc(49) + hint + sc(16);
+    const Rect download = cell(row, buttonWidth(kDownloadLabel));
+    if (button(download.x, download.y, kDownloadLabel, kPrimary, !busy && licence)) startWithIso(downloadCompiler);
+    const Rect terms = cell(row, buttonWidth("Licence terms"));
+    if (licence && button(terms.x, terms.y, "Licence terms", kQuiet)) showLicence();
+    skip(content, drawTextBlock(kRegular12_5, asText(get(compiler, "hint")), x, content.y, w, sc(kLine12_5), kTextSecondary, false));
+    skip(content, sc(16));  // before the next block
+    return content.y;
 }
 
 float buildRow(bool enabled, float x, float top, float w) {
     const float labelWidth = buttonWidth(kBuildLabel);
     const std::string_view note = kBuildNote;
-    const std::vector<TextLine> lines = wrapLines(kRegular13, note, w - labelWidth - sc(6));
+    const std::vector<TextLine> lines = wrapLines(kRegular13, note, w - labelWidth - sc(kHelpGap));
     const float noteHeight = sc(kLine13) * static_cast<float>(lines.size());
     const float row = std::max(noteHeight, sc(kControlHeight));
     if (button(x, top + (row - sc(kControlHeight)) / 2, kBuildLabel, kSecondary, enabled)) startWithIso(installGame);
     if (uiState().drawing) {
         for (std::size_t j = 0; j < lines.size(); ++j) {
             const float centreY = top + (row - noteHeight) / 2 + sc(kLine13) * (static_cast<float>(j) + 0.5f);
-            drawTextRun(kRegular13, note.substr(lines[j].start, lines[j].length), x + labelWidth + sc(6),
+            drawTextRun(kRegular13, note.substr(lines[j].start, lines[j].length), x + labelWidth + sc(kHelpGap),
                                 centreY, kTextSecondary, 0);
         }
     }
@@ -102,20 +109,22 @@ float buildRow(bool enabled, float x, float top, float w) {
 
 float purgeBlock(const std::string& purge, bool busy, float x, float top, float w) {
     PlayRecords& records = playRecords();
-    if (button(x, top + sc(6), "Free up disk space", kQuiet, !busy)) records.purgeConfirm = !records.purgeConfirm;
-    float bottom = top + sc(6) + sc(kControlHeight);
+    if (button(x, top + sc(kHelpGap), "Free up disk space", kQuiet, !busy)) records.purgeConfirm = !records.purgeConfirm;
+    float bottom = top + sc(kHelpGap) + sc(kControlHeight);
     if (records.purgeConfirm) {
         const float text =
-            drawTextBlock(kRegular12_5, purge, x, bottom + sc(10), w, sc(kLine12_5), kTextSecondary, false);
-        const float row = bottom + sc(10) + text + sc(12);
-        if (button(x, row, kDeleteLabel, kPrimary, !busy)) {
+            drawTextBlock(kRegular12_5, purge, x, bottom + sc(kTextGap), w, sc(kLine12_5), kTextSecondary, false);
+        Row row = rowAt(x, bottom + sc(kTextGap) + text + sc(kBlockGap), w, sc(kControlHeight), sc(kControlGap));
+        const Rect remove = cell(row, buttonWidth(kDeleteLabel));
+        if (button(remove.x, remove.y, kDeleteLabel, kPrimary, !busy)) {
             purgeBuild([](const Json&) {
                 playRecords().purgeConfirm = false;
                 uiState().requestedPage = pageIndex(consolePage);
             });
         }
-        if (button(x + buttonWidth(kDeleteLabel) + sc(kControlGap), row, "Cancel", kQuiet)) records.purgeConfirm = false;
-        bottom = row + sc(kControlHeight);
+        const Rect cancel = cell(row, buttonWidth("Cancel"));
+        if (button(cancel.x, cancel.y, "Cancel", kQuiet)) records.purgeConfirm = false;
+        bottom = row.top + row.height;
     }
     return bottom;
 }

@@ -15,11 +15,17 @@
 #include "ui/focus.h"
 #include "ui/fonts.h"
 #include "ui/input.h"
+#include "ui/rows.h"
+#include "ui/text_field.h"
 #include "ui/widgets.h"
 
 namespace vlr {
 
 namespace {
+
+constexpr float kPlayColumnWidth = 340;  // the Play card's column in a wide window
+constexpr float kPlayRadius = 10;        // the big Play button's corners
+constexpr float kPlayStatusTop = 75;     // the Play card's top to its status text
 
 const char* const kDiscHelp =
     "Your own Velocrash ISO, European version (SLES-58013). Keep it where it is: the game reads it at every launch.";
@@ -73,17 +79,19 @@ void clearField(EditBuffer& field) {
 
 float discSection(float x, float y, float w) {
     EditBuffer& iso = playRecords().iso;
-    const float bw = buttonWidth("Browse");
-    textField(iso, {x, y, w - bw - sc(kControlGap), sc(kControlHeight)}, "Path of your Velocrash ISO", sc(11), 0, false);
-    if (button(x + w - bw, y, "Browse", kSecondary)) {
+    Column content = column(x, y, w);
+    Row row = nextRow(content, sc(kControlHeight), sc(kTextGap), sc(kControlGap));
+    const Rect browse = cellRight(row, buttonWidth("Browse"));
+    textField(iso, rest(row), "Path of your Velocrash ISO", sc(kFieldInset), 0, false);
+    if (button(browse.x, browse.y, "Browse", kSecondary)) {
         browseIso([](const Json& answer) {
             const std::string& path = asText(get(answer, "path"));
             if (path.empty()) return;  // the dialog was cancelled
             takeIsoPath(path);
         });
     }
-    const float help = drawTextBlock(kRegular12_5, kDiscHelp, x, y + sc(49), w, sc(kLine12_5), kTextSecondary, false);
-    return sc(49) + help;
+    skip(content, drawTextBlock(kRegular12_5, kDiscHelp, x, content.y, w, sc(kLine12_5), kTextSecondary, false));
+    return used(content);
 }
 
 // ---- play card ----
@@ -117,28 +125,28 @@ float playSection(float x, float y, float w) {
     const bool running = taskRunning(state);
     const bool playable = isPlayable(state);
 
-    Rect play = snap({x, y + sc(5), w, sc(56)});
+    Rect play = snap({x, y + sc(5), w, sc(56)});  // the big Play button
     const bool hovered = playable && isHovered(play);
     if (ui.drawing) {
         const Color fill = !playable ? kPanelFill : hovered ? kAccentHover : kAccent;
-        drawRoundedBox(play, sc(10), fill, fill);
+        drawRoundedBox(play, sc(kPlayRadius), fill, fill);
         const float spacing = roundHalfAway(0.34f * ui.scale);
         const float labelWidth = textWidth(kSemibold17, "Play", spacing);
         drawTextRun(kSemibold17, "Play", play.x + (play.width - labelWidth) / 2, play.y + play.height / 2,
                             playable ? kWhite : kPlayDisabled, spacing);
     }
-    const bool pressed = playable && focusItem("play", play, FocusKind::kButton, sc(10)) && takeAction(kNavPress);
+    const bool pressed = playable && focusItem("Play", play, FocusKind::kButton, sc(kPlayRadius)) && takeAction(kNavPress);
     if (hovered)
         ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
     if ((hovered && takeClick()) || pressed) startGame();
 
-    const float block = drawTextBlock(kRegular13, playStatus(state), x, y + sc(75), w, sc(kLine13),
+    const float block = drawTextBlock(kRegular13, playStatus(state), x, y + sc(kPlayStatusTop), w, sc(kLine13),
                                       running ? kTextPrimary : kTextSecondary, true);
-    const float h = std::max(block, sc(21));
+    const float h = std::max(block, sc(21));  // at least one line of status
 
-    if (button(x + (w - buttonWidth("Stop")) / 2, y + sc(75) + h + sc(10), "Stop", kQuiet, running))
+    if (button(x + (w - buttonWidth("Stop")) / 2, y + sc(kPlayStatusTop) + h + sc(kTextGap), "Stop", kQuiet, running))
         stopTask();
-    return sc(75) + h + sc(10) + sc(kControlHeight);
+    return sc(kPlayStatusTop) + h + sc(kTextGap) + sc(kControlHeight);
 }
 
 // ---- page ----
@@ -153,7 +161,7 @@ float playPage(const PageArea& area) {
     const float top = y;
 
     const bool narrow = sc(kOneColumnMaxWidth) >= static_cast<float>(inputCalls().screenWidth());
-    const float leftWidth = narrow ? width : width - sc(340) - sc(18);
+    const float leftWidth = narrow ? width : width - sc(kPlayColumnWidth) - sc(kColumnGap);
     y += card(x, y, leftWidth, "Game disc", discSection) + sc(kCardGap);
     y += card(x, y, leftWidth, "Installation", installSection) + sc(kCardGap);
     y += card(x, y, leftWidth, "Save profile", profileSection) + sc(kCardGap);
@@ -163,8 +171,8 @@ float playPage(const PageArea& area) {
         const float played = card(x, left, width, "", playSection);
         return left + played + sc(kCardGap) - y0;
     }
-    const float rightWidth = sc(340);
-    const float rightX = x + leftWidth + sc(18);
+    const float rightWidth = sc(kPlayColumnWidth);
+    const float rightX = x + leftWidth + sc(kColumnGap);
     const float played = measureCard(rightWidth, "", playSection);
     const float pinned = std::max(top, std::min(area.view.y, left - sc(kCardGap) - played));
     card(rightX, pinned, rightWidth, "", playSection);

@@ -13,7 +13,9 @@
 #include "pages/markup.h"
 #include "pages/play.h"
 #include "ui/fonts.h"
-#include "ui/input.h"
+#include "ui/select_box.h"
+#include "ui/rows.h"
+#include "ui/text_field.h"
 #include "ui/widgets.h"
 
 namespace vlr {
@@ -57,15 +59,19 @@ void dropFormFocus() {
 float newProfileForm(float x, float y, float w) {
     UiState& ui = uiState();
     PlayRecords& records = playRecords();
+    // Under the profile row: the name, the saves to copy with their Browse, a help text, Create.
+    Column content = column(x, y, w);
+    skip(content, sc(kControlRow));
+    Row nameRow = nextRow(content, sc(kControlHeight), sc(kControlGap), sc(kControlGap));
     const bool committed =
-        textField(records.newName, {x, y + sc(49), sc(kProfileListWidth), sc(kControlHeight)}, "Name of the new profile", sc(11), 40, false);
+        textField(records.newName, cell(nameRow, sc(kProfileListWidth)), "Name of the new profile", sc(kFieldInset), 40, false);
     // A commit while still focused is Enter; a click elsewhere commits too but takes the focus.
     bool create = committed && ui.focused == &records.newName;
 
-    const float bw = buttonWidth("Browse");
-    textField(records.newSaves, {x, y + sc(96), w - bw - sc(kControlGap), sc(kControlHeight)}, "Optional: a folder of saves to copy into it",
-              sc(11), 0, false);
-    if (button(x + w - bw, y + sc(96), "Browse", kSecondary)) {
+    Row savesRow = nextRow(content, sc(kControlHeight), sc(kTextGap), sc(kControlGap));
+    const Rect browse = cellRight(savesRow, buttonWidth("Browse"));
+    textField(records.newSaves, rest(savesRow), "Optional: a folder of saves to copy into it", sc(kFieldInset), 0, false);
+    if (button(browse.x, browse.y, "Browse", kSecondary)) {
         browseSaves([](const Json& answer) {
             const std::string& path = asText(get(answer, "path"));
             if (path.empty()) return;
@@ -74,11 +80,14 @@ float newProfileForm(float x, float y, float w) {
             field.caret = field.text.size();
         });
     }
-    const float help = drawMarkup(savesHelp(), kRegular12_5, kRegular12_5, x, y + sc(145), w, sc(kLine12_5),
-                                  kTextSecondary, kTextSecondary);
-    if (button(x, y + sc(145) + help + sc(10), "Create the profile", kPrimary)) create = true;
+    skip(content, drawMarkup(savesHelp(), kRegular12_5, kRegular12_5, x, content.y, w, sc(kLine12_5), kTextSecondary,
+                             kTextSecondary));
+    skip(content, sc(kTextGap));
+    Row createRow = nextRow(content, sc(kControlHeight), 0, sc(kControlGap));
+    const Rect createAt = cell(createRow, buttonWidth("Create the profile"));
+    if (button(createAt.x, createAt.y, "Create the profile", kPrimary)) create = true;
     if (create) submitNewProfile();
-    return sc(145) + help + sc(10) + sc(kControlHeight);
+    return used(content);
 }
 
 }  // namespace
@@ -99,27 +108,31 @@ float profileSection(float x, float y, float w) {
 
     std::vector<std::string> profiles;
     for (const Json& item : get(window.state, "profiles").items) profiles.push_back(asText(item));
-    const int picked = selectBox("profile", {x, y, sc(kProfileListWidth), sc(kControlHeight)}, profiles, records.selectedProfile);
+    Column content = column(x, y, w);
+    Row row = nextRow(content, sc(kControlHeight), 0, sc(kControlGap));
+    const int picked = selectBox("profile", cell(row, sc(kProfileListWidth)), profiles, records.selectedProfile);
     if (picked >= 0 && static_cast<std::size_t>(picked) < profiles.size()) {
         records.selectedProfile = profiles[static_cast<std::size_t>(picked)];
         selectProfile(records.selectedProfile);
     }
 
-    if (button(x + sc(kProfileListWidth + kControlGap), y, "New", kSecondary)) {
+    const Rect add = cell(row, buttonWidth("New"));
+    if (button(add.x, add.y, "New", kSecondary)) {
         records.newProfileOpen = !records.newProfileOpen;
         if (records.newProfileOpen)
             ui.focused = &records.newName;
         else
             dropFormFocus();
     }
-    if (button(x + sc(kProfileListWidth + kControlGap) + buttonWidth("New") + sc(kControlGap), y, "Open its folder", kQuiet))
+    const Rect open = cell(row, buttonWidth("Open its folder"));
+    if (button(open.x, open.y, "Open its folder", kQuiet))
         openProfileFolder(records.selectedProfile);
 
     const float form = records.newProfileOpen ? newProfileForm(x, y, w) : sc(kControlHeight);
 
     const std::string footer = profileFooter(asText(get(window.state, "saves")));
-    const float text = drawTextBlock(kRegular12_5, footer, x, y + form + sc(10), w, sc(kLine12_5), kTextSecondary, false);
-    return form + sc(10) + text;
+    const float text = drawTextBlock(kRegular12_5, footer, x, y + form + sc(kTextGap), w, sc(kLine12_5), kTextSecondary, false);
+    return form + sc(kTextGap) + text;
 }
 
 }  // namespace vlr

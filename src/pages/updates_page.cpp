@@ -14,6 +14,7 @@
 #include "pages/pages.h"
 #include "pages/updates.h"
 #include "ui/fonts.h"
+#include "ui/rows.h"
 #include "ui/widgets.h"
 
 namespace vlr {
@@ -46,12 +47,13 @@ std::vector<std::string> bulletItems(std::string_view body) {
 float entryBody(std::string_view body, float x, float y, float width) {
     const bool drawing = uiState().drawing;
     float h = 0;
+    const float indent = sc(18);  // an item's text, right of its bullet 7 in
     for (const std::string& item : bulletItems(body)) {
         if (drawing)
-            drawCalls().circle(Vector2{roundHalfAway(x + sc(7)), roundHalfAway(y + h + sc(10.5f))}, sc(2.5f), kLogText);
-        h += drawMarkup(parseMarkup(item), kRegular14, kSemibold14, x + sc(18), y + h, width - sc(18), sc(kLine14), kLogText,
+            drawCalls().circle(Vector2{roundHalfAway(x + sc(7)), roundHalfAway(y + h + sc(kLine14 / 2))}, sc(2.5f), kLogText);  // the bullet
+        h += drawMarkup(parseMarkup(item), kRegular14, kSemibold14, x + indent, y + h, width - indent, sc(kLine14), kLogText,
                         kTextPrimary) +
-             sc(6);
+             sc(kHelpGap);
     }
     return h;
 }
@@ -75,20 +77,23 @@ float updatesPage(const PageArea& area) {
     const Json& updates = get(state, "updates");
     const bool behind = isTrue(get(updates, "behind"));
 
-    if (button(x, y, "Check for updates", kSecondary)) {
+    Column content = column(x, y, width);
+    Row row = nextRow(content, sc(kControlHeight), sc(kBlockGap), sc(kControlGap));
+    const Rect check = cell(row, buttonWidth("Check for updates"));
+    if (button(check.x, check.y, "Check for updates", kSecondary)) {
         updatesPending() = "Checking...";
         checkForUpdates();
     }
-    const float updateX = x + buttonWidth("Check for updates") + sc(kControlGap);
-    if (button(updateX, y, "Update now", kPrimary, updateAllowed(state)))
+    row.gap = sc(kButtonTextGap);
+    const Rect update = cell(row, buttonWidth("Update now"));
+    if (button(update.x, update.y, "Update now", kPrimary, updateAllowed(state)))
         updateNow([](const Json&) { uiState().requestedPage = pageIndex(consolePage); });
-    drawTextRun(kRegular13, updatesStatus(state, updatesPending()),
-                        updateX + buttonWidth("Update now") + sc(14), y + sc(19.5f), kTextSecondary, 0);
+    drawTextRun(kRegular13, updatesStatus(state, updatesPending()), row.left, y + sc(kControlHeight / 2), kTextSecondary, 0);
 
-    float top = y + sc(39) + sc(12);
+    float top = content.y;
     if (behind)
         top += drawTextBlock(kRegular12_5, "What the update brings", x, top, width, sc(kLine12_5), kTextSecondary, false) +
-               sc(12);
+               sc(kBlockGap);
 
     const Json& entries = behind ? get(updates, "new") : get(state, "changelog");
     for (const Json& entry : entries.items) {

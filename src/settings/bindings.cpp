@@ -23,6 +23,8 @@ namespace {
 
 constexpr float kChipHeight = 28;
 constexpr float kChipGap = 6;
+constexpr float kChipInset = 10;     // a chip's label from its sides
+constexpr float kCrossGap = 7;       // a chip's label to its "×"
 constexpr float kLinePad = 9;        // above and below a line's content
 constexpr float kGridGap = 36;       // between the two lines of a row in a wide window
 constexpr std::size_t kMaxNames = 3;
@@ -45,13 +47,14 @@ void dashedBorder(Rect chip, Color colour) {
     const float t = std::max(1.0f, roundHalfAway(uiState().scale));
     const float right = chip.x + chip.width;
     const float bottom = chip.y + chip.height;
-    for (float dx = chip.x + sc(7); dx < right - sc(7); dx += sc(6)) {
-        fill({dx, chip.y, sc(3), t}, colour);
-        fill({dx, bottom - t, sc(3), t}, colour);
+    const float corner = sc(kChipRadius), step = sc(6), dash = sc(3);
+    for (float dx = chip.x + corner; dx < right - corner; dx += step) {
+        fill({dx, chip.y, dash, t}, colour);
+        fill({dx, bottom - t, dash, t}, colour);
     }
-    for (float dy = chip.y + sc(7); dy < bottom - sc(7); dy += sc(6)) {
-        fill({chip.x, dy, t, sc(3)}, colour);
-        fill({right - t, dy, t, sc(3)}, colour);
+    for (float dy = chip.y + corner; dy < bottom - corner; dy += step) {
+        fill({chip.x, dy, t, dash}, colour);
+        fill({right - t, dy, t, dash}, colour);
     }
 }
 
@@ -60,12 +63,12 @@ std::vector<Chip> chipsOf(const std::vector<std::string>& names, bool capturing)
     const float cross = textWidth(kRegular13, "×");
     for (std::size_t i = 0; i < names.size(); ++i) {
         std::string label = displayName(names[i]);
-        const float width = roundHalfAway(textWidth(kRegular13, label) + sc(7) + cross + sc(20));
+        const float width = roundHalfAway(textWidth(kRegular13, label) + sc(kCrossGap) + cross + sc(2 * kChipInset));
         chips.push_back({std::move(label), static_cast<int>(i), width});
     }
     if (names.size() < kMaxNames) {
         std::string label = capturing ? kCaptureLabel : "+";
-        const float width = roundHalfAway(textWidth(kRegular13, label) + sc(20));
+        const float width = roundHalfAway(textWidth(kRegular13, label) + sc(2 * kChipInset));
         chips.push_back({std::move(label), -1, width});
     }
     return chips;
@@ -106,16 +109,16 @@ bool chip(const Chip& c, Rect r, const std::string& name, const std::string& key
             text = kTextSecondary;
         }
         Rect box = r;
-        drawRoundedBox(box, sc(7), outline, fillColour);
+        drawRoundedBox(box, sc(kChipRadius), outline, fillColour);
         if (add && !capturing)
             dashedBorder(r, hovered ? kAccentSoft : kLine);
-        const float end = drawTextRun(kRegular13, c.label, r.x + sc(10), r.y + r.height / 2, text, 0);
+        const float end = drawTextRun(kRegular13, c.label, r.x + sc(kChipInset), r.y + r.height / 2, text, 0);
         if (!add)
-            drawTextRun(kRegular13, "×", end + sc(7), r.y + r.height / 2, kTextSecondary, 0);
+            drawTextRun(kRegular13, "×", end + sc(kCrossGap), r.y + r.height / 2, kTextSecondary, 0);
         if (add && capturing)
             ui.capture.rect = r;
     }
-    const bool pressed = focusItem("chip:" + key + ":" + std::to_string(c.index), r, FocusKind::kChip, sc(7)) &&
+    const bool pressed = focusItem(key + ":" + std::to_string(c.index), r, FocusKind::kChip, sc(kChipRadius)) &&
                          takeAction(kNavPress);
     if (hovered)
         ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
@@ -147,20 +150,20 @@ float bindingLine(const Json& button, float x, float y, float w, float lh) {
     const std::string& label = asText(at(button, 1));
     const std::string& help = asText(at(button, 2));
     const float tw = std::max(textWidth(kRegular14, label), textWidth(kRegular12_5, help));
-    const float area = std::max(w - sc(18) - std::min(0.4f * w, tw), sc(60));
+    const float area = std::max(w - sc(kColumnGap) - std::min(0.4f * w, tw), sc(60));  // the chips keep 60 however long the label
     std::vector<float> rowWidths;
     const std::vector<std::vector<std::size_t>> rows = flowChips(chips, area, rowWidths);
     const float n = static_cast<float>(rows.size());
     const float cb = sc(kChipHeight) * n + sc(kChipGap) * (n - 1);
-    const float tb = help.empty() ? sc(21) : sc(21 + 19.5f);
+    const float tb = help.empty() ? sc(kLine14) : sc(kLine14 + kLine13);
     const float hc = std::max({cb, tb, lh - sc(2 * kLinePad)});
 
     if (ui.drawing) {
         fill({x, y, w, std::max(1.0f, roundHalfAway(ui.scale))}, kLine);
         const float textTop = y + sc(kLinePad) + (hc - tb) / 2;
-        drawTextRun(kRegular14, label, x, textTop + sc(10.5f), kTextPrimary, 0);
+        drawTextRun(kRegular14, label, x, textTop + sc(kLine14 / 2), kTextPrimary, 0);
         if (!help.empty())
-            drawTextRun(kRegular12_5, help, x, textTop + sc(31), kTextSecondary, 0);
+            drawTextRun(kRegular12_5, help, x, textTop + sc(31), kTextSecondary, 0);  // the help line's middle
     }
     const float chipTop = y + sc(kLinePad) + (hc - cb) / 2;
     for (std::size_t r = 0; r < rows.size(); ++r) {
@@ -178,7 +181,7 @@ float bindingLine(const Json& button, float x, float y, float w, float lh) {
 
 float keyBindingsCard(const std::vector<const Json*>& buttons, float x, float y, float w) {
     UiState& ui = uiState();
-    float g = drawTextBlock(kRegular12_5, kIntro, x, y, w, sc(kLine12_5), kTextSecondary, false) + sc(6);
+    float g = drawTextBlock(kRegular12_5, kIntro, x, y, w, sc(kLine12_5), kTextSecondary, false) + sc(kHelpGap);
     const std::size_t per = sc(kOneColumnMaxWidth) >= static_cast<float>(inputCalls().screenWidth()) ? 1 : 2;
     const float m = per == 1 ? w : (w - sc(kGridGap)) / 2;
     for (std::size_t first = 0; first < buttons.size(); first += per) {

@@ -18,7 +18,8 @@
 #include "settings/settings_model.h"
 #include "ui/focus.h"
 #include "ui/fonts.h"
-#include "ui/input.h"
+#include "ui/select_box.h"
+#include "ui/text_field.h"
 #include "ui/widgets.h"
 
 namespace vlr {
@@ -47,7 +48,11 @@ std::string capitalised(const std::string& text) {
     return shown;
 }
 
-float segmentWidth(const Json& option) { return roundHalfAway(textWidth(kRegular14, capitalised(asText(option))) + sc(24)); }
+// A choice's segments sit kSegmentInset inside its outline, their labels kSegmentPad in.
+constexpr float kSegmentInset = 3;
+constexpr float kSegmentPad = 12;
+
+float segmentWidth(const Json& option) { return roundHalfAway(textWidth(kRegular14, capitalised(asText(option))) + sc(2 * kSegmentPad)); }
 
 std::string wholeText(double value) {
     // Bounds near the ends of the 64-bit range round past them in floating point; the text
@@ -71,8 +76,9 @@ Real span(std::int64_t lo, std::int64_t hi) {
 
 // ---- choice ----
 
+
 float choiceWidth(const Json& options) {
-    float width = sc(6);
+    float width = sc(2 * kSegmentInset);
     for (const Json& option : options.items)
         width += segmentWidth(option);
     return width;
@@ -81,9 +87,9 @@ float choiceWidth(const Json& options) {
 int choiceEditor(std::string_view id, float x, float y, const Json& options, std::string_view current) {
     UiState& ui = uiState();
     Rect outer{x, y, choiceWidth(options), sc(kEditorHeight)};
-    drawRoundedBox(outer, sc(9), kLine, kWindowBg);
+    drawRoundedBox(outer, sc(kChoiceRadius), kLine, kWindowBg);
     int result = -1;
-    if (focusItem(std::string("choice:") + std::string(id), snap(outer), FocusKind::kSegment, sc(9))) {
+    if (focusItem(id, snap(outer), FocusKind::kSegment, sc(kChoiceRadius))) {
         const int count = static_cast<int>(options.items.size());
         int at = -1;
         for (int i = 0; i < count; ++i)
@@ -93,17 +99,17 @@ int choiceEditor(std::string_view id, float x, float y, const Json& options, std
         else if (takeAction(kNavRight) && count > 0) result = std::min(count - 1, at + 1);
         else if (takeAction(kNavPress) && count > 0) result = (at + 1) % count;
     }
-    float fx = x + sc(3);
+    float fx = x + sc(kSegmentInset);
     for (std::size_t i = 0; i < options.items.size(); ++i) {
         const std::string& text = asText(options.items[i]);
         const float right = fx + segmentWidth(options.items[i]);
-        Rect segment = snap({fx, y + sc(3), right - fx, sc(29)});
+        Rect segment = snap({fx, y + sc(kSegmentInset), right - fx, sc(kEditorHeight - 2 * kSegmentInset)});
         fx += segment.width;
         const bool selected = text == current;
         if (ui.drawing) {
             if (selected)
-                drawRoundedBox(segment, sc(7), kTransparent, kRowHover);
-            drawTextRun(kRegular14, capitalised(text), segment.x + sc(12), segment.y + segment.height / 2,
+                drawRoundedBox(segment, sc(kChipRadius), kTransparent, kRowHover);
+            drawTextRun(kRegular14, capitalised(text), segment.x + sc(kSegmentPad), segment.y + segment.height / 2,
                                 selected ? kTextPrimary : kTextSecondary, 0);
         }
         if (isHovered(segment)) {
@@ -125,7 +131,7 @@ double sliderValueAt(float mouseX, float trackLeft, float trackWidth, std::int64
 bool slider(std::string_view id, float x, float y, std::int64_t lo, std::int64_t hi, double& p) {
     UiState& ui = uiState();
     SettingsRecords& records = settingsRecords();
-    const float ty = y + sc(kRangeHeight / 2) - sc(2);
+    const float ty = y + sc(kRangeHeight / 2) - sc(2);  // the track, 4 high, through the row's middle
     const float tx = roundHalfAway(x);
     const float tw = roundHalfAway(x + sc(kSliderTrack)) - tx;
     const float top = roundHalfAway(ty);
@@ -139,14 +145,14 @@ bool slider(std::string_view id, float x, float y, std::int64_t lo, std::int64_t
             records.activeSlider.clear();
             ended = true;
         }
-    } else if (isHovered({tx - sc(8), y, tw + sc(16), sc(kRangeHeight)})) {
+    } else if (isHovered({tx - sc(kKnobRadius), y, tw + sc(2 * kKnobRadius), sc(kRangeHeight)})) {
         ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
         if (takeClick()) {
             records.activeSlider = std::string(id);
             p = pv;
         }
     }
-    const bool focused = focusItem(std::string("slider:") + std::string(id), {tx - sc(8), y, tw + sc(16), sc(kRangeHeight)},
+    const bool focused = focusItem(id, {tx - sc(kKnobRadius), y, tw + sc(2 * kKnobRadius), sc(kRangeHeight)},
                                    FocusKind::kSlider, sc(kRangeHeight / 2));
     if (focused && records.activeSlider != id) {
         // A key step is a whole change: saved at once, as the end of a drag is.
@@ -165,12 +171,12 @@ bool slider(std::string_view id, float x, float y, std::int64_t lo, std::int64_t
                                              0.0f, 1.0f)
                                 : 0.0f;
         Rect track{tx, top, tw, height};
-        drawRoundedBox(track, sc(2), kTransparent, kRowHover);
+        drawRoundedBox(track, sc(kTrackRadius), kTransparent, kRowHover);
         if (q > 0) {
             Rect fill{tx, top, tw * q, height};
-            drawRoundedBox(fill, sc(2), kTransparent, kAccent);
+            drawRoundedBox(fill, sc(kTrackRadius), kTransparent, kAccent);
         }
-        drawCalls().circle({tx + tw * q, top + height / 2}, sc(8), kAccent);
+        drawCalls().circle({tx + tw * q, top + height / 2}, sc(kKnobRadius), kAccent);
     }
     return ended;
 }
@@ -239,11 +245,12 @@ std::string clampNumber(std::string_view text, std::int64_t lo, std::int64_t hi)
 }
 
 void numberField(const std::string& key, float x, float y, const Json& bounds) {
+    const FocusScope row(key);
     EditBuffer& b = editBuffer(key);
     const std::string* value = settingValue(key);
     if (uiState().focused != &b && !b.lostFocus && value != nullptr)
         b.text = *value;
-    if (textField(b, {x, y, sc(kNumberWidth), sc(kEditorHeight)}, "", sc(9), 0, true)) {
+    if (textField(b, {x, y, sc(kNumberWidth), sc(kEditorHeight)}, "", sc(9), 0, true)) {  // 9: the digits' inset
         b.text = clampNumber(b.text, bound(bounds, 0), bound(bounds, 1));
         b.caret = std::min<std::uint64_t>(b.caret, b.text.size());
         saveSetting(key, b.text, false);
@@ -262,10 +269,11 @@ std::string trimSpaces(const std::string& text) {
 }
 
 void textRow(const std::string& key, const std::string& value, float x, float y) {
+    const FocusScope row(key);
     EditBuffer& b = editBuffer(key);
     if (uiState().focused != &b && !b.lostFocus)
         b.text = value;
-    if (textField(b, {x, y, sc(kTextWidth), sc(kEditorHeight)}, "", sc(10), 0, false))
+    if (textField(b, {x, y, sc(kTextWidth), sc(kEditorHeight)}, "", sc(10), 0, false))  // 10: the text's inset
         saveSetting(key, trimSpaces(b.text), false);
 }
 
@@ -278,9 +286,9 @@ void toggle(const std::string& key, const std::string& value, float x, float y) 
     if (ui.drawing) {
         Rect track = r;
         drawRoundedBox(track, r.height / 2, kTransparent, on ? kAccent : kRowHover);
-        drawCalls().circle({r.x + sc(on ? 27 : 11), r.y + r.height / 2}, sc(8), on ? kWhite : kTextSecondary);
+        drawCalls().circle({r.x + sc(on ? 27 : 11), r.y + r.height / 2}, sc(kKnobRadius), on ? kWhite : kTextSecondary);
     }
-    const bool pressed = focusItem("switch:" + key, r, FocusKind::kSwitch, r.height / 2) && takeAction(kNavPress);
+    const bool pressed = focusItem(key, r, FocusKind::kSwitch, r.height / 2) && takeAction(kNavPress);
     const bool hovered = isHovered(r);
     if (hovered)
         ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;

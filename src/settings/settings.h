@@ -46,6 +46,9 @@ inline constexpr float kRangeWidth = 226;    // the slider's track and the value
 inline constexpr float kRangeHeight = 21;
 inline constexpr float kToggleWidth = 38;
 inline constexpr float kToggleHeight = 22;
+inline constexpr float kChoiceRadius = 9;    // a choice's outer corners (its segments': kChipRadius)
+inline constexpr float kKnobRadius = 8;      // the slider's and the toggle's knob
+inline constexpr float kTrackRadius = 2;     // the slider's track
 
 // ---- page and rows ----
 

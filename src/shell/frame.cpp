@@ -7,7 +7,7 @@
 *    tabs           the four pages, the only navigation
 *    content        start-up or stopped message, the current page and its scrolling
 *    footer         work folder and status line
-*    overlays       notice box, drop-down list
+*    overlays       notice box (the drop-down list draws itself: ui/dropdown.h)
 *    frame          the steps in order
 *
 *  Every length is in units of the UI scale; W and H are the screen size in pixels. The page
@@ -24,6 +24,7 @@
 #include "pages/pages.h"
 #include "settings/settings.h"
 #include "shell/shell.h"
+#include "ui/dropdown.h"
 #include "ui/focus.h"
 #include "ui/fonts.h"
 #include "ui/widgets.h"
@@ -81,26 +82,34 @@ StatusLine statusLine(const WindowState& window) {
 
 namespace {
 
+// The header's lengths: the title and the version chip share one middle line.
+constexpr float kTitleMiddle = 34;
+constexpr float kVersionInset = 11;   // the version's text inside its chip
+// The notice box: its text's inset beside the accent bar, and its height around the lines.
+constexpr float kNoticeWidthPad = 35;
+constexpr float kNoticeHeightPad = 22;
+
 void drawHeader(float screenWidth, const Json& state) {
     const ShellState& shell = shellState();
     if (shell.logo.id != 0) {
-        const Rect at = snap({sc(kWindowInset), sc(18), sc(32), sc(32)});
+        const float side = sc(32);  // the logo is square, 18 below the top
+        const Rect at = snap({sc(kWindowInset), sc(18), side, side});
         drawCalls().texture(shell.logo,
                             Rectangle{0, 0, static_cast<float>(shell.logo.width), static_cast<float>(shell.logo.height)},
                             toRaylib(at), kWhite);
     }
 
-    const float titleEnd = drawTextRun(kSemibold16, "Velocrash", sc(72), sc(34), kTextPrimary);
-    drawTextRun(kRegular16, "Rebuilt", titleEnd + textWidth(kRegular16, " "), sc(34), kTextSecondary);
+    const float titleEnd = drawTextRun(kSemibold16, "Velocrash", sc(72), sc(kTitleMiddle), kTextPrimary);  // the title beside the logo
+    drawTextRun(kRegular16, "Rebuilt", titleEnd + textWidth(kRegular16, " "), sc(kTitleMiddle), kTextSecondary);
 
     const std::string version = asText(get(state, "version"));
     if (!version.empty()) {
         const std::string text = "v" + version;
-        const float chipWidth = roundHalfAway(sc(22) + textWidth(kRegular12, text));
+        const float chipWidth = roundHalfAway(sc(2 * kVersionInset) + textWidth(kRegular12, text));
         const float chipX = screenWidth - sc(kWindowInset) - chipWidth;
-        Rect chip{chipX, sc(22), chipWidth, sc(24)};
-        drawRoundedBox(chip, sc(12), kLine, kTransparent);
-        drawTextRun(kRegular12, text, chipX + sc(11), sc(34), kTextSecondary);
+        Rect chip{chipX, sc(kTitleMiddle - 12), chipWidth, sc(24)};  // a pill around the title line
+        drawRoundedBox(chip, chip.height / 2, kLine, kTransparent);
+        drawTextRun(kRegular12, text, chipX + sc(kVersionInset), sc(kTitleMiddle), kTextSecondary);
     }
 }
 
@@ -121,26 +130,27 @@ void drawTabs(UiState& ui, const Json& state) {
     float x = sc(kWindowInset);
     for (int page = 0; page < static_cast<int>(pages.size()); ++page) {
         const char* label = pages[page].label;
-        const float extra = page == updates && behind ? sc(13) : 0;
-        const float width = roundHalfAway(sc(28) + textWidth(kRegular14, label) + extra);
+        const float extra = page == updates && behind ? sc(13) : 0;  // room for the dot
+        const float width = roundHalfAway(sc(2 * kTabInset) + textWidth(kRegular14, label) + extra);
         const Rect tab = snap({x, sc(kTabTop), width, sc(kTabHeight)});
         const bool hovered = isHovered(tab);
         const bool current = ui.currentPage == page;
 
-        drawTextRun(kRegular14, label, tab.x + sc(14), tab.y + sc(18.5f),
+        drawTextRun(kRegular14, label, tab.x + sc(kTabInset), tab.y + sc(kTabLabelY),
                     current || hovered ? kTextPrimary : kTextSecondary);
         if (page == updates && behind)
-            drawCalls().circle(Vector2{tab.x + tab.width - sc(17), tab.y + sc(18.5f)}, sc(3), kAccent);
+            drawCalls().circle(Vector2{tab.x + tab.width - sc(17), tab.y + sc(kTabLabelY)}, sc(3), kAccent);  // "updates behind"
         if (current) {
-            Rect underline{tab.x + sc(14), tab.y + tab.height - sc(2), tab.width - sc(28), sc(2)};
-            drawRoundedBox(underline, sc(1), kAccent, kAccent);
+            const float thick = sc(2);  // the underline of the current tab
+            Rect underline{tab.x + sc(kTabInset), tab.y + tab.height - thick, tab.width - sc(2 * kTabInset), thick};
+            drawRoundedBox(underline, thick / 2, kAccent, kAccent);
         }
-        const bool pressed = focusItem("tab:" + std::to_string(page), tab, FocusKind::kTab, sc(8)) && takeAction(kNavPress);
+        const bool pressed = focusItem(std::to_string(page), tab, FocusKind::kTab, sc(kControlRadius)) && takeAction(kNavPress);
         if (hovered)
             ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
         if ((hovered && takeClick()) || pressed)
             showPage(ui, page);
-        x = tab.x + tab.width + sc(4);
+        x = tab.x + tab.width + sc(4);  // between two tabs
     }
 }
 
@@ -152,7 +162,7 @@ void switchPages(UiState& ui) {
     while (takeAction(kNavPreviousPage)) page = (page + count - 1) % count;
     if (page == ui.requestedPage) return;
     showPage(ui, page);
-    ui.focus.id = "tab:" + std::to_string(page);
+    ui.focus.id = focusId(FocusKind::kTab, std::to_string(page));
     ui.focus.kind = FocusKind::kTab;
 }
 
@@ -178,7 +188,7 @@ void drawStartMessage(const Layout& layout, const WindowState& window) {
     const std::string message =
         window.launcherExited ? stoppedLine(window.launcherExitCode) : std::string("Starting the launcher...");
     const float middle = layout.viewport.y + layout.viewport.height / 2;
-    drawTextBlock(kRegular14, message, layout.columnX, middle - sc(10.5f), layout.columnWidth, sc(kLine14), kTextSecondary,
+    drawTextBlock(kRegular14, message, layout.columnX, middle - sc(kLine14 / 2), layout.columnWidth, sc(kLine14), kTextSecondary,
                   true);
 }
 
@@ -188,6 +198,7 @@ void drawPage(UiState& ui, const Layout& layout) {
     const int page = currentPageIndex(ui);
     PageArea area{layout.columnX, view.y + sc(kPageTopPad), layout.columnWidth,
                   view.y + view.height - sc(kPageBottomPad), view};
+    const FocusScope scope(pages[page].label);   // the page's widgets are named within it
     if (!pages[page].scrolled) {
         ui.focus.inPage = true;
         pages[page].draw(area);
@@ -199,7 +210,7 @@ void drawPage(UiState& ui, const Layout& layout) {
     const InputSnapshot& in = ui.input;
     if (in.mouseFree && in.wheel != 0 &&
         CheckCollisionPointRec(Vector2{in.mouseX, in.mouseY}, toRaylib(view)))
-        offset -= sc(60) * in.wheel;
+        offset -= sc(kScrollStep) * in.wheel;
     // Against the height of the page's previous drawing: a shrunken window keeps the offset
     // within the new range.
     offset = std::clamp(offset, 0.0f, std::max(0.0f, ui.contentHeight[page] - view.height));
@@ -214,7 +225,7 @@ void drawPage(UiState& ui, const Layout& layout) {
 
     // Shown from the next frame, which the input that moved it asks for.
     const float range = std::max(0.0f, ui.contentHeight[page] - view.height);
-    scrollByActions(offset, view.height, sc(60));
+    scrollByActions(offset, view.height, sc(kScrollStep));
     offset = focusScroll(view, std::clamp(offset, 0.0f, range), range);
 
     scrollbar("page", view, ui.contentHeight[page], offset);
@@ -252,40 +263,21 @@ void drawFooter(const Layout& layout, float screenWidth, const WindowState& wind
 void drawNotice(const Notice& notice, float screenWidth, float screenHeight) {
     if (notice.text.empty() || !(notice.expiry > uiClock()))
         return;
-    const std::vector<TextLine> lines = wrapLines(kRegular14, notice.text, 0.8f * screenWidth - sc(35));
+    const std::vector<TextLine> lines = wrapLines(kRegular14, notice.text, 0.8f * screenWidth - sc(kNoticeWidthPad));
     float widest = 0;
     for (const TextLine& line : lines)
         widest = std::max(widest, textWidth(kRegular14, std::string_view(notice.text).substr(line.start, line.length)));
-    const float boxHeight = sc(22) + sc(kLine14) * static_cast<float>(lines.size());
-    // Grows upwards: the bottom edge stays just above the footer.
-    Rect box{(screenWidth - widest - sc(35)) / 2, screenHeight - sc(44) - boxHeight, widest + sc(35), boxHeight};
-    drawRoundedBox(box, sc(10), kLine, kPanelFill);
-    fillSnapped({box.x, box.y + sc(5), sc(3), box.height - sc(10)}, kAccent);
-    drawTextBlock(kRegular14, notice.text, box.x + sc(19), box.y + sc(11), widest + 1, sc(kLine14), kTextPrimary, false);
+    const float boxHeight = sc(kNoticeHeightPad) + sc(kLine14) * static_cast<float>(lines.size());
+    // Grows upwards: its bottom edge stays 44 above the window's, just over the footer.
+    Rect box{(screenWidth - widest - sc(kNoticeWidthPad)) / 2, screenHeight - sc(44) - boxHeight,
+             widest + sc(kNoticeWidthPad), boxHeight};
+    drawRoundedBox(box, sc(10), kLine, kPanelFill);  // the box's corners
+    const float barInset = sc(5);  // the accent bar, 3 wide, inside the left edge
+    fillSnapped({box.x, box.y + barInset, sc(3), box.height - 2 * barInset}, kAccent);
+    drawTextBlock(kRegular14, notice.text, box.x + sc(kCardInset), box.y + sc(kNoticeHeightPad / 2), widest + 1,
+                  sc(kLine14), kTextPrimary, false);
     // Drawn again just after it expires, so the box goes away without other input.
     wakeFrameAt(steadyIn(notice.expiry - uiClock() + 0.010));
-}
-
-void drawDropDown(UiState& ui) {
-    DropDown& list = ui.dropDown;
-    if (!list.open)
-        return;
-    Rect box = list.rect;
-    drawRoundedBox(box, sc(8), kLine, kPanelFill);
-    const Vector2 mouse{ui.input.mouseX, ui.input.mouseY};
-    for (std::size_t i = 0; i < list.items.size(); ++i) {
-        Rect row = snap({list.rect.x + sc(4), list.rect.y + sc(4) + sc(30) * static_cast<float>(i),
-                         list.rect.width - sc(8), sc(30)});
-        const bool underMouse = CheckCollisionPointRec(mouse, toRaylib(row));  // the list is on top
-        // The row the keys or the gamepad point at carries the ring, inside the row: the list's
-        // own edge leaves no room outside it.
-        const bool keyed = static_cast<int>(i) == list.highlight && ui.focus.visible;
-        if (underMouse || static_cast<int>(i) == list.highlight)
-            drawRoundedBox(row, sc(6), keyed ? kAccent : kRowHover, kRowHover, keyed ? focusRingWidth() : 0);
-        if (underMouse)
-            ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
-        drawTextRun(kRegular14, list.items[i], list.rect.x + sc(14), row.y + row.height / 2, kTextPrimary);
-    }
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "settings/settings.h"
 #include "shell/shell.h"
+#include "ui/dropdown.h"
 
 namespace vlr {
 
@@ -16,25 +17,6 @@ namespace {
 
 bool contains(Rect r, float x, float y) {
     return CheckCollisionPointRec(Vector2{x, y}, Rectangle{r.x, r.y, r.width, r.height});
-}
-
-void resolveDropDown(UiState& ui) {
-    InputSnapshot& in = ui.input;
-    DropDown& list = ui.dropDown;
-    const bool inside = contains(list.rect, in.mouseX, in.mouseY);
-    in.mouseFree = !inside;  // nothing under the list reacts
-    if (in.leftClick) {
-        if (inside) {
-            const float s = ui.scale;
-            const int row = static_cast<int>((in.mouseY - list.rect.y - 4 * s) / (30 * s));
-            if (row >= 0 && row < static_cast<int>(list.items.size()))
-                list.chosen = row;
-        }
-        list.open = false;
-        in.leftClick = false;
-    }
-    if (std::find(in.keys.begin(), in.keys.end(), KEY_ESCAPE) != in.keys.end())
-        list.open = false;
 }
 
 void resolveKeyCapture(UiState& ui, bool windowFocused, const BindFn& bind) {
@@ -143,8 +125,7 @@ bool inputArrived(const InputSnapshot& in) {
 }
 
 void resolveOverlays(UiState& ui, bool windowFocused, const BindFn& bind) {
-    if (ui.dropDown.open)
-        resolveDropDown(ui);
+    dropDownInput(ui);
     if (!ui.capture.name.empty())
         resolveKeyCapture(ui, windowFocused, bind);
 

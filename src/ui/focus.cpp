@@ -11,7 +11,8 @@
 
 #include "raylib.h"
 #include "ui/input.h"
-#include "ui/widgets.h"
+#include "ui/draw.h"
+#include "ui/dropdown.h"
 
 namespace vlr {
 
@@ -133,26 +134,9 @@ void leaveField(UiState& ui) {
     ui.focused = nullptr;
 }
 
-void dropDownAction(DropDown& list, NavAction action) {
-    const int count = static_cast<int>(list.items.size());
-    switch (action) {
-    case kNavUp: list.highlight = std::max(0, list.highlight - 1); break;
-    case kNavDown: list.highlight = std::min(count - 1, list.highlight + 1); break;
-    case kNavPress:
-        if (list.highlight >= 0 && list.highlight < count) list.chosen = list.highlight;
-        list.open = false;
-        break;
-    default: list.open = false; break;
-    }
-}
-
 void apply(UiState& ui, NavAction action) {
     FocusState& focus = ui.focus;
-    if (ui.dropDown.open) {
-        const bool listAction = action == kNavUp || action == kNavDown || action == kNavPress || action == kNavBack;
-        dropDownAction(ui.dropDown, action);
-        if (listAction) return;
-    }
+    if (dropDownAction(ui, action)) return;
     if (!ui.capture.name.empty()) {
         // A capture binds the next key; of the gamepad only B means something: cancel.
         if (action == kNavBack) ui.capture.name.clear();
@@ -177,7 +161,7 @@ void apply(UiState& ui, NavAction action) {
         if (ui.focused != nullptr) return leaveField(ui);
         // Out to the tab bar: the current page's tab.
         for (const FocusItem& item : focus.previous)
-            if (item.kind == FocusKind::kTab && item.id == "tab:" + std::to_string(ui.currentPage)) moveTo(focus, item);
+            if (item.kind == FocusKind::kTab && item.id == focusId(FocusKind::kTab, std::to_string(ui.currentPage))) moveTo(focus, item);
         return;
     case kNavNextPage:
     case kNavPreviousPage:
@@ -225,17 +209,58 @@ bool takeAction(NavAction action) {
     return true;
 }
 
+// ---- ids ----
+
+namespace {
+
+const char* kindName(FocusKind kind) {
+    switch (kind) {
+    case FocusKind::kButton: return "button";
+    case FocusKind::kTab: return "tab";
+    case FocusKind::kField: return "field";
+    case FocusKind::kSelect: return "select";
+    case FocusKind::kSegment: return "choice";
+    case FocusKind::kSlider: return "slider";
+    case FocusKind::kSwitch: return "switch";
+    case FocusKind::kChip: return "chip";
+    }
+    return "item";
+}
+
+}  // namespace
+
+void pushFocusScope(std::string_view name) { uiState().focus.scopes.emplace_back(name); }
+
+void popFocusScope() {
+    std::vector<std::string>& scopes = uiState().focus.scopes;
+    if (!scopes.empty()) scopes.pop_back();
+}
+
+std::string focusId(FocusKind kind, std::string_view name) {
+    std::string id = kindName(kind);
+    id += ':';
+    const std::vector<std::string>& scopes = uiState().focus.scopes;
+    for (std::size_t i = 0; i < scopes.size(); ++i) {
+        if (i > 0) id += '/';
+        id += scopes[i];
+    }
+    if (!name.empty()) {
+        if (!scopes.empty()) id += '/';
+        id += name;
+    }
+    return id;
+}
+
 // ---- the focus list and its ring ----
 
-float focusRingWidth() { return std::max(1.0f, roundHalfAway(sc(2))); }
-
-bool focusItem(std::string_view id, Rect r, FocusKind kind, float radius) {
+bool focusItem(std::string_view name, Rect r, FocusKind kind, float radius) {
     UiState& ui = uiState();
     FocusState& focus = ui.focus;
     if (!ui.drawing && !focus.collecting) return false;
-    std::string unique(id);
-    // Two buttons of one label (two "Browse"): the second is "Browse#2", in drawing order.
-    for (int n = 2; focus.itemIds.contains(unique); ++n) unique = std::string(id) + "#" + std::to_string(n);
+    const std::string id = focusId(kind, name);
+    std::string unique = id;
+    // Two buttons of one label (two "Browse"): the second is "...Browse#2", in drawing order.
+    for (int n = 2; focus.itemIds.contains(unique); ++n) unique = id + "#" + std::to_string(n);
     focus.itemIds.insert(unique);
     focus.items.push_back({unique, r, kind, focus.inPage});
     if (unique != focus.id) return false;
@@ -274,7 +299,7 @@ float focusScroll(Rect view, float offset, float maxOffset) {
     if (!focus.moved || !focus.seen) return offset;
     const FocusItem* item = findItem(focus.items, focus.id);
     if (item == nullptr || !item->inPage) return offset;
-    const float margin = sc(24);
+    const float margin = sc(24);  // room kept around a widget scrolled into view
     const Rect r = item->rect;
     float wanted = offset;
     if (r.y + r.height > view.y + view.height - margin) wanted += r.y + r.height - (view.y + view.height - margin);
@@ -308,6 +333,7 @@ void settleFocus(UiState& ui) {
     focus.arrived = false;
     focus.moved = false;
     focus.actions.clear();
+    focus.scopes.clear();  // a scope left open must not lengthen the next frame's ids
 }
 
 }  // namespace vlr

@@ -17,20 +17,6 @@
 
 namespace vlr {
 
-// What a key or a gamepad button asks for; widgets react to these, not to devices.
-enum NavAction : int {
-    kNavNone = 0,
-    kNavNext, kNavPrevious,                        // Tab, Shift+Tab
-    kNavUp, kNavDown, kNavLeft, kNavRight,         // arrows, D-pad, left stick
-    kNavPress,                                     // Enter, Space, A
-    kNavBack,                                      // Escape in a field, B
-    kNavNextPage, kNavPreviousPage,                // Ctrl+Tab, Ctrl+PageDown, RB (and back)
-    kNavScrollUp, kNavScrollDown,                  // right stick
-    kNavPageUp, kNavPageDown, kNavHome, kNavEnd,   // the page keys
-    kNavStart,                                     // Start: the Play button
-    kNavCount
-};
-
 // Arrows that change a value rather than move the focus on these kinds.
 bool takesLeftRight(FocusKind kind);
 
@@ -40,15 +26,27 @@ bool takesLeftRight(FocusKind kind);
 // keys that are theirs.
 void navigate(UiState& ui);
 
+// ---- ids ----
+// A widget's id is made here from its kind, the scopes it is drawn in and its own name (a
+// label, a setting's key; may be empty): "button:Play/Game disc/Browse". The frame opens the
+// page's scope, a card its title's, a row of settings its key's, so a widget only names
+// itself. Two of one id in a frame: the second is "...#2", in drawing order.
+void pushFocusScope(std::string_view name);
+void popFocusScope();
+struct FocusScope {
+    explicit FocusScope(std::string_view name) { pushFocusScope(name); }
+    ~FocusScope() { popFocusScope(); }
+    FocusScope(const FocusScope&) = delete;
+    FocusScope& operator=(const FocusScope&) = delete;
+};
+std::string focusId(FocusKind kind, std::string_view name);
+
 // Adds a widget to this frame's focus list (drawing pass only) and draws its ring when it has
 // the focus and the ring shows. `radius` is the widget's own corner radius. True when focused.
-bool focusItem(std::string_view id, Rect r, FocusKind kind, float radius);
+bool focusItem(std::string_view name, Rect r, FocusKind kind, float radius);
 
 // Forgets this frame's focus items from the `count`th on (a card measured, then drawn).
 void dropFocusItems(std::size_t count);
-
-// The ring's line width at the current scale (2 px at scale 1).
-float focusRingWidth();
 
 // Takes one pending action of this kind; the focused widget (or the frame) calls it.
 bool takeAction(NavAction action);

@@ -71,4 +71,29 @@ inline constexpr float kPageTopPad = 22;          // viewport top to a page's fi
 inline constexpr float kPageBottomPad = 26;       // a page's last card to the viewport bottom
 inline constexpr float kOneColumnMaxWidth = 940;  // windows up to this width show pages in one column
 
+// ---- style: the toolkit's recurring lengths (at scale 1) ----
+inline constexpr float kControlRadius = 8;        // corners of buttons, fields, select boxes and the drop-down list
+inline constexpr float kCardRadius = 12;          // corners of cards and of the console's log
+inline constexpr float kChipRadius = 7;           // corners of key chips and of a choice's segments
+inline constexpr float kFieldInset = 11;          // text from the left edge of a field or a select box
+inline constexpr float kButtonInset = 15;         // a button's label from either side
+inline constexpr float kCardInset = 19;           // card content from the card's sides
+inline constexpr float kCardTitleTop = 17;        // card top to its title line
+inline constexpr float kColumnGap = 18;           // between two columns of a page or a card
+inline constexpr float kTextGap = 10;             // a control to the text below it
+inline constexpr float kBlockGap = 12;            // a block of text to the row after it
+inline constexpr float kControlRow = 49;          // a row of controls and the gap below it
+inline constexpr float kButtonTextGap = 14;       // a button to a status text beside it
+inline constexpr float kHelpGap = 6;              // a text to a help or hint line beside or below it
+inline constexpr float kListRowHeight = 30;       // a row of the drop-down list
+inline constexpr float kListPad = 4;              // the drop-down list's edge to its rows, and its gap to its box
+inline constexpr float kListTextInset = 14;       // an item's text from the list's left edge
+inline constexpr float kListRowRadius = 6;
+inline constexpr float kScrollbarWidth = 10;
+inline constexpr float kScrollbarMinThumb = 30;
+inline constexpr float kScrollStep = 60;          // a wheel notch, a right-stick step
+inline constexpr float kTabInset = 14;            // a tab's label and underline from its sides
+inline constexpr float kTabLabelY = 18.5f;        // a tab's top to its label's middle
+inline constexpr float kFocusRing = 2;            // the focus ring's line, and its gap to the widget
+
 }  // namespace vlr

@@ -54,13 +54,28 @@ struct Notice {
     double expiry = 0;          // seconds on uiClock(); shown while the clock is before it
 };
 
+// What a key or a gamepad button asks for (ui/focus.h makes them); widgets react to these,
+// not to devices.
+enum NavAction : int {
+    kNavNone = 0,
+    kNavNext, kNavPrevious,                        // Tab, Shift+Tab
+    kNavUp, kNavDown, kNavLeft, kNavRight,         // arrows, D-pad, left stick
+    kNavPress,                                     // Enter, Space, A
+    kNavBack,                                      // Escape in a field, B
+    kNavNextPage, kNavPreviousPage,                // Ctrl+Tab, Ctrl+PageDown, RB (and back)
+    kNavScrollUp, kNavScrollDown,                  // right stick
+    kNavPageUp, kNavPageDown, kNavHome, kNavEnd,   // the page keys
+    kNavStart,                                     // Start: the Play button
+    kNavCount
+};
+
 // Modifier keys held with a key press, as the system reported them with it (GLFW's bits).
 inline constexpr int kModShift = 1;
 inline constexpr int kModControl = 2;
 inline constexpr int kModSuper = 8;
 
-// One key press (or auto-repeat), one typed character or one gamepad action (a NavAction of
-// ui/focus.h); exactly one of the three is set.
+// One key press (or auto-repeat), one typed character or one gamepad action (a NavAction);
+// exactly one of the three is set.
 struct Keystroke {
     int key = 0;
     int codepoint = 0;
@@ -119,6 +134,7 @@ struct FocusState {
     std::vector<FocusItem> items;     // this frame's, in drawing order
     std::unordered_set<std::string> itemIds;   // their ids, for the duplicate check
     std::vector<FocusItem> previous;  // the last frame's: moves are made over it
+    std::vector<std::string> scopes;  // page, card, row being drawn: the ids' path (ui/focus.h)
 };
 
 struct UiState {

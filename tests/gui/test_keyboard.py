@@ -54,20 +54,20 @@ class KeyboardTest(WindowTest):
         self.window = window
 
         # The first Tab goes to the page's first control, the ISO field, which takes typing.
-        self.tab_to(program, "field:", most=1)
+        self.tab_to(program, "field:Play/Game disc", most=1)
         self.keys("ctrl+a")
         self.x.type_text(window, ISO)
         self.keys("Return")
-        self.tab_to(program, "button:Accept the licence and download")
+        self.tab_to(program, "button:Play/Installation/Accept the licence and download")
         self.keys("Return")
         self.assertEqual(self.bodies(box, "download-compiler", 1), [json.dumps({"iso": ISO})])
         program.wait_quiet(1.0)     # the download ran and showed the console
         self.tab_to(program, "tab:0", key="ctrl+shift+Tab", most=3)
 
-        self.tab_to(program, "select:profile")
+        self.tab_to(program, "select:Play/Save profile/profile")
         self.keys("Return", "Down", "Return")
         self.assertEqual(self.bodies(box, "select", 1), [json.dumps({"profile": "Career"})])
-        self.tab_to(program, "play")
+        self.tab_to(program, "button:Play/Play")
         self.keys("Return")
         self.assertEqual(self.bodies(box, "play", 1), [json.dumps({"profile": "Career"})])
 
@@ -84,11 +84,11 @@ class KeyboardTest(WindowTest):
         self.keys("ctrl+Prior", "ctrl+Prior")     # Ctrl+PageUp: Updates, then Settings
         self.assertEqual(self.focus(program), "tab:2")
 
-        self.tab_to(program, "switch:vsync")
+        self.tab_to(program, "switch:Settings/Display/vsync")
         self.keys("space")                          # on -> off
-        self.tab_to(program, "choice:display_mode", key="shift+Tab")
+        self.tab_to(program, "choice:Settings/Display/display_mode", key="shift+Tab")
         self.keys("Right")                          # windowed -> borderless
-        self.tab_to(program, "slider:render_scale")
+        self.tab_to(program, "slider:Settings/Display/render_scale")
         self.keys("Right", "Prior")                 # 3 -> 4, then a tenth of 1..8 up: 5
         self.bodies(box, "settings", 4)
         self.assertEqual(box.bodies("settings"),

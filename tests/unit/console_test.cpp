@@ -18,6 +18,7 @@
 #include "pages/console.h"
 #include "pages/pages.h"
 #include "ui/focus.h"
+#include "ui/input.h"
 #include "ui/fonts.h"
 #include "ui/widgets.h"
 #include "window_test.h"
@@ -298,6 +299,12 @@ TEST_F(ConsoleTest, StopOnlyWhileATaskRunsClearEmptiesAndCopyAllText) {
     ASSERT_EQ(link_.commands.size(), 1u);
     EXPECT_EQ(link_.commands[0].action, "stop");
     EXPECT_EQ(link_.commands[0].body, "{}");
+
+    // Copy all goes through the window seam, so it reaches the clipboard a test looks at.
+    static std::string copied;
+    inputCalls().setClipboardText = [](const char* text) { copied = text; };
+    click(kX + 38 + 10, kTop + 10);
+    EXPECT_EQ(copied, "a\n\nb\n");
 
     click(kX + 76 + 10, kTop + 10);  // Clear
     EXPECT_TRUE(windowState().console.empty());

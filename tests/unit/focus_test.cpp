@@ -1,6 +1,6 @@
 // The keyboard and gamepad focus without a window: a gamepad faked through the input seam,
 // the focus order and spatial moves in one and two columns, the focus kept in view, and a
-// focused widget that goes away.
+// focused widget that goes away, and the ids the toolkit makes from where a widget stands.
 #include <functional>
 #include <string>
 #include <vector>
@@ -9,6 +9,7 @@
 #include "shell/shell.h"
 #include "ui/focus.h"
 #include "ui/input.h"
+#include "ui/text_field.h"
 #include "ui/widgets.h"
 #include "window_test.h"
 
@@ -42,7 +43,7 @@ protected:
         for (int key : keys) ui.input.strokes.push_back({key, 0, key == KEY_LEFT_SHIFT ? kModShift : 0});
         navigate(ui);
         std::vector<std::string> pressed;
-        if (focusItem("tab:0", {0, -100, 60, 40}, FocusKind::kTab, 8) && takeAction(kNavPress)) pressed.push_back("tab");
+        if (focusItem("0", {0, -100, 60, 40}, FocusKind::kTab, 8) && takeAction(kNavPress)) pressed.push_back("tab");
         ui.focus.inPage = true;
         for (const auto& [label, at] : widgets)
             if (button(at.x, at.y, label, kSecondary)) pressed.push_back(label);
@@ -156,6 +157,35 @@ TEST_F(FocusTest, OrderAndMovesInOneAndTwoColumnsKeptInViewAndAWidgetThatGoes) {
     widgets.erase(widgets.begin() + 1);
     frame();
     EXPECT_EQ(focused(), "button:A1");
+}
+
+TEST_F(FocusTest, IdsAreTheKindThenThePageCardAndName) {
+    UiState& ui = uiState();
+    EditBuffer first, second;
+    {
+        const FocusScope page("Play");
+        card(0, 0, 400, "Game disc", [&](float x, float y, float w) {
+            button(x, y, "Browse", kSecondary);
+            button(x, y + 50, "Browse", kSecondary);
+            textField(first, {x, y + 100, w, 39}, "", 11, 0, false);
+            textField(second, {x, y + 150, w, 39}, "", 11, 0, false);
+            return 200.0f;
+        });
+        focusItem("Play", {500, 0, 100, 50}, FocusKind::kButton, 8);  // after the card, outside it
+    }
+    focusItem("0", {0, -100, 60, 40}, FocusKind::kTab, 8);  // outside the page
+    std::vector<std::string> ids;
+    for (const FocusItem& item : ui.focus.items) ids.push_back(item.id);
+    EXPECT_EQ(ids, (std::vector<std::string>{"button:Play/Game disc/Browse", "button:Play/Game disc/Browse#2",
+                                             "field:Play/Game disc", "field:Play/Game disc#2", "button:Play/Play",
+                                             "tab:0"}));
+
+    // A field clicked into holds the focus under its own id, the second of the two.
+    ui.focused = &second;
+    settleFocus(ui);
+    textField(first, {19, 119, 362, 39}, "", 11, 0, false);
+    textField(second, {19, 169, 362, 39}, "", 11, 0, false);
+    EXPECT_EQ(focused(), "field:#2");
 }
 
 }  // namespace

@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "ui/input.h"
+#include "ui/select_box.h"
+#include "ui/text_field.h"
 #include "ui/widgets.h"
 #include "window_test.h"
 

@@ -11,6 +11,7 @@
 
 #include "link/json.h"
 #include "link/state.h"
+#include "ui/rows.h"
 #include "ui/widgets.h"
 #include "window_test.h"
 
@@ -73,6 +74,22 @@ TEST(SnapTest, RoundnessScalesToShorterSideAndCaps) {
 }
 
 // ---- rounded box ----
+
+TEST(RowsTest, CellsFromEitherEndTheRestBetweenAndTheColumnMovesOn) {
+    Column content = column(10, 100, 400);
+    Row row = nextRow(content, 39, 10, 8);
+    const Rect first = cell(row, 100);
+    const Rect second = cell(row, 50);
+    const Rect last = cellRight(row, 60);
+    const Rect between = rest(row);
+    EXPECT_EQ((std::vector<float>{first.x, first.y, first.width, first.height}), (std::vector<float>{10, 100, 100, 39}));
+    EXPECT_EQ(second.x, 118);
+    EXPECT_EQ((std::vector<float>{last.x, last.width}), (std::vector<float>{350, 60}));
+    EXPECT_EQ((std::vector<float>{between.x, between.width}), (std::vector<float>{176, 166}));  // a gap on each side
+    EXPECT_EQ(content.y, 149);
+    skip(content, 20);
+    EXPECT_EQ(used(content), 69);
+}
 
 TEST_F(WidgetTest, RoundedBoxSnapsInPlaceAndFillsInsideItsOutline) {
     uiState().scale = 1.5f;  // default thickness round(1.5) = 2
