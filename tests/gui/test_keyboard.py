@@ -104,13 +104,13 @@ class KeyboardTest(WindowTest):
 
         # Once round the whole page and its two fields (name, then countdown) with nothing typed.
         self.tab_to(program, "tab:2", most=60)
-        self.tab_to(program, "switch:vsync")
+        self.tab_to(program, "switch:Settings/Display/vsync")
         self.keys("space")                          # on -> off: what went before has arrived
         self.tab_to(program, "field:", most=1)      # the name: typed into, so leaving saves it
         self.x.type_text(window, "X")
         self.tab_to(program, "field:", most=1)      # the countdown: Enter saves it unchanged,
         self.keys("Return")                         # and leaving it commits once more
-        self.tab_to(program, "switch:vsync", key="shift+Tab", most=3)   # back over the name
+        self.tab_to(program, "switch:Settings/Display/vsync", key="shift+Tab", most=3)   # back over the name
         self.keys("space")
         self.bodies(box, "settings", 5)
         self.assertEqual(box.bodies("settings"),
