@@ -33,4 +33,6 @@ Rect cellRight(Row& row, float width) {
 
 Rect rest(const Row& row) { return {row.left, row.top, row.right - row.left, row.height}; }
 
+void flushRight(Row& row, float width) { row.left = row.right - width; }
+
 }  // namespace vlr

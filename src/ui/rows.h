@@ -45,4 +45,7 @@ Rect cell(Row& row, float width);
 Rect cellRight(Row& row, float width);
 Rect rest(const Row& row);
 
+// The cells to come, `width` wide together with their gaps, end at the row's right end.
+void flushRight(Row& row, float width);
+
 }  // namespace vlr
