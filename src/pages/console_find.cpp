@@ -19,6 +19,7 @@
 #include "pages/pages.h"
 #include "ui/fonts.h"
 #include "ui/input.h"
+#include "ui/rows.h"
 #include "ui/text_field.h"
 #include "ui/widgets.h"
 
@@ -245,8 +246,9 @@ void followFind(float right, float top, const ConsoleIndex& index, std::size_t k
         find.field.anchor = 0;
         find.field.caret = find.field.text.size();
     }
-    const float width = sc(220);  // the find field
-    const Rect field{right - width, top, width, sc(kControlHeight)};
+    // The find field at the row's right end, the count of what it found before it.
+    Row row = rowAt(right, top, 0, sc(kControlHeight), sc(kTextGap));  // right to left only
+    const Rect field = cellRight(row, sc(220));  // 220: the find field's width
     const bool committed = textField(find.field, field, "Find", sc(kFieldInset), 0, false);
     if (clipFindField(find))
         postNotice(ui, "Find takes up to " + std::to_string(kMaxFindBytes) + " bytes of text; the rest was cut.");
@@ -275,9 +277,10 @@ void followFind(float right, float top, const ConsoleIndex& index, std::size_t k
     }
 
     const std::string count = findCountText(find);
-    if (!count.empty())
-        drawTextRun(kRegular13, count, field.x - sc(kTextGap) - textWidth(kRegular13, count), top + sc(kControlHeight / 2), kTextSecondary,
-                    0);
+    if (!count.empty()) {
+        const Rect at = cellRight(row, textWidth(kRegular13, count));
+        drawTextRun(kRegular13, count, at.x, at.y + at.height / 2, kTextSecondary, 0);
+    }
 }
 
 // ---- selection ----

@@ -25,7 +25,9 @@ namespace {
 
 constexpr float kPlayColumnWidth = 340;  // the Play card's column in a wide window
 constexpr float kPlayRadius = 10;        // the big Play button's corners
-constexpr float kPlayStatusTop = 75;     // the Play card's top to its status text
+constexpr float kPlayButtonTop = 5;      // the Play card's top to its big button
+constexpr float kPlayButtonHeight = 56;
+constexpr float kPlayStatusGap = 14;     // the big button to the status text
 
 const char* const kDiscHelp =
     "Your own Velocrash ISO, European version (SLES-58013). Keep it where it is: the game reads it at every launch.";
@@ -125,7 +127,10 @@ float playSection(float x, float y, float w) {
     const bool running = taskRunning(state);
     const bool playable = isPlayable(state);
 
-    Rect play = snap({x, y + sc(5), w, sc(56)});  // the big Play button
+    // The big Play button, the status text, the Stop button in the middle: one column.
+    Column content = column(x, y, w);
+    skip(content, sc(kPlayButtonTop));
+    Rect play = snap(rest(nextRow(content, sc(kPlayButtonHeight), sc(kPlayStatusGap), 0)));
     const bool hovered = playable && isHovered(play);
     if (ui.drawing) {
         const Color fill = !playable ? kPanelFill : hovered ? kAccentHover : kAccent;
@@ -140,13 +145,15 @@ float playSection(float x, float y, float w) {
         ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
     if ((hovered && takeClick()) || pressed) startGame();
 
-    const float block = drawTextBlock(kRegular13, playStatus(state), x, y + sc(kPlayStatusTop), w, sc(kLine13),
+    const float block = drawTextBlock(kRegular13, playStatus(state), content.x, content.y, content.width, sc(kLine13),
                                       running ? kTextPrimary : kTextSecondary, true);
-    const float h = std::max(block, sc(21));  // at least one line of status
+    skip(content, std::max(block, sc(21)));  // at least one line of status
+    skip(content, sc(kTextGap));
 
-    if (button(x + (w - buttonWidth("Stop")) / 2, y + sc(kPlayStatusTop) + h + sc(kTextGap), "Stop", kQuiet, running))
+    const Rect stop = cellMiddle(nextRow(content, sc(kControlHeight), 0, 0), buttonWidth("Stop"));
+    if (button(stop.x, stop.y, "Stop", kQuiet, running))
         stopTask();
-    return sc(kPlayStatusTop) + h + sc(kTextGap) + sc(kControlHeight);
+    return used(content);
 }
 
 // ---- page ----

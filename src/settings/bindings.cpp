@@ -14,6 +14,7 @@
 #include "ui/focus.h"
 #include "ui/fonts.h"
 #include "ui/input.h"
+#include "ui/rows.h"
 #include "ui/widgets.h"
 
 namespace vlr {
@@ -165,14 +166,13 @@ float bindingLine(const Json& button, float x, float y, float w, float lh) {
         if (!help.empty())
             drawTextRun(kRegular12_5, help, x, textTop + sc(31), kTextSecondary, 0);  // the help line's middle
     }
-    const float chipTop = y + sc(kLinePad) + (hc - cb) / 2;
+    // The chips' rows stand at the line's right end, their block in the middle of the line.
+    Column chipRows = column(x, y + sc(kLinePad) + (hc - cb) / 2, w);
     for (std::size_t r = 0; r < rows.size(); ++r) {
-        float cx = x + w - rowWidths[r];
+        Row line = nextRow(chipRows, sc(kChipHeight), sc(kChipGap), sc(kChipGap));
+        flushRight(line, rowWidths[r]);
         for (std::size_t i : rows[r]) {
-            const Rect box = snap({cx, chipTop + sc(kChipHeight + kChipGap) * static_cast<float>(r), chips[i].width,
-                                   sc(kChipHeight)});
-            cx += chips[i].width + sc(kChipGap);
-            if (chip(chips[i], box, name, key, names, capturing))
+            if (chip(chips[i], snap(cell(line, chips[i].width)), name, key, names, capturing))
                 return hc + sc(2 * kLinePad);  // the chips below stand for the old list
         }
     }
@@ -181,7 +181,9 @@ float bindingLine(const Json& button, float x, float y, float w, float lh) {
 
 float keyBindingsCard(const std::vector<const Json*>& buttons, float x, float y, float w) {
     UiState& ui = uiState();
-    float g = drawTextBlock(kRegular12_5, kIntro, x, y, w, sc(kLine12_5), kTextSecondary, false) + sc(kHelpGap);
+    Column content = column(x, y, w);
+    skip(content, drawTextBlock(kRegular12_5, kIntro, x, y, w, sc(kLine12_5), kTextSecondary, false));
+    skip(content, sc(kHelpGap));
     const std::size_t per = sc(kOneColumnMaxWidth) >= static_cast<float>(inputCalls().screenWidth()) ? 1 : 2;
     const float m = per == 1 ? w : (w - sc(kGridGap)) / 2;
     for (std::size_t first = 0; first < buttons.size(); first += per) {
@@ -193,16 +195,18 @@ float keyBindingsCard(const std::vector<const Json*>& buttons, float x, float y,
         float h = 0;
         for (std::size_t i = first; i < end; ++i)
             h = std::max(h, bindingLine(*buttons[i], x, 0, m, 0));
-        ui.drawing = drawing && !offClip(y + g, h);
+        ui.drawing = drawing && !offClip(content.y, h);
         // Out of view, its chips still take their turn in the focus order.
         ui.focus.collecting = collecting || (drawing && !ui.drawing);
-        for (std::size_t i = first; i < end; ++i)
-            bindingLine(*buttons[i], x + (sc(kGridGap) + m) * static_cast<float>(i - first), y + g, m, h);
+        Row line = nextRow(content, h, 0, sc(kGridGap));
+        for (std::size_t i = first; i < end; ++i) {
+            const Rect at = cell(line, m);
+            bindingLine(*buttons[i], at.x, at.y, at.width, at.height);
+        }
         ui.drawing = drawing;
         ui.focus.collecting = collecting;
-        g += h;
     }
-    return g - sc(kLinePad);
+    return used(content) - sc(kLinePad);
 }
 
 void addBinding(const std::string& setting, int code) {

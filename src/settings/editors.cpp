@@ -18,6 +18,7 @@
 #include "settings/settings_model.h"
 #include "ui/focus.h"
 #include "ui/fonts.h"
+#include "ui/rows.h"
 #include "ui/select_box.h"
 #include "ui/text_field.h"
 #include "ui/widgets.h"
@@ -131,11 +132,11 @@ double sliderValueAt(float mouseX, float trackLeft, float trackWidth, std::int64
 bool slider(std::string_view id, float x, float y, std::int64_t lo, std::int64_t hi, double& p) {
     UiState& ui = uiState();
     SettingsRecords& records = settingsRecords();
-    const float ty = y + sc(kRangeHeight / 2) - sc(2);  // the track, 4 high, through the row's middle
+    const float ty = y + sc(kRangeHeight / 2) - sc(kTrackHeight / 2);  // the track through the row's middle
     const float tx = roundHalfAway(x);
     const float tw = roundHalfAway(x + sc(kSliderTrack)) - tx;
     const float top = roundHalfAway(ty);
-    const float height = roundHalfAway(ty + sc(4)) - top;
+    const float height = roundHalfAway(ty + sc(kTrackHeight)) - top;
     const double pv = sliderValueAt(ui.input.mouseX, tx, tw, lo, hi);
 
     bool ended = false;
@@ -203,9 +204,11 @@ void rangeRow(const Json& row, const std::string& key, const std::string& value,
     if (dragging)
         records.dragValue = p;
     if (uiState().drawing) {
+        // The value stands at the right end of the row the track begins.
         const std::string shown = (dragging ? wholeText(p) : value) + asText(get(row, "unit"));
-        drawTextRun(kRegular14, shown, x + sc(kRangeWidth) - textWidth(kRegular14, shown), y + sc(kRangeHeight / 2),
-                            kTextSecondary, 0);
+        Row line = rowAt(x, y, sc(kRangeWidth), sc(kRangeHeight), 0);
+        const Rect at = cellRight(line, textWidth(kRegular14, shown));
+        drawTextRun(kRegular14, shown, at.x, at.y + at.height / 2, kTextSecondary, 0);
     }
 }
 
@@ -318,13 +321,18 @@ void valueEditor(const Json& row, float x, float y) {
         selectRow(row, key, value, x, y);
         break;
     case EditorKind::Number: {
+        // A pair is one row: the first field, the "×" in the middle of the gap, the second field.
         const Json& bounds = get(row, "number");
-        numberField(key, x, y, bounds);
+        Row pair = rowAt(x, y, 0, sc(kEditorHeight), sc(kNumberGap / 2));  // left to right only
+        const Rect first = cell(pair, sc(kNumberWidth));
+        numberField(key, first.x, first.y, bounds);
         const Json& partner = get(row, "and");
         if (partner.isString()) {
+            const Rect times = cell(pair, textWidth(kRegular14, "×"));
             if (uiState().drawing)
-                drawTextRun(kRegular14, "×", x + sc(kNumberWidth + kNumberGap / 2), y + sc(kEditorHeight / 2), kTextSecondary, 0);
-            numberField(partner.text, x + sc(kNumberWidth + kNumberGap) + textWidth(kRegular14, "×"), y, bounds);
+                drawTextRun(kRegular14, "×", times.x, times.y + times.height / 2, kTextSecondary, 0);
+            const Rect second = cell(pair, sc(kNumberWidth));
+            numberField(partner.text, second.x, second.y, bounds);
         }
         break;
     }

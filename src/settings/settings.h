@@ -49,6 +49,7 @@ inline constexpr float kToggleHeight = 22;
 inline constexpr float kChoiceRadius = 9;    // a choice's outer corners (its segments': kChipRadius)
 inline constexpr float kKnobRadius = 8;      // the slider's and the toggle's knob
 inline constexpr float kTrackRadius = 2;     // the slider's track
+inline constexpr float kTrackHeight = 4;
 
 // ---- page and rows ----
 

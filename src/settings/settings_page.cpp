@@ -17,6 +17,7 @@
 #include "settings/settings_model.h"
 #include "ui/fonts.h"
 #include "ui/input.h"
+#include "ui/rows.h"
 #include "ui/widgets.h"
 
 namespace vlr {
@@ -27,6 +28,7 @@ namespace {
 constexpr float kLabelGap = 18;      // between the label column and the editor
 constexpr float kLabelLine = 21;
 constexpr float kHelpLine = 17.5f;
+constexpr float kHelpTop = 2;        // the label's last line to its help
 constexpr float kRowSpace = 11;      // above and below a row, but for the card's edges
 constexpr float kFirstRowSpace = 2;
 
@@ -59,7 +61,7 @@ float editorWidth(const Json& row) {
         float widest = 0;
         for (const Json& option : get(row, "select").items)
             widest = std::max(widest, textWidth(kRegular14, asText(option) + unit));
-        return roundHalfAway(widest + sc(44));
+        return roundHalfAway(widest + sc(44));  // 44: the text's inset and the arrow's room
     }
     case EditorKind::Number:
         if (get(row, "and").isString())
@@ -140,18 +142,21 @@ float settingRow(const Json& row, float x, float y, float w, bool first, bool la
     UiState& ui = uiState();
     const float top = sc(first ? kFirstRowSpace : kRowSpace);
     const float bottom = last ? 0 : sc(kRowSpace);
-    const float ew = editorWidth(row);
-    const float lw = w - ew - sc(kLabelGap);
+    // The editor at the row's right end, the label and its help in what is left; the row's
+    // height follows from the label's lines, so only its cells' sides are taken here.
+    Row cells = rowAt(x, y + top, w, 0, sc(kLabelGap));
+    const Rect editor = cellRight(cells, editorWidth(row));
+    const Rect text = rest(cells);
+    const float lw = text.width;
     const std::string& label = asText(get(row, "label"));
     const std::string& help = asText(get(row, "help"));
     const std::vector<TextLine> labelLines = wrapLines(kRegular14, label, lw);
     const std::vector<TextLine> helpLines = wrapLines(kRegular12_5, help, lw);
     float th = static_cast<float>(labelLines.size()) * sc(kLabelLine);
     if (!help.empty())
-        th += static_cast<float>(helpLines.size()) * sc(kHelpLine) + sc(2);
+        th += static_cast<float>(helpLines.size()) * sc(kHelpLine) + sc(kHelpTop);
     const float eh = editorHeight(row);
     const float ch = std::max(eh, th);
-    const float t = y + top;
 
     const bool drawing = ui.drawing;
     const bool collecting = ui.focus.collecting;
@@ -161,22 +166,22 @@ float settingRow(const Json& row, float x, float y, float w, bool first, bool la
     if (!first && ui.drawing)
         drawCalls().rectangle(toRaylib(snap({x, y, w, std::max(1.0f, roundHalfAway(ui.scale))})), kLine);
     if (ui.drawing) {
-        float d = t + (ch - th) / 2;
+        float d = text.y + (ch - th) / 2;
         for (const TextLine& line : labelLines) {
             d += sc(kLabelLine);
-            drawTextRun(kRegular14, std::string_view(label).substr(line.start, line.length), x,
+            drawTextRun(kRegular14, std::string_view(label).substr(line.start, line.length), text.x,
                                 d - sc(kLabelLine / 2), kTextPrimary, 0);
         }
         if (!help.empty()) {
-            d += sc(2);
+            d += sc(kHelpTop);
             for (const TextLine& line : helpLines) {
                 d += sc(kHelpLine);
-                drawTextRun(kRegular12_5, std::string_view(help).substr(line.start, line.length), x,
+                drawTextRun(kRegular12_5, std::string_view(help).substr(line.start, line.length), text.x,
                                     d - sc(kHelpLine / 2), kTextSecondary, 0);
             }
         }
     }
-    valueEditor(row, x + w - ew, t + (ch - eh) / 2);
+    valueEditor(row, editor.x, editor.y + (ch - eh) / 2);
     ui.drawing = drawing;
     ui.focus.collecting = collecting;
     return ch + top + bottom;
@@ -189,10 +194,10 @@ namespace {
 using Rows = std::vector<const Json*>;
 
 float rowsContent(const Rows& rows, float x, float y, float w) {
-    float h = 0;
+    Column content = column(x, y, w);
     for (std::size_t i = 0; i < rows.size(); ++i)
-        h += settingRow(*rows[i], x, y + h, w, i == 0, i + 1 == rows.size());
-    return h;
+        skip(content, settingRow(*rows[i], content.x, content.y, content.width, i == 0, i + 1 == rows.size()));
+    return used(content);
 }
 
 bool shown(const std::vector<std::string>& keys, const std::string& key) {
@@ -201,6 +206,7 @@ bool shown(const std::vector<std::string>& keys, const std::string& key) {
 
 float emptyCard(float x, float y, float w) {
     const float h = card(x, y, w, "", [](float cx, float cy, float cw) {
+        // 1: an untitled card's text a little nearer its top
         return drawTextBlock(kRegular14, kEmptyText, cx, cy - sc(1), cw, sc(kLine14), kTextPrimary, false);
     });
     return h + sc(kCardGap);
@@ -217,21 +223,21 @@ float settingsPage(const PageArea& area) {
         return emptyCard(x, y, w);
 
     const Json& table = get(window.state, "table");
-    const float top = y + drawTextBlock(kRegular12_5, kIntroText, x, y, w, sc(kLine12_5), kTextSecondary, false) +
-                      sc(kCardGap);
-    float bottom = top;
+    Column page = column(x, y, w);
+    skip(page, drawTextBlock(kRegular12_5, kIntroText, x, y, w, sc(kLine12_5), kTextSecondary, false));
+    skip(page, sc(kCardGap));
+    const float top = page.y;
     std::vector<std::string> shownKeys;
 
     const bool single = sc(kOneColumnMaxWidth) >= static_cast<float>(inputCalls().screenWidth());
     const float cw = single ? w : (w - sc(kCardGap)) / 2;
-    float o = top;
+    // Side by side, each column of cards is a cell of one row; in one column they follow each other.
+    Row side = rowAt(x, top, w, 0, sc(kCardGap));
+    Column cards = column(x, top, cw);
     const auto& columns = get(table, "columns").items;
     for (std::size_t i = 0; i < columns.size(); ++i) {
-        float cx = x;
-        if (!single) {
-            cx = x + (sc(kCardGap) + cw) * static_cast<float>(i);
-            o = top;
-        }
+        if (!single)
+            cards = column(cell(side, cw).x, top, cw);
         for (const Json& section : columns[i].items) {
             Rows rows;
             for (const Json& row : get(section, "rows").items) {
@@ -243,11 +249,11 @@ float settingsPage(const PageArea& area) {
             }
             if (rows.empty())
                 continue;
-            o += card(cx, o, cw, asText(get(section, "title")),
-                       [&rows](float rx, float ry, float rw) { return rowsContent(rows, rx, ry, rw); }) +
-                 sc(kCardGap);
+            skip(cards, card(cards.x, cards.y, cards.width, asText(get(section, "title")),
+                             [&rows](float rx, float ry, float rw) { return rowsContent(rows, rx, ry, rw); }) +
+                            sc(kCardGap));
         }
-        bottom = std::max(bottom, o);
+        page.y = std::max(page.y, cards.y);
     }
 
     Rows buttons;
@@ -259,9 +265,9 @@ float settingsPage(const PageArea& area) {
         shownKeys.push_back(std::move(key));
     }
     if (!buttons.empty()) {
-        bottom += card(x, bottom, w, "Keyboard and mouse",
-                       [&buttons](float bx, float by, float bw) { return keyBindingsCard(buttons, bx, by, bw); }) +
-                  sc(kCardGap);
+        skip(page, card(page.x, page.y, page.width, "Keyboard and mouse",
+                        [&buttons](float bx, float by, float bw) { return keyBindingsCard(buttons, bx, by, bw); }) +
+                       sc(kCardGap));
     }
 
     // Every setting nothing above shows, as a text row labelled with its own key.
@@ -276,11 +282,11 @@ float settingsPage(const PageArea& area) {
         Rows rows;
         for (const Json& row : others)
             rows.push_back(&row);
-        bottom += card(x, bottom, w, "Other",
-                       [&rows](float rx, float ry, float rw) { return rowsContent(rows, rx, ry, rw); }) +
-                  sc(kCardGap);
+        skip(page, card(page.x, page.y, page.width, "Other",
+                        [&rows](float rx, float ry, float rw) { return rowsContent(rows, rx, ry, rw); }) +
+                       sc(kCardGap));
     }
-    return bottom - y;
+    return used(page);
 }
 
 }  // namespace vlr

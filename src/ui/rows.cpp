@@ -33,4 +33,10 @@ Rect cellRight(Row& row, float width) {
 
 Rect rest(const Row& row) { return {row.left, row.top, row.right - row.left, row.height}; }
 
+void flushRight(Row& row, float width) { row.left = row.right - width; }
+
+Rect cellMiddle(const Row& row, float width) {
+    return {row.left + (row.right - row.left - width) / 2, row.top, width, row.height};
+}
+
 }  // namespace vlr

@@ -45,4 +45,10 @@ Rect cell(Row& row, float width);
 Rect cellRight(Row& row, float width);
 Rect rest(const Row& row);
 
+// The cells to come, `width` wide together with their gaps, end at the row's right end.
+void flushRight(Row& row, float width);
+
+// A cell `width` wide in the middle of what is left of the row; the row stays as it was.
+Rect cellMiddle(const Row& row, float width);
+
 }  // namespace vlr

@@ -91,6 +91,18 @@ TEST(RowsTest, CellsFromEitherEndTheRestBetweenAndTheColumnMovesOn) {
     EXPECT_EQ(used(content), 69);
 }
 
+TEST(RowsTest, FlushRightCellsEndAtTheRightAndAMiddleCellLeavesTheRowAlone) {
+    Row chips = rowAt(10, 0, 400, 28, 6);
+    flushRight(chips, 106);  // two cells of 50 and their gap
+    cell(chips, 50);
+    EXPECT_EQ(cell(chips, 50).x + 50, 410);
+    Row row = rowAt(10, 0, 400, 39, 8);
+    cell(row, 100);
+    const Rect middle = cellMiddle(row, 60);
+    EXPECT_EQ(middle.x, 118 + (292 - 60) / 2.0f);  // in what is left, not in the whole row
+    EXPECT_EQ(rest(row).x, 118);
+}
+
 TEST_F(WidgetTest, RoundedBoxSnapsInPlaceAndFillsInsideItsOutline) {
     uiState().scale = 1.5f;  // default thickness round(1.5) = 2
     Rect r{10.4f, 20.5f, 100.2f, 40.0f};
