@@ -76,6 +76,10 @@ std::size_t previousCharStart(std::string_view text, std::size_t pos) {
 int decodeUtf8(std::string_view text, std::size_t& pos) {
     if (pos >= text.size()) return 0;
     const unsigned char lead = static_cast<unsigned char>(text[pos]);
+    if (lead < 0x80) {   // nearly every byte the pages draw
+        ++pos;
+        return lead;
+    }
     const std::size_t length = nextCharLength(text, pos);
     if (length == 1) {
         ++pos;
@@ -92,6 +96,28 @@ namespace {
 
 float questionAdvance(const FontSlot& slot) { return slot.advances.size() > '?' ? slot.advances['?'] : 0.0f; }
 
+// The next character at pos: ASCII decoded here, the rest by decodeUtf8. Text is walked
+// several times a frame (measuring, wrapping, drawing), so the common byte stays inline.
+inline int nextCodepoint(std::string_view text, std::size_t& pos) {
+    const unsigned char byte = static_cast<unsigned char>(text[pos]);
+    if (byte < 0x80) {
+        ++pos;
+        return byte;
+    }
+    return decodeUtf8(text, pos);
+}
+
+// The baked advance, or 0 when the character needs advanceOf's slower path.
+inline float bakedAdvance(const FontSlot& slot, int codepoint) {
+    const auto index = static_cast<std::size_t>(codepoint);
+    return index < slot.advances.size() ? slot.advances[index] : 0.0f;
+}
+
+inline float advanceFast(const FontSlot& slot, int codepoint) {
+    const float advance = bakedAdvance(slot, codepoint);
+    return advance > 0 ? advance : advanceOf(slot, codepoint);
+}
+
 }  // namespace
 
 float advanceOf(const FontSlot& slot, int codepoint) {
@@ -105,7 +131,7 @@ float advanceOf(const FontSlot& slot, int codepoint) {
 
 float textWidth(const FontSlot& slot, std::string_view text, float extraSpacing) {
     float width = 0;
-    for (std::size_t pos = 0; pos < text.size();) width += advanceOf(slot, decodeUtf8(text, pos)) + extraSpacing;
+    for (std::size_t pos = 0; pos < text.size();) width += advanceFast(slot, nextCodepoint(text, pos)) + extraSpacing;
     return width;
 }
 
@@ -145,7 +171,7 @@ float drawTextRun(const FontSlot& slot, std::string_view text, float x, float ce
     const bool draw = uiState().drawing && font.glyphs != nullptr && font.recs != nullptr && font.glyphCount > 0 &&
                       font.texture.id != 0 && font.baseSize > 0 && !slot.glyphs.empty();
     if (!draw) {
-        for (std::size_t pos = 0; pos < text.size();) x += advanceOf(slot, decodeUtf8(text, pos)) + extraSpacing;
+        for (std::size_t pos = 0; pos < text.size();) x += advanceFast(slot, nextCodepoint(text, pos)) + extraSpacing;
         return x;
     }
     const float top = std::round(centreY - slot.drawingSize / 2);
@@ -165,7 +191,7 @@ float drawTextRun(const FontSlot& slot, std::string_view text, float x, float ce
     const float question = questionAdvance(slot);
     begin();
     for (std::size_t pos = 0; pos < text.size();) {
-        const int codepoint = decodeUtf8(text, pos);
+        const int codepoint = nextCodepoint(text, pos);
         const auto index = static_cast<std::size_t>(codepoint);
         if (index < slot.advances.size() && slot.advances[index] > 0) {
             if (codepoint != ' ') baked(glyphIndexOf(slot, codepoint));
@@ -211,9 +237,9 @@ std::vector<TextLine> wrapLines(const FontSlot& slot, std::string_view text, flo
             float sum = 0;
             for (std::size_t pos = start; pos < paragraphEnd;) {
                 const std::size_t here = pos;
-                const int codepoint = decodeUtf8(text, pos);
+                const int codepoint = nextCodepoint(text, pos);
                 if (codepoint == ' ') lastSpace = here;
-                sum += advanceOf(slot, codepoint);
+                sum += advanceFast(slot, codepoint);
                 if (sum > width && here != start) {
                     end = lastSpace != std::string_view::npos && lastSpace > start ? lastSpace : here;
                     break;
