@@ -124,8 +124,9 @@ float advanceOf(const FontSlot& slot, int codepoint) {
     const std::vector<float>& table = slot.advances;
     const auto index = static_cast<std::size_t>(codepoint);
     if (codepoint >= 0 && index < table.size() && table[index] > 0) return table[index];
-    // Not baked: a late glyph, placed in the texture at once when there is one to place it in.
-    const LateGlyph* glyph = lateGlyph(slot, codepoint, uiState().drawing);
+    // Not baked: a late glyph, placed in the texture at once when there is one to place it in,
+    // so that a card's measuring pass does not leave it to be rasterised again for drawing.
+    const LateGlyph* glyph = lateGlyph(slot, codepoint, true);
     return glyph != nullptr ? glyph->advance : questionAdvance(slot);
 }
 
