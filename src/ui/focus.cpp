@@ -229,25 +229,65 @@ const char* kindName(FocusKind kind) {
 
 }  // namespace
 
-void pushFocusScope(std::string_view name) { uiState().focus.scopes.emplace_back(name); }
-
-void popFocusScope() {
-    std::vector<std::string>& scopes = uiState().focus.scopes;
-    if (!scopes.empty()) scopes.pop_back();
+void pushFocusScope(std::string_view name) {
+    FocusState& focus = uiState().focus;
+    focus.scopeMarks.push_back(focus.scopePath.size());
+    if (focus.scopeMarks.size() > 1) focus.scopePath += '/';
+    focus.scopePath += name;
 }
 
-std::string focusId(FocusKind kind, std::string_view name) {
-    std::string id = kindName(kind);
+void popFocusScope() {
+    FocusState& focus = uiState().focus;
+    if (focus.scopeMarks.empty()) return;
+    focus.scopePath.resize(focus.scopeMarks.back());
+    focus.scopeMarks.pop_back();
+}
+
+namespace {
+
+void makeFocusId(std::string& id, FocusKind kind, std::string_view name) {
+    const FocusState& focus = uiState().focus;
+    id.assign(kindName(kind));
     id += ':';
-    const std::vector<std::string>& scopes = uiState().focus.scopes;
-    for (std::size_t i = 0; i < scopes.size(); ++i) {
-        if (i > 0) id += '/';
-        id += scopes[i];
-    }
+    id += focus.scopePath;
     if (!name.empty()) {
-        if (!scopes.empty()) id += '/';
+        if (!focus.scopeMarks.empty()) id += '/';
         id += name;
     }
+}
+
+// The duplicate check runs for every widget of every frame: an open-addressed table of item
+// indices, kept from frame to frame, spares a node allocation per widget.
+std::size_t tableSlot(const FocusState& focus, std::string_view id) {
+    const std::size_t mask = focus.itemTable.size() - 1;
+    std::size_t slot = std::hash<std::string_view>{}(id) & mask;
+    while (focus.itemTable[slot] != 0 && focus.items[focus.itemTable[slot] - 1].id != id) slot = (slot + 1) & mask;
+    return slot;
+}
+
+bool hasItem(const FocusState& focus, std::string_view id) {
+    return !focus.itemTable.empty() && focus.itemTable[tableSlot(focus, id)] != 0;
+}
+
+void rebuildTable(FocusState& focus) {
+    std::size_t size = 64;
+    while (size < 2 * focus.items.size() + 2) size *= 2;
+    focus.itemTable.assign(size, 0);
+    for (std::size_t i = 0; i < focus.items.size(); ++i)
+        focus.itemTable[tableSlot(focus, focus.items[i].id)] = static_cast<std::uint32_t>(i + 1);
+}
+
+void addItem(FocusState& focus, FocusItem item) {
+    focus.items.push_back(std::move(item));
+    if (2 * focus.items.size() + 2 > focus.itemTable.size()) return rebuildTable(focus);
+    focus.itemTable[tableSlot(focus, focus.items.back().id)] = static_cast<std::uint32_t>(focus.items.size());
+}
+
+}  // namespace
+
+std::string focusId(FocusKind kind, std::string_view name) {
+    std::string id;
+    makeFocusId(id, kind, name);
     return id;
 }
 
@@ -257,13 +297,36 @@ bool focusItem(std::string_view name, Rect r, FocusKind kind, float radius) {
     UiState& ui = uiState();
     FocusState& focus = ui.focus;
     if (!ui.drawing && !focus.collecting) return false;
-    const std::string id = focusId(kind, name);
-    std::string unique = id;
-    // Two buttons of one label (two "Browse"): the second is "...Browse#2", in drawing order.
-    for (int n = 2; focus.itemIds.contains(unique); ++n) unique = id + "#" + std::to_string(n);
-    focus.itemIds.insert(unique);
-    focus.items.push_back({unique, r, kind, focus.inPage});
-    if (unique != focus.id) return false;
+    const std::size_t end = focus.items.size() - focus.replayTail;
+    const bool measured = focus.replaying && focus.replay < end;
+    if (measured && focus.items[focus.replay].kind == kind) {
+        // Drawing what the measuring pass just listed: the same widgets in the same order.
+        focus.last = focus.replay++;
+        focus.items[focus.last].rect = r;
+    } else {
+        if (measured) {
+            // The passes differ: what is left of the measured list is listed anew.
+            focus.items.erase(focus.items.begin() + static_cast<std::ptrdiff_t>(focus.replay),
+                              focus.items.begin() + static_cast<std::ptrdiff_t>(end));
+            rebuildTable(focus);
+        }
+        std::string& id = focus.idBuffer;
+        makeFocusId(id, kind, name);
+        // Two buttons of one label (two "Browse"): the second is "...Browse#2", in drawing order.
+        std::string unique;
+        for (int n = 2; hasItem(focus, unique.empty() ? id : unique); ++n) unique = id + "#" + std::to_string(n);
+        FocusItem item{unique.empty() ? id : std::move(unique), r, kind, focus.inPage};
+        if (focus.replaying) {
+            focus.items.insert(focus.items.begin() + static_cast<std::ptrdiff_t>(focus.replay), std::move(item));
+            focus.last = focus.replay++;
+            rebuildTable(focus);
+        } else {
+            addItem(focus, std::move(item));
+            focus.last = focus.items.size() - 1;
+        }
+    }
+    const FocusItem& item = focus.items[focus.last];
+    if (item.id != focus.id) return false;
     focus.seen = true;
     focus.rect = r;
     focus.kind = kind;
@@ -276,10 +339,40 @@ bool focusItem(std::string_view name, Rect r, FocusKind kind, float radius) {
     return ui.drawing;
 }
 
-void dropFocusItems(std::size_t count) {
+const std::string& lastFocusId() {
+    static const std::string none;
+    const FocusState& focus = uiState().focus;
+    return focus.last < focus.items.size() ? focus.items[focus.last].id : none;
+}
+
+std::size_t focusMark() {
+    const FocusState& focus = uiState().focus;
+    return focus.replaying ? focus.replay : focus.items.size();
+}
+
+FocusReplay beginFocusReplay(std::size_t from) {
     FocusState& focus = uiState().focus;
-    for (std::size_t i = count; i < focus.items.size(); ++i) focus.itemIds.erase(focus.items[i].id);
-    if (count < focus.items.size()) focus.items.resize(count);
+    const FocusReplay outer{focus.replaying, focus.replay, focus.replayTail};
+    const std::size_t end = focusMark();
+    focus.replaying = true;
+    focus.replay = std::min(from, end);
+    focus.replayTail = focus.items.size() - end;
+    return outer;
+}
+
+void endFocusReplay(const FocusReplay& outer) {
+    FocusState& focus = uiState().focus;
+    const std::size_t end = focus.items.size() - focus.replayTail;
+    if (focus.replay < end) {
+        // Fewer drawn than measured: what was not drawn is forgotten.
+        focus.items.erase(focus.items.begin() + static_cast<std::ptrdiff_t>(focus.replay),
+                          focus.items.begin() + static_cast<std::ptrdiff_t>(end));
+        rebuildTable(focus);
+    }
+    // A card inside a card being drawn: the outer one goes on after this one.
+    focus.replaying = outer.replaying;
+    focus.replayTail = outer.tail;
+    focus.replay = outer.replaying ? focus.replay : 0;
 }
 
 // ---- end of frame ----
@@ -326,14 +419,17 @@ void settleFocus(UiState& ui) {
         focus.rect = best->rect;
         focus.kind = best->kind;
     }
-    focus.previous = std::move(focus.items);
+    focus.previous.swap(focus.items);  // both keep their storage from frame to frame
     focus.items.clear();
-    focus.itemIds.clear();
+    std::fill(focus.itemTable.begin(), focus.itemTable.end(), 0);
+    focus.replaying = false;
+    focus.replay = focus.replayTail = 0;
     focus.seen = false;
     focus.arrived = false;
     focus.moved = false;
     focus.actions.clear();
-    focus.scopes.clear();  // a scope left open must not lengthen the next frame's ids
+    focus.scopePath.clear();  // a scope left open must not lengthen the next frame's ids
+    focus.scopeMarks.clear();
 }
 
 }  // namespace vlr

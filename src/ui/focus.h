@@ -45,8 +45,20 @@ std::string focusId(FocusKind kind, std::string_view name);
 // the focus and the ring shows. `radius` is the widget's own corner radius. True when focused.
 bool focusItem(std::string_view name, Rect r, FocusKind kind, float radius);
 
-// Forgets this frame's focus items from the `count`th on (a card measured, then drawn).
-void dropFocusItems(std::size_t count);
+// A card measured, then drawn: its drawing walks the items its measuring pass listed from
+// `from` on, rather than listing them again; the end forgets those the drawing did not reach.
+// `focusMark` is where the next item goes.
+struct FocusReplay {
+    bool replaying = false;
+    std::size_t replay = 0;
+    std::size_t tail = 0;
+};
+std::size_t focusMark();
+FocusReplay beginFocusReplay(std::size_t from);
+void endFocusReplay(const FocusReplay& outer);
+
+// The id of the widget registered last (a text field clicked into takes the focus by it).
+const std::string& lastFocusId();
 
 // Takes one pending action of this kind; the focused widget (or the frame) calls it.
 bool takeAction(NavAction action);

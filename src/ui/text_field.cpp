@@ -172,7 +172,7 @@ bool textField(EditBuffer& b, Rect r, std::string_view placeholder, float inset,
     // A field is named by where it stands (page, card, row); a second one there gets "#2".
     const bool navFocused = focusItem("", r, FocusKind::kField, sc(kControlRadius));
     if (ui.drawing && ui.focused == &b) {
-        focus.id = focus.items.back().id;  // clicked into: Tab goes on from here
+        focus.id = lastFocusId();  // clicked into: Tab goes on from here
         focus.rect = r;
         focus.kind = FocusKind::kField;
         focus.seen = true;

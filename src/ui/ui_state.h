@@ -8,7 +8,6 @@
 
 #include <cstdint>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 namespace vlr {
@@ -132,9 +131,15 @@ struct FocusState {
     bool inPage = false;             // the page is being drawn (its widgets scroll with it)
     std::vector<int> actions;        // NavActions left for the widgets and the frame, in order
     std::vector<FocusItem> items;     // this frame's, in drawing order
-    std::unordered_set<std::string> itemIds;   // their ids, for the duplicate check
+    std::vector<std::uint32_t> itemTable;  // items by id hash (index + 1, 0 free), for the duplicate check
+    bool replaying = false;           // a card drawn after measuring walks the items it measured:
+    std::size_t replay = 0;           // the next of them
+    std::size_t replayTail = 0;       // how many items follow them
+    std::size_t last = 0;             // the item registered last
     std::vector<FocusItem> previous;  // the last frame's: moves are made over it
-    std::vector<std::string> scopes;  // page, card, row being drawn: the ids' path (ui/focus.h)
+    std::string scopePath;            // page, card, row being drawn, joined by '/': the ids' path (ui/focus.h)
+    std::vector<std::size_t> scopeMarks;  // where each open scope begins in it
+    std::string idBuffer;             // the id being made, kept to spare an allocation per widget
 };
 
 struct UiState {

@@ -119,8 +119,8 @@ float card(float x, float y, float width, std::string_view title, const CardCont
     const DrawingFlagGuard guard;
     ui.drawing = false;
     // The measuring pass adds the card's widgets to the focus order, so that one out of view
-    // still takes its turn; a drawn card adds them again as it draws them.
-    const std::size_t focusBefore = ui.focus.items.size();
+    // still takes its turn; a drawn card walks that list again as it draws them.
+    const std::size_t focusBefore = focusMark();
     const bool collecting = ui.focus.collecting;
     ui.focus.collecting = guard.saved;
     const float height = roundHalfAway(body());
@@ -132,11 +132,12 @@ float card(float x, float y, float width, std::string_view title, const CardCont
         visible = y < clip.y + clip.height && clip.y < y + height;
     }
     if (visible) {
-        dropFocusItems(focusBefore);
+        const FocusReplay outer = beginFocusReplay(focusBefore);
         ui.drawing = true;
         Rect box{x, y, width, height};
         drawRoundedBox(box, sc(kCardRadius), outline, kCardFill);
         body();  // its height must match the measuring pass; the measured one is what counts
+        endFocusReplay(outer);
     }
     if (scoped) popFocusScope();
     return height;
