@@ -102,27 +102,40 @@ void drawRing(Vector2 centre, float inner, float outer, Color colour) {
 // of width 1 covers exactly the quad of width 1 around it, so the pixels do not change.
 
 // The quad of width `thickness` around the segment, corners in the turn raylib's quads take.
-void lineQuad(Vector2 from, Vector2 to, float thickness, Color colour) {
+// A strip of plain quads from raylib's shapes texture: the texture and the colour are given
+// once for all of them.
+void beginShapeQuads(Color colour) {
+    const Texture2D texture = GetShapesTexture();
+    const Rectangle speck = GetShapesTextureRectangle();
+    rlSetTexture(texture.id);
+    rlBegin(RL_QUADS);
+    rlColor4ub(colour.r, colour.g, colour.b, colour.a);
+    rlTexCoord2f((speck.x + speck.width / 2) / static_cast<float>(texture.width),
+                 (speck.y + speck.height / 2) / static_cast<float>(texture.height));
+}
+
+void endShapeQuads() {
+    rlEnd();
+    rlSetTexture(0);
+}
+
+void shapeQuad(Vector2 from, Vector2 to, float thickness) {
     const float dx = to.x - from.x;
     const float dy = to.y - from.y;
     const float length = std::sqrt(dx * dx + dy * dy);
     if (!(length > 0) || !(thickness > 0)) return;
     const float nx = -dy / length * thickness / 2;
     const float ny = dx / length * thickness / 2;
-    const Texture2D texture = GetShapesTexture();
-    const Rectangle speck = GetShapesTextureRectangle();
-    const float u = (speck.x + speck.width / 2) / static_cast<float>(texture.width);
-    const float v = (speck.y + speck.height / 2) / static_cast<float>(texture.height);
-    rlSetTexture(texture.id);
-    rlBegin(RL_QUADS);
-    rlColor4ub(colour.r, colour.g, colour.b, colour.a);
-    rlTexCoord2f(u, v);
     rlVertex2f(from.x - nx, from.y - ny);
     rlVertex2f(from.x + nx, from.y + ny);
     rlVertex2f(to.x + nx, to.y + ny);
     rlVertex2f(to.x - nx, to.y - ny);
-    rlEnd();
-    rlSetTexture(0);
+}
+
+void lineQuad(Vector2 from, Vector2 to, float thickness, Color colour) {
+    beginShapeQuads(colour);
+    shapeQuad(from, to, thickness);
+    endShapeQuads();
 }
 
 void drawLine(Vector2 from, Vector2 to, float thickness, Color colour) {
@@ -144,8 +157,7 @@ void drawRoundedOutline(Rectangle rec, float roundness, int segments, float thic
         return;
     }
     // Across the clip's edge each piece goes on its own: a side is a rectangle and is cut.
-    const auto piece = [place, colour](Vector2 from, Vector2 to) {
-        if (place == ClipPlace::kInside) return lineQuad(from, to, 1, colour);
+    const auto piece = [colour](Vector2 from, Vector2 to) {
         const Rectangle box{std::min(from.x, to.x) - 0.5f, std::min(from.y, to.y) - 0.5f, std::abs(to.x - from.x) + 1,
                             std::abs(to.y - from.y) + 1};
         if (from.x == to.x) return drawRectangle({from.x - 0.5f, box.y + 0.5f, 1, box.height - 1}, colour);
@@ -166,21 +178,31 @@ void drawRoundedOutline(Rectangle rec, float roundness, int segments, float thic
     const float top = rec.y + radius + 0.5f, bottom = rec.y + rec.height - radius - 0.5f;
     const Vector2 centres[4] = {{left, top}, {right, top}, {right, bottom}, {left, bottom}};
     const float startDegrees[4] = {180, 270, 0, 90};
+    // Wholly inside the clip, every piece is a quad of one strip.
+    if (place == ClipPlace::kInside) beginShapeQuads(colour);
+    const auto inStrip = [place, &piece](Vector2 from, Vector2 to) {
+        if (place == ClipPlace::kInside) return shapeQuad(from, to, 1);
+        piece(from, to);
+    };
     for (int corner = 0; corner < 4; ++corner) {
         float angle = startDegrees[corner];
+        const Vector2 c = centres[corner];
+        // Each segment starts where the last one ended: the same point, computed once.
+        Vector2 from{c.x + std::cos(DEG2RAD * angle) * outer, c.y + std::sin(DEG2RAD * angle) * outer};
         for (int i = 0; i < segments; ++i) {
-            const Vector2 c = centres[corner];
-            piece({c.x + std::cos(DEG2RAD * angle) * outer, c.y + std::sin(DEG2RAD * angle) * outer},
-                  {c.x + std::cos(DEG2RAD * (angle + stepDegrees)) * outer,
-                   c.y + std::sin(DEG2RAD * (angle + stepDegrees)) * outer});
+            const Vector2 to{c.x + std::cos(DEG2RAD * (angle + stepDegrees)) * outer,
+                             c.y + std::sin(DEG2RAD * (angle + stepDegrees)) * outer};
+            inStrip(from, to);
+            from = to;
             angle += stepDegrees;
         }
     }
     const float near = 0.5f - thickness;   // the sides' centres, half a pixel outside
-    piece({left, rec.y + near}, {right, rec.y + near});
-    piece({rec.x + rec.width - near, top}, {rec.x + rec.width - near, bottom});
-    piece({right, rec.y + rec.height - near}, {left, rec.y + rec.height - near});
-    piece({rec.x + near, bottom}, {rec.x + near, top});
+    inStrip({left, rec.y + near}, {right, rec.y + near});
+    inStrip({rec.x + rec.width - near, top}, {rec.x + rec.width - near, bottom});
+    inStrip({right, rec.y + rec.height - near}, {left, rec.y + rec.height - near});
+    inStrip({rec.x + near, bottom}, {rec.x + near, top});
+    if (place == ClipPlace::kInside) endShapeQuads();
 }
 
 }  // namespace
