@@ -37,6 +37,7 @@ void resetWindowRecords() {
     records.draw = raylibDrawCalls();
     records.input = raylibInputCalls();
     records.windowCalls = WindowCalls();
+    forgetWrappedLines();
 }
 
 }  // namespace vlr

@@ -134,6 +134,7 @@ std::vector<GlyphInfo> bakeGlyphs(const FontFile& face, const FontFile& symbol, 
 }
 
 void fillAdvances(FontSlot& slot) {
+    forgetWrappedLines();
     slot.advances.assign(kAdvanceCount, 0.0f);
     slot.glyphs.assign(kAdvanceCount, -1);
     const Font& font = slot.font;
@@ -414,6 +415,7 @@ BakedFonts bakeFonts(float scale) {
 
 void adoptFonts(BakedFonts baked) {
     if (baked.slots.size() != kFontSlotCount) return;
+    forgetWrappedLines();
     unloadSlots();
     for (std::size_t i = 0; i < kFontSlotCount; ++i) {
         slots()[i] = baked.slots[i].loaded ? baked.slots[i] : builtInSlot(baked.scale * kSlotRecipes[i].size);

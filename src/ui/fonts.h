@@ -128,6 +128,9 @@ int glyphIndexOf(const FontSlot& slot, int codepoint);   // the baked glyph, or 
 // (or the slot has no face to ask). Placing may flush raylib's batch (when the region is full
 // and the least recently used band is reused), so it must not run between rlBegin and rlEnd.
 const LateGlyph* lateGlyph(const FontSlot& slot, int codepoint, bool place);
+// The same answer without rasterising or writing the texture, when it is already final: a
+// glyph in the texture, or one no font has (nullptr). `final` false: ask `lateGlyph`.
+const LateGlyph* knownLateGlyph(const FontSlot& slot, int codepoint, bool& final);
 // The shared texture's region for late glyphs, or none ({} : measuring still works).
 struct LateRegion {
     unsigned texture = 0;
@@ -168,6 +171,8 @@ struct TextLine {
     std::size_t length = 0;
 };
 std::vector<TextLine> wrapLines(int slot, std::string_view text, float width);
+// Wrapped lines are kept from frame to frame; whoever changes a slot's advances forgets them.
+void forgetWrappedLines();
 std::vector<TextLine> wrapLines(const FontSlot& slot, std::string_view text, float width);
 float drawTextBlock(int slot, std::string_view text, float x, float y, float width, float lineHeight,
                     Color colour, bool centred);

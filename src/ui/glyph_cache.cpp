@@ -215,6 +215,22 @@ const LateGlyph* lateGlyph(const FontSlot& slot, int codepoint, bool place) {
     return &glyph;
 }
 
+const LateGlyph* knownLateGlyph(const FontSlot& slot, int codepoint, bool& final) {
+    final = false;
+    const auto found = slot.late.find(codepoint);
+    if (found == slot.late.end()) return nullptr;
+    LateGlyph& known = found->second;
+    if (known.missing) {
+        final = true;
+        return nullptr;
+    }
+    if (known.band < 0) return nullptr;
+    Region& r = region();
+    r.bands[static_cast<std::size_t>(known.band)].lastUse = ++r.clock;
+    final = true;
+    return &known;
+}
+
 void resetLateGlyphs(const LateRegion& area) {
     Region& r = region();
     for (Band& band : r.bands) emptyBand(band);

@@ -10,6 +10,9 @@
 *******************************************************************************************/
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <string>
+#include <unordered_map>
 
 #include "ui/fonts.h"
 #include "ui/ui_state.h"
@@ -152,13 +155,14 @@ void glyphQuad(const Texture2D& texture, const Rectangle& rec, int offsetX, int 
     if (clip != nullptr && !clipQuad(quad, *clip)) return;
     const float w = static_cast<float>(texture.width);
     const float h = static_cast<float>(texture.height);
-    rlTexCoord2f(quad.s0 / w, quad.t0 / h);
+    const float s0 = quad.s0 / w, s1 = quad.s1 / w, t0 = quad.t0 / h, t1 = quad.t1 / h;
+    rlTexCoord2f(s0, t0);
     rlVertex2f(quad.left, quad.top);
-    rlTexCoord2f(quad.s0 / w, quad.t1 / h);
+    rlTexCoord2f(s0, t1);
     rlVertex2f(quad.left, quad.bottom);
-    rlTexCoord2f(quad.s1 / w, quad.t1 / h);
+    rlTexCoord2f(s1, t1);
     rlVertex2f(quad.right, quad.bottom);
-    rlTexCoord2f(quad.s1 / w, quad.t0 / h);
+    rlTexCoord2f(s1, t0);
     rlVertex2f(quad.right, quad.top);
 }
 
@@ -200,10 +204,14 @@ float drawTextRun(const FontSlot& slot, std::string_view text, float x, float ce
             continue;
         }
         // A late glyph: placing it writes to the texture (and may draw the batch), which must
-        // not happen inside rlBegin/rlEnd.
-        rlEnd();
-        const LateGlyph* glyph = lateGlyph(slot, codepoint, true);
-        begin();
+        // not happen inside rlBegin/rlEnd; one already placed is drawn like a baked one.
+        bool final = false;
+        const LateGlyph* glyph = knownLateGlyph(slot, codepoint, final);
+        if (!final) {
+            rlEnd();
+            glyph = lateGlyph(slot, codepoint, true);
+            begin();
+        }
         if (glyph != nullptr && glyph->band >= 0) {
             glyphQuad(font.texture, glyph->rec, glyph->offsetX, glyph->offsetY, x, top, scale, clipTo);
         } else {
@@ -222,7 +230,9 @@ float drawTextRun(int slot, std::string_view text, float x, float centreY, Color
     return drawCalls().textRun(slot, text, x, centreY, colour, extraSpacing);
 }
 
-std::vector<TextLine> wrapLines(const FontSlot& slot, std::string_view text, float width) {
+namespace {
+
+std::vector<TextLine> wrapAnew(const FontSlot& slot, std::string_view text, float width) {
     std::vector<TextLine> lines;
     const std::size_t size = text.size();
     std::size_t paragraph = 0;
@@ -256,6 +266,46 @@ std::vector<TextLine> wrapLines(const FontSlot& slot, std::string_view text, flo
         if (paragraphEnd == size) break;
         paragraph = paragraphEnd + 1;
     }
+    return lines;
+}
+
+// A page wraps the same labels and help texts in its measuring pass and again as it draws,
+// frame after frame: the lines are kept by slot, size, width and text. Measured by the slot's
+// advances, which change only with the slot's size.
+struct WrapCache {
+    struct Hash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view key) const { return std::hash<std::string_view>{}(key); }
+    };
+    std::unordered_map<std::string, std::vector<TextLine>, Hash, std::equal_to<>> lines;
+    std::string probe;
+};
+
+constexpr std::size_t kWrapsKept = 1024;
+
+WrapCache& wrapCache() {
+    static WrapCache cache;
+    return cache;
+}
+
+}  // namespace
+
+void forgetWrappedLines() { wrapCache().lines.clear(); }
+
+std::vector<TextLine> wrapLines(const FontSlot& slot, std::string_view text, float width) {
+    WrapCache& cache = wrapCache();
+    std::string& key = cache.probe;
+    const void* const slotAddress = &slot;
+    const float size = slot.drawingSize;
+    key.assign(reinterpret_cast<const char*>(&slotAddress), sizeof slotAddress);
+    key.append(reinterpret_cast<const char*>(&size), sizeof size);
+    key.append(reinterpret_cast<const char*>(&width), sizeof width);
+    key.append(text);
+    const auto found = cache.lines.find(std::string_view(key));
+    if (found != cache.lines.end()) return found->second;
+    if (cache.lines.size() >= kWrapsKept) cache.lines.clear();
+    std::vector<TextLine> lines = wrapAnew(slot, text, width);
+    cache.lines.emplace(key, lines);
     return lines;
 }
 

@@ -37,7 +37,10 @@ Drawn& record(Drawn::Kind kind, Rectangle rect, Color colour) {
 }
 
 // The table is writable storage; only its accessor is const.
-std::vector<float>& advancesOf(int slot) { return const_cast<FontSlot&>(fontSlot(slot)).advances; }
+std::vector<float>& advancesOf(int slot) {
+    forgetWrappedLines();
+    return const_cast<FontSlot&>(fontSlot(slot)).advances;
+}
 
 }  // namespace
 
