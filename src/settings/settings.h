@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -31,6 +32,7 @@ struct SettingsRecords {
     std::deque<std::pair<std::string, EditBuffer>> buffers;  // by name (setting key)
     std::string activeSlider;   // key of the slider being dragged; empty = none
     double dragValue = 0;       // that slider's value during the drag
+    EditBuffer filter;          // the page's filter; the window's own, never sent
 };
 
 SettingsRecords& settingsRecords();  // one of the window-wide records (shell/records.h)
@@ -54,6 +56,12 @@ inline constexpr float kTrackHeight = 4;
 // ---- page and rows ----
 
 float settingsPage(const PageArea& area);
+
+// The filter's words, lower case (ASCII letters); none when it holds only spaces. A row shows
+// when every word is part of its label or of one of its keys, whatever the case.
+inline constexpr int kFilterMaxChars = 100;   // longer than any label: the rest could match nothing
+std::vector<std::string> filterWords(std::string_view text);
+bool filterMatches(const std::vector<std::string>& words, std::initializer_list<std::string_view> texts);
 
 enum class EditorKind { Choice, Range, Select, Number, Text, Toggle };
 EditorKind editorKind(const Json& row);

@@ -246,6 +246,55 @@ TEST_F(SettingsTest, ColumnsStandSideBySideOnlyAbove940AndBindingsGoBelowTheTall
     EXPECT_GT(findText("L3")->rect.y, findText("Cross")->rect.y + 40);
 }
 
+TEST_F(SettingsTest, FilterFoldsSectionsByLabelOrKeyAndClearingDrawsThePageAgain) {
+    windowState().state = parseJson(kTable);
+    useSettings({{"a", "1"}, {"b", "2"}, {"c", "true"}, {"d", "x"}, {"zeta", "z"}, {"key_CROSS", "K"}, {"key_L3", "NONE"}});
+    const PageArea area{0, 0, 1000, 0, {}};
+    const float height = settingsPage(area);
+    const std::vector<Drawn> unfiltered = drawn();
+    EditBuffer& filter = settingsRecords().filter;
+    const auto shows = [&](const char* text, std::vector<const char*> seen) {
+        filter.text = text;
+        drawn().clear();
+        settingsPage(area);
+        for (const char* title : {"DISPLAY", "Size", "Vsync", "GAME", "Name", "KEYBOARD AND MOUSE", "Cross", "L3", "OTHER",
+                                  "zeta", "No setting matches."}) {
+            const bool wanted = std::find_if(seen.begin(), seen.end(), [&](const char* s) { return std::string_view(s) == title; }) != seen.end();
+            EXPECT_EQ(findText(title) != nullptr, wanted) << "filter \"" << text << "\": " << title;
+        }
+    };
+    shows("VSY", {"DISPLAY", "Vsync"});                          // a label, in any case; other sections fold
+    shows(" key_  cross ", {"KEYBOARD AND MOUSE", "Cross"});     // every word, in the label or the key
+    shows("B", {"DISPLAY", "Size"});                             // a row's second key
+    shows("zet", {"OTHER", "zeta"});                             // a filtered-out row does not fall to "Other"
+    shows("nothing", {"No setting matches."});                   // a hidden row matches nothing
+
+    // Ctrl+F hands the field the keys; what it takes is never sent, not even on Enter.
+    filter.text.clear();
+    uiState().input.strokes = {{KEY_F, 0, kModControl}};
+    settingsPage(area);
+    EXPECT_EQ(uiState().focused, &filter);
+    uiState().input.strokes = {{0, 'v'}, {KEY_ENTER, 0, 0}};
+    settingsPage(area);
+    EXPECT_EQ(filter.text, "v");
+    EXPECT_TRUE(sent().empty());
+
+    // Cleared: the very same drawing as before anything was typed.
+    uiState().focused = nullptr;
+    uiState().input = {};
+    filter.text.clear();
+    drawn().clear();
+    EXPECT_FLOAT_EQ(settingsPage(area), height);
+    ASSERT_EQ(drawn().size(), unfiltered.size());
+    for (std::size_t i = 0; i < unfiltered.size(); ++i) {
+        const Drawn &a = drawn()[i], &b = unfiltered[i];
+        EXPECT_TRUE(a.kind == b.kind && a.text == b.text && a.rect.x == b.rect.x && a.rect.y == b.rect.y &&
+                    a.rect.width == b.rect.width && a.rect.height == b.rect.height && a.colour.r == b.colour.r &&
+                    a.colour.a == b.colour.a)
+            << "call " << i << ": " << a.text << " / " << b.text;
+    }
+}
+
 // ---- saving ----
 
 TEST_F(SettingsTest, SaveUpdatesEveryPairAtOnceAndSendsTheExactBody) {
