@@ -26,6 +26,15 @@ namespace vlr {
 
 // ---- records ----
 
+// A binding line whose chips keep their places after a click removed one, until the pointer
+// leaves them: the chip beside it never slides under the second click of a double click.
+struct HeldChips {
+    std::string key;                 // the line's setting ("key_" + button); empty = none
+    std::vector<std::string> names;  // its inputs when the first click came, each in its place
+    std::vector<bool> gone;          // per place: removed since
+    Rect area;                       // the chips' block; the pointer outside it ends the hold
+};
+
 // What the settings editors keep between frames. Edit buffers never move once made: the
 // focused text field points at one of them.
 struct SettingsRecords {
@@ -33,6 +42,7 @@ struct SettingsRecords {
     std::string activeSlider;   // key of the slider being dragged; empty = none
     double dragValue = 0;       // that slider's value during the drag
     EditBuffer filter;          // the page's filter; the window's own, never sent
+    HeldChips held;
 };
 
 SettingsRecords& settingsRecords();  // one of the window-wide records (shell/records.h)

@@ -541,5 +541,56 @@ TEST_F(SettingsTest, ChipsRemoveOnClickAndTheAddChipStartsAndCancelsACapture) {
     EXPECT_TRUE(sent().empty());
 }
 
+TEST_F(SettingsTest, ChipsKeepTheirPlacesUnderTheMouseAndSharedInputsAreMarkedOnEveryButton) {
+    windowState().state = parseJson(kTable);
+    useSettings({{"key_CROSS", "K SPACE"}, {"key_L3", "K"}});
+    const Json cross = parseJson(R"(["CROSS", "Cross", "Jump"])");
+    const Json l3 = parseJson(R"(["L3", "L3"])");
+    // The fill of the chip whose label starts at `label`.
+    const auto chipFill = [](const char* label) {
+        const Drawn* text = findText(label);
+        EXPECT_NE(text, nullptr) << label;
+        for (const Drawn& d : drawn())
+            if (text && d.kind == Drawn::kFill && d.rect.x < text->rect.x && text->rect.x < d.rect.x + d.rect.width &&
+                d.rect.y < text->rect.y && text->rect.y < d.rect.y + d.rect.height)
+                return d.colour;
+        return Color{};
+    };
+    const auto same = [](Color a, Color b) { return a.r == b.r && a.g == b.g && a.b == b.b && a.a == b.a; };
+    bindingLine(cross, 0, 0, 600, 0);
+    bindingLine(l3, 0, 100, 600, 0);
+    // K drives both buttons: marked on each; Space only on Cross.
+    EXPECT_TRUE(same(chipFill("K"), kAccentGlow));
+    EXPECT_TRUE(same(chipFill("Space"), kPanelFill));
+    EXPECT_EQ(std::count_if(drawn().begin(), drawn().end(), [&](const Drawn& d) {
+                  return d.kind == Drawn::kFill && same(d.colour, kAccentGlow); }), 2);
+
+    // Chips of 7 per glyph, flush right: [K ×][Space ×][+]. A double click on Space's right
+    // half: were the line closed up at once, K would slide under the second click.
+    drawn().clear();
+    bindingLine(cross, 0, 0, 600, 0);
+    const float kX = findText("K")->rect.x, y = findText("K")->rect.y;
+    mouse(560, y, true);
+    bindingLine(cross, 0, 0, 600, 0);
+    mouse(560, y, true);
+    drawn().clear();
+    bindingLine(cross, 0, 0, 600, 0);
+    EXPECT_EQ(sent(), std::vector<std::string>{body("key_CROSS", "K")});
+    EXPECT_FLOAT_EQ(findText("K")->rect.x, kX);     // still where it stood
+    EXPECT_EQ(findText("Space"), nullptr);
+
+    // Once the pointer leaves, the line closes up; a click removes a chip as ever.
+    mouse(0, 0);
+    drawn().clear();
+    bindingLine(cross, 0, 0, 600, 0);
+    EXPECT_FLOAT_EQ(findText("K")->rect.x, 600 - 27 - 6 - 41 + 10);
+    mouse(findText("K")->rect.x, y, true);
+    bindingLine(cross, 0, 0, 600, 0);
+    EXPECT_EQ(sent(), std::vector<std::string>{body("key_CROSS", "NONE")});
+    drawn().clear();
+    bindingLine(l3, 0, 100, 600, 0);
+    EXPECT_TRUE(same(chipFill("K"), kPanelFill));   // no longer shared
+}
+
 }  // namespace
 }  // namespace vlr
