@@ -569,6 +569,7 @@ TEST_F(SettingsTest, ChipsKeepTheirPlacesUnderTheMouseAndSharedInputsAreMarkedOn
     // half: were the line closed up at once, K would slide under the second click.
     drawn().clear();
     bindingLine(cross, 0, 0, 600, 0);
+    ASSERT_NE(findText("K"), nullptr);
     const float kX = findText("K")->rect.x, y = findText("K")->rect.y;
     mouse(560, y, true);
     bindingLine(cross, 0, 0, 600, 0);
@@ -576,6 +577,7 @@ TEST_F(SettingsTest, ChipsKeepTheirPlacesUnderTheMouseAndSharedInputsAreMarkedOn
     drawn().clear();
     bindingLine(cross, 0, 0, 600, 0);
     EXPECT_EQ(sent(), std::vector<std::string>{body("key_CROSS", "K")});
+    ASSERT_NE(findText("K"), nullptr);
     EXPECT_FLOAT_EQ(findText("K")->rect.x, kX);     // still where it stood
     EXPECT_EQ(findText("Space"), nullptr);
 
@@ -583,6 +585,7 @@ TEST_F(SettingsTest, ChipsKeepTheirPlacesUnderTheMouseAndSharedInputsAreMarkedOn
     mouse(0, 0);
     drawn().clear();
     bindingLine(cross, 0, 0, 600, 0);
+    ASSERT_NE(findText("K"), nullptr);
     EXPECT_FLOAT_EQ(findText("K")->rect.x, 600 - 27 - 6 - 41 + 10);
     mouse(findText("K")->rect.x, y, true);
     bindingLine(cross, 0, 0, 600, 0);
