@@ -254,6 +254,8 @@ class FilterTest(SettingsPageTest):
     def test_typing_folds_what_does_not_match_and_clearing_restores_the_page(self):
         self.open()
         edges, (line_left, _) = geometry(W)
+        # From the end of the page: Ctrl+F scrolls back up to the field.
+        self.scroll_down()
         self.x.key(self.window, "ctrl+f")
         self.x.move_mouse(1, 1)
         self.program.wait_quiet(0.5)
