@@ -8,9 +8,12 @@
 *
 *  After a click removed a chip, the line keeps its chips where they stood (the removed one's
 *  place left empty) until the pointer leaves them, so a second click never lands on a chip
-*  that moved there. An input bound to more than one button is marked on each of them.
+*  that moved there; a double click on "+" starts one capture (the chip it turns into does not
+*  take the second click as a cancel). An input bound to more than one button is marked on
+*  each of them.
 *******************************************************************************************/
 #include <algorithm>
+#include <cmath>
 
 #include "link/state.h"
 #include "settings/settings.h"
@@ -33,6 +36,8 @@ constexpr float kCrossGap = 7;       // a chip's label to its "×"
 constexpr float kLinePad = 9;        // above and below a line's content
 constexpr float kGridGap = 36;       // between the two lines of a row in a wide window
 constexpr std::size_t kMaxNames = 3;
+constexpr double kDoubleClickSeconds = 0.5;  // a second click this soon after the first, and
+constexpr float kDoubleClickNear = 4;        // this near it, is a double click's
 
 const char* const kIntro =
     "Up to three keys, mouse buttons or wheel moves for each PS2 button. Press + and then the key to add; click a "
@@ -177,10 +182,18 @@ bool chip(const Chip& c, Rect r, const std::string& name, const std::string& key
     if (!(hovered && takeClick()) && !pressed)
         return false;
     if (add) {
-        if (capturing)
-            ui.capture.name.clear();
-        else
+        CaptureClick& started = settingsRecords().captureClick;
+        const InputSnapshot& in = ui.input;
+        if (!capturing) {
             ui.capture.name = name;
+            // Until the capture chip is drawn, a click where "+" was is no left button to bind.
+            ui.capture.rect = r;
+            started = {pressed ? -1.0 : uiClock(), in.mouseX, in.mouseY};
+        } else if (pressed || !(started.time >= 0 && uiClock() - started.time < kDoubleClickSeconds &&
+                                std::abs(in.mouseX - started.x) <= sc(kDoubleClickNear) &&
+                                std::abs(in.mouseY - started.y) <= sc(kDoubleClickNear))) {
+            ui.capture.name.clear();
+        }
         return false;
     }
     // By the mouse, the chips stay where they are while it is over them; by the keys, the line

@@ -35,6 +35,13 @@ struct HeldChips {
     Rect area;                       // the chips' block; the pointer outside it ends the hold
 };
 
+// The click on "+" that started a key capture, when and where: "+" turns into the capture
+// chip under the pointer, and the second click of a double click must not cancel the capture.
+struct CaptureClick {
+    double time = -1;           // uiClock(); -1 = started by the keys
+    float x = 0, y = 0;
+};
+
 // What the settings editors keep between frames. Edit buffers never move once made: the
 // focused text field points at one of them.
 struct SettingsRecords {
@@ -43,6 +50,7 @@ struct SettingsRecords {
     double dragValue = 0;       // that slider's value during the drag
     EditBuffer filter;          // the page's filter; the window's own, never sent
     HeldChips held;
+    CaptureClick captureClick;
 };
 
 SettingsRecords& settingsRecords();  // one of the window-wide records (shell/records.h)

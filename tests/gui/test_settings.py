@@ -287,7 +287,7 @@ class FilterTest(SettingsPageTest):
 
 
 class ChipsTest(SettingsPageTest):
-    def test_a_double_click_removes_one_binding_and_shared_inputs_are_marked(self):
+    def test_double_clicks_on_chips_act_once_and_shared_inputs_are_marked(self):
         self.open([("key_CROSS", "K SPACE"), ("key_L3", "K")])
         self.scroll_down()
         _, (cross_right, l3_right) = geometry(W)
@@ -315,6 +315,12 @@ class ChipsTest(SettingsPageTest):
             now = self.chip_runs(cross_right, y, p)
             return len(now) == 2 and now[0][0] > k[0]
         self.settled(closed, "the line closed up")
+
+        # A double click on L3's "+": one capture, which the next key ends.
+        self.pointer("mousemove", self.origin[0] + l3_right - 8, self.origin[1] + y,
+                     "click", "--repeat", "2", "--delay", "120", "1")
+        self.x.key(self.window, "j")
+        self.expect_saves(("key_CROSS", "K"), ("key_L3", "K J"))
 
 
 class LayoutTest(SettingsPageTest):
