@@ -5,8 +5,15 @@
 *  and, with fewer than three, the add chip. A click on an input chip removes it; a click on
 *  "+" starts a key capture, which the frame resolves before any page runs and hands to
 *  addBinding. Every change saves at once and takes the launcher's list back.
+*
+*  After a click removed a chip, the line keeps its chips where they stood (the removed one's
+*  place left empty) until the pointer leaves them, so a second click never lands on a chip
+*  that moved there; a double click on "+" starts one capture (the chip it turns into does not
+*  take the second click as a cancel). An input bound to more than one button is marked on
+*  each of them.
 *******************************************************************************************/
 #include <algorithm>
+#include <cmath>
 
 #include "link/state.h"
 #include "settings/settings.h"
@@ -29,16 +36,20 @@ constexpr float kCrossGap = 7;       // a chip's label to its "×"
 constexpr float kLinePad = 9;        // above and below a line's content
 constexpr float kGridGap = 36;       // between the two lines of a row in a wide window
 constexpr std::size_t kMaxNames = 3;
+constexpr double kDoubleClickSeconds = 0.5;  // a second click this soon after the first, and
+constexpr float kDoubleClickNear = 4;        // this near it, is a double click's
 
 const char* const kIntro =
     "Up to three keys, mouse buttons or wheel moves for each PS2 button. Press + and then the key to add; click a "
     "key to remove it.";
+const char* const kSharedNote = " An input marked in red drives more than one PS2 button.";
 const char* const kCaptureLabel = "Press a key or a mouse button";
 
 struct Chip {
     std::string label;
-    int index;      // of the input in the button's list; -1 for the add chip
+    int index;      // of the input in the button's list; -1 for the add chip; -2 a removed one's place
     float width;
+    bool conflict = false;   // its input drives another button too
 };
 
 void fill(Rect r, Color colour) { drawCalls().rectangle(toRaylib(snap(r)), colour); }
@@ -59,13 +70,38 @@ void dashedBorder(Rect chip, Color colour) {
     }
 }
 
-std::vector<Chip> chipsOf(const std::vector<std::string>& names, bool capturing) {
+// The inputs bound to more than one of the table's buttons (each button counted once).
+std::vector<std::string> sharedInputs() {
+    std::vector<std::string> seen, shared;
+    for (const Json& button : get(get(windowState().state, "table"), "buttons").items) {
+        const std::string* value = settingValue("key_" + asText(at(button, 0)));
+        if (value == nullptr) continue;
+        std::vector<std::string> names = splitBinding(*value);
+        std::sort(names.begin(), names.end());
+        names.erase(std::unique(names.begin(), names.end()), names.end());
+        for (std::string& name : names) {
+            if (std::find(seen.begin(), seen.end(), name) == seen.end())
+                seen.push_back(std::move(name));
+            else if (std::find(shared.begin(), shared.end(), name) == shared.end())
+                shared.push_back(std::move(name));
+        }
+    }
+    return shared;
+}
+
+// `names` are the places the chips stand in: the inputs now, or a held line's inputs when its
+// hold began, `gone` marking those removed since (their chips keep an empty place).
+std::vector<Chip> chipsOf(const std::vector<std::string>& names, const std::vector<bool>& gone, bool capturing,
+                          const std::vector<std::string>& shared) {
     std::vector<Chip> chips;
     const float cross = textWidth(kRegular13, "×");
+    int index = 0;
     for (std::size_t i = 0; i < names.size(); ++i) {
         std::string label = displayName(names[i]);
         const float width = roundHalfAway(textWidth(kRegular13, label) + sc(kCrossGap) + cross + sc(2 * kChipInset));
-        chips.push_back({std::move(label), static_cast<int>(i), width});
+        const bool removed = i < gone.size() && gone[i];
+        const bool conflict = std::find(shared.begin(), shared.end(), names[i]) != shared.end();
+        chips.push_back({std::move(label), removed ? -2 : index++, width, conflict && !removed});
     }
     if (names.size() < kMaxNames) {
         std::string label = capturing ? kCaptureLabel : "+";
@@ -92,15 +128,35 @@ std::vector<std::vector<std::size_t>> flowChips(const std::vector<Chip>& chips, 
     return rows;
 }
 
+// The line's chips kept in their places: the hold the line had, or one that begins now with
+// the inputs as they stand.
+void holdChips(const std::string& key, const std::vector<std::string>& names, int removed, Rect area) {
+    HeldChips& held = settingsRecords().held;
+    if (held.key != key) {
+        held.key = key;
+        held.names = names;
+        held.gone.assign(names.size(), false);
+        held.area = area;
+    }
+    // The removed input's place: the index-th of those not yet gone.
+    for (std::size_t i = 0, live = 0; i < held.names.size(); ++i) {
+        if (held.gone[i]) continue;
+        if (static_cast<int>(live++) == removed) {
+            held.gone[i] = true;
+            return;
+        }
+    }
+}
+
 // Draws one chip and handles its click. True when the click changed the binding.
 bool chip(const Chip& c, Rect r, const std::string& name, const std::string& key, std::vector<std::string>& names,
-          bool capturing) {
+          bool capturing, Rect block) {
     UiState& ui = uiState();
-    const bool add = c.index < 0;
+    const bool add = c.index == -1;
     const bool hovered = isHovered(r);
     if (ui.drawing) {
-        Color outline = hovered ? kAccentSoft : kLine;
-        Color fillColour = kPanelFill;
+        Color outline = hovered ? kAccentSoft : c.conflict ? kWarningOutline : kLine;
+        Color fillColour = c.conflict ? kAccentGlow : kPanelFill;
         Color text = kTextPrimary;
         if (add && capturing) {
             outline = kAccent;
@@ -126,27 +182,64 @@ bool chip(const Chip& c, Rect r, const std::string& name, const std::string& key
     if (!(hovered && takeClick()) && !pressed)
         return false;
     if (add) {
-        if (capturing)
-            ui.capture.name.clear();
-        else
+        CaptureClick& started = settingsRecords().captureClick;
+        const InputSnapshot& in = ui.input;
+        if (!capturing) {
             ui.capture.name = name;
+            // Until the capture chip is drawn, a click where "+" was is no left button to bind.
+            ui.capture.rect = r;
+            started = {pressed ? -1.0 : uiClock(), in.mouseX, in.mouseY};
+        } else if (pressed || !(started.time >= 0 && uiClock() - started.time < kDoubleClickSeconds &&
+                                std::abs(in.mouseX - started.x) <= sc(kDoubleClickNear) &&
+                                std::abs(in.mouseY - started.y) <= sc(kDoubleClickNear))) {
+            ui.capture.name.clear();
+        }
         return false;
+    }
+    // By the mouse, the chips stay where they are while it is over them; by the keys, the line
+    // closes up at once (the focus stays on the place, which the next chip takes).
+    if (pressed) {
+        if (settingsRecords().held.key == key) settingsRecords().held = {};
+    } else {
+        holdChips(key, names, c.index, block);
     }
     names.erase(names.begin() + c.index);
     saveSetting(key, joinBinding(names), true);
     return true;
 }
 
-}  // namespace
+// The places the chips stand in: the held line's while the pointer stays over its chips and
+// its inputs are still those it kept, else the inputs as they are (the hold ends).
+const std::vector<std::string>& chipPlaces(const std::string& key, const std::vector<std::string>& names,
+                                           bool capturing, std::vector<bool>& gone) {
+    HeldChips& held = settingsRecords().held;
+    gone.clear();
+    if (held.key != key)
+        return names;
+    const InputSnapshot& in = uiState().input;
+    const Rect& a = held.area;
+    const bool inside = in.mouseX >= a.x && in.mouseX < a.x + a.width && in.mouseY >= a.y && in.mouseY < a.y + a.height;
+    std::vector<std::string> left;
+    for (std::size_t i = 0; i < held.names.size(); ++i)
+        if (!held.gone[i]) left.push_back(held.names[i]);
+    if (!inside || capturing || left != names) {
+        held = {};
+        return names;
+    }
+    gone = held.gone;
+    return held.names;
+}
 
-float bindingLine(const Json& button, float x, float y, float w, float lh) {
+float lineWith(const Json& button, float x, float y, float w, float lh, const std::vector<std::string>& shared) {
     const UiState& ui = uiState();
     const std::string name = asText(at(button, 0));
     const std::string key = "key_" + name;
     const std::string* value = settingValue(key);
     std::vector<std::string> names = splitBinding(value ? *value : std::string());
     const bool capturing = ui.capture.name == name;
-    const std::vector<Chip> chips = chipsOf(names, capturing);
+    std::vector<bool> gone;
+    const std::vector<std::string> places = chipPlaces(key, names, capturing, gone);
+    const std::vector<Chip> chips = chipsOf(places, gone, capturing, shared);
 
     const std::string& label = asText(at(button, 1));
     const std::string& help = asText(at(button, 2));
@@ -167,22 +260,36 @@ float bindingLine(const Json& button, float x, float y, float w, float lh) {
             drawTextRun(kRegular12_5, help, x, textTop + sc(31), kTextSecondary, 0);  // the help line's middle
     }
     // The chips' rows stand at the line's right end, their block in the middle of the line.
-    Column chipRows = column(x, y + sc(kLinePad) + (hc - cb) / 2, w);
+    const float blockTop = y + sc(kLinePad) + (hc - cb) / 2;
+    const float blockWidth = rowWidths.empty() ? 0 : *std::max_element(rowWidths.begin(), rowWidths.end());
+    const Rect block{x + w - blockWidth, blockTop, blockWidth, cb};
+    Column chipRows = column(x, blockTop, w);
     for (std::size_t r = 0; r < rows.size(); ++r) {
         Row line = nextRow(chipRows, sc(kChipHeight), sc(kChipGap), sc(kChipGap));
         flushRight(line, rowWidths[r]);
         for (std::size_t i : rows[r]) {
-            if (chip(chips[i], snap(cell(line, chips[i].width)), name, key, names, capturing))
+            const Rect at = snap(cell(line, chips[i].width));
+            if (chips[i].index == -2)
+                continue;  // a removed input's empty place
+            if (chip(chips[i], at, name, key, names, capturing, block))
                 return hc + sc(2 * kLinePad);  // the chips below stand for the old list
         }
     }
     return hc + sc(2 * kLinePad);
 }
 
+}  // namespace
+
+float bindingLine(const Json& button, float x, float y, float w, float lh) {
+    return lineWith(button, x, y, w, lh, sharedInputs());
+}
+
 float keyBindingsCard(const std::vector<const Json*>& buttons, float x, float y, float w) {
     UiState& ui = uiState();
+    const std::vector<std::string> shared = sharedInputs();
+    const std::string intro = shared.empty() ? std::string(kIntro) : std::string(kIntro) + kSharedNote;
     Column content = column(x, y, w);
-    skip(content, drawTextBlock(kRegular12_5, kIntro, x, y, w, sc(kLine12_5), kTextSecondary, false));
+    skip(content, drawTextBlock(kRegular12_5, intro, x, y, w, sc(kLine12_5), kTextSecondary, false));
     skip(content, sc(kHelpGap));
     const std::size_t per = sc(kOneColumnMaxWidth) >= static_cast<float>(inputCalls().screenWidth()) ? 1 : 2;
     const float m = per == 1 ? w : (w - sc(kGridGap)) / 2;
@@ -194,14 +301,14 @@ float keyBindingsCard(const std::vector<const Json*>& buttons, float x, float y,
         ui.focus.collecting = false;
         float h = 0;
         for (std::size_t i = first; i < end; ++i)
-            h = std::max(h, bindingLine(*buttons[i], x, 0, m, 0));
+            h = std::max(h, lineWith(*buttons[i], x, 0, m, 0, shared));
         ui.drawing = drawing && !offClip(content.y, h);
         // Out of view, its chips still take their turn in the focus order.
         ui.focus.collecting = collecting || (drawing && !ui.drawing);
         Row line = nextRow(content, h, 0, sc(kGridGap));
         for (std::size_t i = first; i < end; ++i) {
             const Rect at = cell(line, m);
-            bindingLine(*buttons[i], at.x, at.y, at.width, at.height);
+            lineWith(*buttons[i], at.x, at.y, at.width, at.height, shared);
         }
         ui.drawing = drawing;
         ui.focus.collecting = collecting;

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -25,12 +26,31 @@ namespace vlr {
 
 // ---- records ----
 
+// A binding line whose chips keep their places after a click removed one, until the pointer
+// leaves them: the chip beside it never slides under the second click of a double click.
+struct HeldChips {
+    std::string key;                 // the line's setting ("key_" + button); empty = none
+    std::vector<std::string> names;  // its inputs when the first click came, each in its place
+    std::vector<bool> gone;          // per place: removed since
+    Rect area;                       // the chips' block; the pointer outside it ends the hold
+};
+
+// The click on "+" that started a key capture, when and where: "+" turns into the capture
+// chip under the pointer, and the second click of a double click must not cancel the capture.
+struct CaptureClick {
+    double time = -1;           // uiClock(); -1 = started by the keys
+    float x = 0, y = 0;
+};
+
 // What the settings editors keep between frames. Edit buffers never move once made: the
 // focused text field points at one of them.
 struct SettingsRecords {
     std::deque<std::pair<std::string, EditBuffer>> buffers;  // by name (setting key)
     std::string activeSlider;   // key of the slider being dragged; empty = none
     double dragValue = 0;       // that slider's value during the drag
+    EditBuffer filter;          // the page's filter; the window's own, never sent
+    HeldChips held;
+    CaptureClick captureClick;
 };
 
 SettingsRecords& settingsRecords();  // one of the window-wide records (shell/records.h)
@@ -54,6 +74,12 @@ inline constexpr float kTrackHeight = 4;
 // ---- page and rows ----
 
 float settingsPage(const PageArea& area);
+
+// The filter's words, lower case (ASCII letters); none when it holds only spaces. A row shows
+// when every word is part of its label or of one of its keys, whatever the case.
+inline constexpr int kFilterMaxChars = 100;   // longer than any label: the rest could match nothing
+std::vector<std::string> filterWords(std::string_view text);
+bool filterMatches(const std::vector<std::string>& words, std::initializer_list<std::string_view> texts);
 
 enum class EditorKind { Choice, Range, Select, Number, Text, Toggle };
 EditorKind editorKind(const Json& row);

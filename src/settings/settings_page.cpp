@@ -3,7 +3,8 @@
 *
 *  Sections:
 *    rows           editor sizes by kind, visibility, one setting row
-*    page           intro, columns of section cards, key bindings, "Other"
+*    filter         the words a row must hold
+*    page           intro and filter, columns of section cards, key bindings, "Other"
 *
 *  The table is read from the state document on every drawing; only the key/value list is
 *  kept. What the page shows never runs ahead of the file: table rows for keys the file
@@ -15,9 +16,11 @@
 #include "link/state.h"
 #include "settings/settings.h"
 #include "settings/settings_model.h"
+#include "ui/focus.h"
 #include "ui/fonts.h"
 #include "ui/input.h"
 #include "ui/rows.h"
+#include "ui/text_field.h"
 #include "ui/widgets.h"
 
 namespace vlr {
@@ -36,6 +39,7 @@ const char* const kEmptyText =
     "The game writes its settings file at its first launch; the settings appear here afterwards.";
 const char* const kIntroText =
     "Changes are saved at once and apply the next time the game starts. F1 in the game changes the same settings.";
+const char* const kNoMatchText = "No setting matches.";
 
 }  // namespace
 
@@ -187,6 +191,50 @@ float settingRow(const Json& row, float x, float y, float w, bool first, bool la
     return ch + top + bottom;
 }
 
+// ---- filter ----
+
+namespace {
+
+char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
+
+bool containsFolded(std::string_view text, std::string_view word) {
+    if (word.size() > text.size()) return false;
+    for (std::size_t at = 0; at + word.size() <= text.size(); ++at) {
+        std::size_t i = 0;
+        while (i < word.size() && lowerAscii(text[at + i]) == word[i]) ++i;
+        if (i == word.size()) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::vector<std::string> filterWords(std::string_view text) {
+    std::vector<std::string> words;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        while (at < text.size() && text[at] == ' ') ++at;
+        std::size_t end = at;
+        while (end < text.size() && text[end] != ' ') ++end;
+        if (end > at) {
+            std::string word(text.substr(at, end - at));
+            for (char& c : word) c = lowerAscii(c);
+            if (std::find(words.begin(), words.end(), word) == words.end()) words.push_back(std::move(word));
+        }
+        at = end;
+    }
+    return words;
+}
+
+bool filterMatches(const std::vector<std::string>& words, std::initializer_list<std::string_view> texts) {
+    for (const std::string& word : words) {
+        bool found = false;
+        for (std::string_view text : texts) found = found || containsFolded(text, word);
+        if (!found) return false;
+    }
+    return true;
+}
+
 // ---- page ----
 
 namespace {
@@ -204,12 +252,38 @@ bool shown(const std::vector<std::string>& keys, const std::string& key) {
     return std::find(keys.begin(), keys.end(), key) != keys.end();
 }
 
-float emptyCard(float x, float y, float w) {
-    const float h = card(x, y, w, "", [](float cx, float cy, float cw) {
+// An untitled card of one text: the empty list's, the filter's that nothing matched.
+float messageCard(float x, float y, float w, const char* text) {
+    const float h = card(x, y, w, "", [text](float cx, float cy, float cw) {
         // 1: an untitled card's text a little nearer its top
-        return drawTextBlock(kRegular14, kEmptyText, cx, cy - sc(1), cw, sc(kLine14), kTextPrimary, false);
+        return drawTextBlock(kRegular14, text, cx, cy - sc(1), cw, sc(kLine14), kTextPrimary, false);
     });
     return h + sc(kCardGap);
+}
+
+// The intro on the left, the filter field at the right end of the same row. Ctrl+F brings the
+// field the keys, with its text selected, and the page scrolls to it.
+float introAndFilter(float x, float y, float w) {
+    UiState& ui = uiState();
+    EditBuffer& filter = settingsRecords().filter;
+    if (ui.drawing && pressedWith(ui.input, KEY_F, kModControl)) {
+        if (ui.focused != nullptr && ui.focused != &filter) ui.focused->lostFocus = true;  // as a click elsewhere: commits
+        ui.focused = &filter;
+        filter.anchor = 0;
+        filter.caret = filter.text.size();
+        ui.focus.moved = true;
+    }
+    Row row = rowAt(x, y, w, 0, sc(kColumnGap));
+    const Rect field = cellRight(row, sc(kFilterWidth));
+    const Rect text = rest(row);
+    const float th = static_cast<float>(wrapLines(kRegular12_5, kIntroText, text.width).size()) * sc(kLine12_5);
+    const float h = std::max(th, sc(kControlHeight));
+    drawTextBlock(kRegular12_5, kIntroText, text.x, y + (h - th) / 2, text.width, sc(kLine12_5), kTextSecondary, false);
+    const FocusScope scope("Filter");
+    // Enter or a click elsewhere commits nothing: the filter applies as it is typed.
+    textField(filter, {field.x, y + (h - sc(kControlHeight)) / 2, field.width, sc(kControlHeight)}, "Filter settings",
+              sc(kFieldInset), kFilterMaxChars, false);
+    return h;
 }
 
 }  // namespace
@@ -219,15 +293,25 @@ float settingsPage(const PageArea& area) {
     const float y = area.y;
     const float w = area.width;
     const WindowState& window = windowState();
-    if (window.settings.empty())
-        return emptyCard(x, y, w);
+    UiState& ui = uiState();
+    EditBuffer& filterField = settingsRecords().filter;
+    if (window.settings.empty()) {
+        if (ui.focused == &filterField) ui.focused = nullptr;  // not drawn: it must not take the keys
+        return messageCard(x, y, w, kEmptyText);
+    }
 
+    // The rows follow the filter as it was before this frame's typing: a field that Ctrl+F has
+    // just left is still drawn, and commits, in this frame. What was typed shows in the next.
+    const std::string typedBefore = filterField.text;
+    const std::vector<std::string> words = filterWords(typedBefore);
     const Json& table = get(window.state, "table");
     Column page = column(x, y, w);
-    skip(page, drawTextBlock(kRegular12_5, kIntroText, x, y, w, sc(kLine12_5), kTextSecondary, false));
+    skip(page, introAndFilter(x, y, w));
+    if (filterField.text != typedBefore) ui.frameAgain = true;
     skip(page, sc(kCardGap));
     const float top = page.y;
     std::vector<std::string> shownKeys;
+    bool matched = false;
 
     const bool single = sc(kOneColumnMaxWidth) >= static_cast<float>(inputCalls().screenWidth());
     const float cw = single ? w : (w - sc(kCardGap)) / 2;
@@ -243,12 +327,17 @@ float settingsPage(const PageArea& area) {
             for (const Json& row : get(section, "rows").items) {
                 if (!rowVisible(row))
                     continue;
-                rows.push_back(&row);
-                shownKeys.push_back(asText(get(row, "key")));
-                shownKeys.push_back(asText(get(row, "and")));
+                // A row the filter hides is still shown here, not under "Other".
+                const std::string& key = asText(get(row, "key"));
+                const std::string& partner = asText(get(row, "and"));
+                shownKeys.push_back(key);
+                shownKeys.push_back(partner);
+                if (filterMatches(words, {asText(get(row, "label")), key, partner}))
+                    rows.push_back(&row);
             }
             if (rows.empty())
                 continue;
+            matched = true;
             skip(cards, card(cards.x, cards.y, cards.width, asText(get(section, "title")),
                              [&rows](float rx, float ry, float rw) { return rowsContent(rows, rx, ry, rw); }) +
                             sc(kCardGap));
@@ -261,10 +350,12 @@ float settingsPage(const PageArea& area) {
         std::string key = "key_" + asText(at(button, 0));
         if (settingValue(key) == nullptr)
             continue;
-        buttons.push_back(&button);
+        if (filterMatches(words, {asText(at(button, 1)), key}))
+            buttons.push_back(&button);
         shownKeys.push_back(std::move(key));
     }
     if (!buttons.empty()) {
+        matched = true;
         skip(page, card(page.x, page.y, page.width, "Keyboard and mouse",
                         [&buttons](float bx, float by, float bw) { return keyBindingsCard(buttons, bx, by, bw); }) +
                        sc(kCardGap));
@@ -273,12 +364,13 @@ float settingsPage(const PageArea& area) {
     // Every setting nothing above shows, as a text row labelled with its own key.
     std::vector<Json> others;
     for (const SettingValue& setting : window.settings) {
-        if (shown(shownKeys, setting.key))
+        if (shown(shownKeys, setting.key) || !filterMatches(words, {setting.key}))
             continue;
         others.push_back(parseJson("{\"key\": " + quoteJson(setting.key) + ", \"label\": " + quoteJson(setting.key) +
                                    ", \"text\": true}"));
     }
     if (!others.empty()) {
+        matched = true;
         Rows rows;
         for (const Json& row : others)
             rows.push_back(&row);
@@ -286,6 +378,8 @@ float settingsPage(const PageArea& area) {
                         [&rows](float rx, float ry, float rw) { return rowsContent(rows, rx, ry, rw); }) +
                        sc(kCardGap));
     }
+    if (!matched && !words.empty())
+        skip(page, messageCard(page.x, page.y, page.width, kNoMatchText));
     return used(page);
 }
 

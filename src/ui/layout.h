@@ -70,6 +70,7 @@ inline constexpr float kPageMaxWidth = 1180;      // the page column; narrower w
 inline constexpr float kPageTopPad = 22;          // viewport top to a page's first card
 inline constexpr float kPageBottomPad = 26;       // a page's last card to the viewport bottom
 inline constexpr float kOneColumnMaxWidth = 940;  // windows up to this width show pages in one column
+inline constexpr float kFilterWidth = 260;        // the Settings page's filter field, at its top row's right end
 
 // ---- style: the toolkit's recurring lengths (at scale 1) ----
 inline constexpr float kControlRadius = 8;        // corners of buttons, fields, select boxes and the drop-down list

@@ -67,22 +67,27 @@ def not_card(p):
 
 
 EDITOR_HEIGHTS = set(range(21, 25)) | set(range(34, 37))   # toggle; fields, choices, selects
+# Below the page's top row (the intro and the filter field), where the first cards begin.
+CARDS_TOP = VIEW_TOP + LAYOUT["kPageTopPad"] + LAYOUT["kControlHeight"] + 2
 CHIP_HEIGHTS = range(27, 30)
 
 
-def settings_sandbox(test):
-    """A sandbox whose work folder holds the settings file written from SETTINGS."""
+def settings_sandbox(test, changes=()):
+    """A sandbox whose work folder holds the settings file written from SETTINGS, with
+    `changes` (key, value) in place of their keys' values."""
     box = test.sandbox()
     work = os.path.join(box.root, "work")
     os.makedirs(work, exist_ok=True)
+    values = dict(SETTINGS)
+    values.update(changes)
     with open(os.path.join(work, "settings.ini"), "w", encoding="utf-8") as f:
-        f.write("".join("%s = %s\n" % kv for kv in SETTINGS))
+        f.write("".join("%s = %s\n" % kv for kv in values.items()))
     return box
 
 
 class SettingsPageTest(WindowTest):
-    def open(self):
-        box, program, window = self.start_window(box=settings_sandbox(self))
+    def open(self, changes=()):
+        box, program, window = self.start_window(box=settings_sandbox(self, changes))
         self.box, self.program, self.window = box, program, window
         self.origin = self.x.geometry(window)[:2]
         # Without a window manager a click gives no focus, and a capture ends without it.
@@ -131,7 +136,7 @@ class SettingsPageTest(WindowTest):
         edges, _ = geometry(width)
 
         def found(picture):
-            cols = [bands(picture, edge - 12, not_card, EDITOR_HEIGHTS) for edge in edges]
+            cols = [bands(picture, edge - 12, not_card, EDITOR_HEIGHTS, CARDS_TOP) for edge in edges]
             return cols if sum(len(c) for c in cols) >= count else None
         return self.settled(found, "the Settings page's editors")
 
@@ -243,6 +248,79 @@ class BindingsTest(SettingsPageTest):
         self.x.key(self.window, "y")
         program.wait_quiet(0.5)
         self.assertEqual(len(box.bodies("settings")), 4, box.bodies("settings"))
+
+
+class FilterTest(SettingsPageTest):
+    def test_typing_folds_what_does_not_match_and_clearing_restores_the_page(self):
+        self.open()
+        edges, (line_left, _) = geometry(W)
+        # From the end of the page: Ctrl+F scrolls back up to the field.
+        self.scroll_down()
+        self.x.key(self.window, "ctrl+f")
+        self.x.move_mouse(1, 1)
+        self.program.wait_quiet(0.5)
+        page = self.shot()
+
+        def counts(picture):
+            return [len(bands(picture, edge - 12, not_card, EDITOR_HEIGHTS, CARDS_TOP)) for edge in edges]
+
+        def chips(picture):
+            return bands(picture, line_left - 12, filled, CHIP_HEIGHTS)
+
+        # "sync": Display keeps its switch alone, Game and the key bindings fold away.
+        self.x.type_text(self.window, "sync")
+        self.settled(lambda p: counts(p) == [1, 0] and not chips(p), "only the switch left")
+        # "+ x": nothing matches, and one untitled card says so.
+        col_x, _ = page_column(W)
+        self.x.type_text(self.window, " x")
+
+        def message(p):
+            return (counts(p) == [0, 0] and not chips(p)
+                    and bands(p, col_x + 8, lambda c: near(c, CARD, 2), range(50, 60)))
+        self.settled(message, "the card saying nothing matches")
+        self.x.key(self.window, "Return")
+        # Cleared: the page as it was, to the pixel; the filter was never sent.
+        self.x.key(self.window, "ctrl+a", "BackSpace")
+        self.settled(lambda p: p.rgb == page.rgb, "the page as before the filter")
+        self.program.wait_quiet(0.3)
+        self.assertEqual(self.box.requests().count("settings"), 0, self.box.requests())
+
+
+class ChipsTest(SettingsPageTest):
+    def test_double_clicks_on_chips_act_once_and_shared_inputs_are_marked(self):
+        self.open([("key_CROSS", "K SPACE"), ("key_L3", "K")])
+        self.scroll_down()
+        _, (cross_right, l3_right) = geometry(W)
+        y = sum(self.chips(cross_right, 2)[0]) // 2
+        chips = self.chip_runs(cross_right, y)
+        self.assertEqual(len(chips), 3, chips)          # K, Space, +
+
+        def marked(picture, chip):
+            r, g, _ = picture.pixel(chip[0] + 3, y)     # the fill, inside the outline
+            return r > g + 15
+        picture = self.shot()
+        (k, space, _), l3_k = chips, self.chip_runs(l3_right, y, picture)[0]
+        self.assertEqual([marked(picture, c) for c in (k, space, l3_k)], [True, False, True])
+
+        # A double click on Space's right end, where K would stand once Space is gone.
+        self.pointer("mousemove", self.origin[0] + space[1] - 12, self.origin[1] + y,
+                     "click", "--repeat", "2", "--delay", "120", "1")
+        self.expect_saves(("key_CROSS", "K"))
+        self.program.wait_quiet(0.5)
+        self.assertEqual(len(self.box.bodies("settings")), 1, self.box.bodies("settings"))
+        # The pointer gone, the line closes up.
+        self.x.move_mouse(self.origin[0] + 300, self.origin[1] + y)
+
+        def closed(p):
+            now = self.chip_runs(cross_right, y, p)
+            return len(now) == 2 and now[0][0] > k[0]
+        self.settled(closed, "the line closed up")
+
+        # A double click on L3's "+": one capture, which the next key ends.
+        self.pointer("mousemove", self.origin[0] + l3_right - 8, self.origin[1] + y,
+                     "click", "--repeat", "2", "--delay", "120", "1")
+        self.x.key(self.window, "j")
+        self.expect_saves(("key_CROSS", "K"), ("key_L3", "K J"))
 
 
 class LayoutTest(SettingsPageTest):

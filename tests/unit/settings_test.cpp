@@ -246,6 +246,55 @@ TEST_F(SettingsTest, ColumnsStandSideBySideOnlyAbove940AndBindingsGoBelowTheTall
     EXPECT_GT(findText("L3")->rect.y, findText("Cross")->rect.y + 40);
 }
 
+TEST_F(SettingsTest, FilterFoldsSectionsByLabelOrKeyAndClearingDrawsThePageAgain) {
+    windowState().state = parseJson(kTable);
+    useSettings({{"a", "1"}, {"b", "2"}, {"c", "true"}, {"d", "x"}, {"zeta", "z"}, {"key_CROSS", "K"}, {"key_L3", "NONE"}});
+    const PageArea area{0, 0, 1000, 0, {}};
+    const float height = settingsPage(area);
+    const std::vector<Drawn> unfiltered = drawn();
+    EditBuffer& filter = settingsRecords().filter;
+    const auto shows = [&](const char* text, std::vector<const char*> seen) {
+        filter.text = text;
+        drawn().clear();
+        settingsPage(area);
+        for (const char* title : {"DISPLAY", "Size", "Vsync", "GAME", "Name", "KEYBOARD AND MOUSE", "Cross", "L3", "OTHER",
+                                  "zeta", "No setting matches."}) {
+            const bool wanted = std::find_if(seen.begin(), seen.end(), [&](const char* s) { return std::string_view(s) == title; }) != seen.end();
+            EXPECT_EQ(findText(title) != nullptr, wanted) << "filter \"" << text << "\": " << title;
+        }
+    };
+    shows("VSY", {"DISPLAY", "Vsync"});                          // a label, in any case; other sections fold
+    shows(" key_  cross ", {"KEYBOARD AND MOUSE", "Cross"});     // every word, in the label or the key
+    shows("B", {"DISPLAY", "Size"});                             // a row's second key
+    shows("zet", {"OTHER", "zeta"});                             // a filtered-out row does not fall to "Other"
+    shows("nothing", {"No setting matches."});                   // a hidden row matches nothing
+
+    // Ctrl+F hands the field the keys; what it takes is never sent, not even on Enter.
+    filter.text.clear();
+    uiState().input.strokes = {{KEY_F, 0, kModControl}};
+    settingsPage(area);
+    EXPECT_EQ(uiState().focused, &filter);
+    uiState().input.strokes = {{0, 'v'}, {KEY_ENTER, 0, 0}};
+    settingsPage(area);
+    EXPECT_EQ(filter.text, "v");
+    EXPECT_TRUE(sent().empty());
+
+    // Cleared: the very same drawing as before anything was typed.
+    uiState().focused = nullptr;
+    uiState().input = {};
+    filter.text.clear();
+    drawn().clear();
+    EXPECT_FLOAT_EQ(settingsPage(area), height);
+    ASSERT_EQ(drawn().size(), unfiltered.size());
+    for (std::size_t i = 0; i < unfiltered.size(); ++i) {
+        const Drawn &a = drawn()[i], &b = unfiltered[i];
+        EXPECT_TRUE(a.kind == b.kind && a.text == b.text && a.rect.x == b.rect.x && a.rect.y == b.rect.y &&
+                    a.rect.width == b.rect.width && a.rect.height == b.rect.height && a.colour.r == b.colour.r &&
+                    a.colour.a == b.colour.a)
+            << "call " << i << ": " << a.text << " / " << b.text;
+    }
+}
+
 // ---- saving ----
 
 TEST_F(SettingsTest, SaveUpdatesEveryPairAtOnceAndSendsTheExactBody) {
@@ -490,6 +539,60 @@ TEST_F(SettingsTest, ChipsRemoveOnClickAndTheAddChipStartsAndCancelsACapture) {
     bindingLine(button, 0, 0, 600, 0);
     EXPECT_TRUE(uiState().capture.name.empty());
     EXPECT_TRUE(sent().empty());
+}
+
+TEST_F(SettingsTest, ChipsKeepTheirPlacesUnderTheMouseAndSharedInputsAreMarkedOnEveryButton) {
+    windowState().state = parseJson(kTable);
+    useSettings({{"key_CROSS", "K SPACE"}, {"key_L3", "K"}});
+    const Json cross = parseJson(R"(["CROSS", "Cross", "Jump"])");
+    const Json l3 = parseJson(R"(["L3", "L3"])");
+    // The fill of the chip whose label starts at `label`.
+    const auto chipFill = [](const char* label) {
+        const Drawn* text = findText(label);
+        EXPECT_NE(text, nullptr) << label;
+        for (const Drawn& d : drawn())
+            if (text && d.kind == Drawn::kFill && d.rect.x < text->rect.x && text->rect.x < d.rect.x + d.rect.width &&
+                d.rect.y < text->rect.y && text->rect.y < d.rect.y + d.rect.height)
+                return d.colour;
+        return Color{};
+    };
+    const auto same = [](Color a, Color b) { return a.r == b.r && a.g == b.g && a.b == b.b && a.a == b.a; };
+    bindingLine(cross, 0, 0, 600, 0);
+    bindingLine(l3, 0, 100, 600, 0);
+    // K drives both buttons: marked on each; Space only on Cross.
+    EXPECT_TRUE(same(chipFill("K"), kAccentGlow));
+    EXPECT_TRUE(same(chipFill("Space"), kPanelFill));
+    EXPECT_EQ(std::count_if(drawn().begin(), drawn().end(), [&](const Drawn& d) {
+                  return d.kind == Drawn::kFill && same(d.colour, kAccentGlow); }), 2);
+
+    // Chips of 7 per glyph, flush right: [K ×][Space ×][+]. A double click on Space's right
+    // half: were the line closed up at once, K would slide under the second click.
+    drawn().clear();
+    bindingLine(cross, 0, 0, 600, 0);
+    ASSERT_NE(findText("K"), nullptr);
+    const float kX = findText("K")->rect.x, y = findText("K")->rect.y;
+    mouse(560, y, true);
+    bindingLine(cross, 0, 0, 600, 0);
+    mouse(560, y, true);
+    drawn().clear();
+    bindingLine(cross, 0, 0, 600, 0);
+    EXPECT_EQ(sent(), std::vector<std::string>{body("key_CROSS", "K")});
+    ASSERT_NE(findText("K"), nullptr);
+    EXPECT_FLOAT_EQ(findText("K")->rect.x, kX);     // still where it stood
+    EXPECT_EQ(findText("Space"), nullptr);
+
+    // Once the pointer leaves, the line closes up; a click removes a chip as ever.
+    mouse(0, 0);
+    drawn().clear();
+    bindingLine(cross, 0, 0, 600, 0);
+    ASSERT_NE(findText("K"), nullptr);
+    EXPECT_FLOAT_EQ(findText("K")->rect.x, 600 - 27 - 6 - 41 + 10);
+    mouse(findText("K")->rect.x, y, true);
+    bindingLine(cross, 0, 0, 600, 0);
+    EXPECT_EQ(sent(), std::vector<std::string>{body("key_CROSS", "NONE")});
+    drawn().clear();
+    bindingLine(l3, 0, 100, 600, 0);
+    EXPECT_TRUE(same(chipFill("K"), kPanelFill));   // no longer shared
 }
 
 }  // namespace
