@@ -171,6 +171,7 @@ float bindingLine(const Json& button, float x, float y, float w, float lh) {
     for (std::size_t r = 0; r < rows.size(); ++r) {
         Row line = nextRow(chipRows, sc(kChipHeight), sc(kChipGap), sc(kChipGap));
         flushRight(line, rowWidths[r]);
+        const Faded off(!uiState().controlsOff.empty());
         for (std::size_t i : rows[r]) {
             if (chip(chips[i], snap(cell(line, chips[i].width)), name, key, names, capturing))
                 return hc + sc(2 * kLinePad);  // the chips below stand for the old list

@@ -202,6 +202,8 @@ void navigate(UiState& ui) {
 }
 
 bool takeAction(NavAction action) {
+    // Served controls that are off leave the key to whoever may use it.
+    if (!uiState().controlsOff.empty()) return false;
     std::vector<int>& actions = uiState().focus.actions;
     const auto at = std::find(actions.begin(), actions.end(), static_cast<int>(action));
     if (at == actions.end()) return false;
@@ -263,6 +265,10 @@ bool focusItem(std::string_view name, Rect r, FocusKind kind, float radius) {
     for (int n = 2; focus.itemIds.contains(unique); ++n) unique = id + "#" + std::to_string(n);
     focus.itemIds.insert(unique);
     focus.items.push_back({unique, r, kind, focus.inPage});
+    if (ui.drawing && !ui.controlsOff.empty() && (pointerOver(r) || (unique == focus.id && focus.visible))) {
+        ui.offTipRect = r;
+        ui.offTip = ui.controlsOff;
+    }
     if (unique != focus.id) return false;
     focus.seen = true;
     focus.rect = r;
