@@ -179,7 +179,11 @@ std::string eventsRequest(int port, std::string_view token) {
     EventStreamParser parser;
     parser.onConnect = [&link] {
         postUiTask(link, [] {
-            windowState().connected = true;
+            WindowState& window = windowState();
+            window.connected = true;
+            // Someone serves the session again (started by hand on the same port): whatever
+            // went before is no longer gone. An exit code once shown stays, as it always did.
+            if (!window.launcherExited) window.launcherGone = false;
             clearConsole();
             requestState();
         });

@@ -146,7 +146,11 @@ float playSection(float x, float y, float w) {
         ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
     if ((hovered && takeClick()) || pressed) startGame();
 
-    const float block = drawTextBlock(kRegular13, playStatus(state), content.x, content.y, content.width, sc(kLine13),
+    // "Ready." is the launcher's word; without it nothing is ready.
+    const std::string status = ui.serviceDown.empty()         ? playStatus(state)
+                               : windowState().launcherGone ? "Not ready: the launcher stopped."
+                                                            : "Not ready: waiting for the launcher.";
+    const float block = drawTextBlock(kRegular13, status, content.x, content.y, content.width, sc(kLine13),
                                       running ? kTextPrimary : kTextSecondary, true);
     skip(content, std::max(block, sc(21)));  // at least one line of status
     skip(content, sc(kTextGap));

@@ -164,6 +164,8 @@ ExitStatus pollExit(Process& process);
 // Whether a process with this id runs now (a launcher an earlier window started, known only by
 // the id it published). Unknown for an id no process can have, or when the system will not say.
 Exists processExists(std::int64_t id);
+// The id of a started child (what it would publish); 0 when there is none.
+std::int64_t processId(const Process& process);
 
 // Fire and forget: start, close every handle, never wait. Failures are ignored by design.
 void startDetached(const std::vector<std::string>& args, const std::string& workFolder);

@@ -292,7 +292,7 @@ void drawFooter(const Layout& layout, float screenWidth, const WindowState& wind
     }
 
     float end = screenWidth - sc(kWindowInset);
-    if (window.launcherGone && !window.launcherStarting)
+    if (window.launcherGone && !window.launcherStarting && !window.connected)
         end = startAgainButton(end, top, height) - sc(kControlGap);
     const StatusLine status = statusLine(window);
     if (!status.text.empty()) {

@@ -270,6 +270,8 @@ ExitStatus pollExit(Process& process) {
     return {true, process.reapedCode};
 }
 
+std::int64_t processId(const Process& process) { return process.valid() ? process.native() : 0; }
+
 Exists processExists(std::int64_t id) {
     // 0 and negative ids name process groups to kill(): never ask about those.
     if (id <= 0 || id > INT_MAX) return Exists::Unknown;

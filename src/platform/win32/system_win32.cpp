@@ -238,6 +238,10 @@ ExitStatus pollExit(Process& process) {
     return {true, process.reapedCode};
 }
 
+std::int64_t processId(const Process& process) {
+    return process.valid() ? GetProcessId(reinterpret_cast<HANDLE>(process.native())) : 0;
+}
+
 Exists processExists(std::int64_t id) {
     if (id <= 0 || id > MAXDWORD) return Exists::Unknown;
     HANDLE handle = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(id));
