@@ -341,7 +341,7 @@ class PlayAndStopTest(PlayPageTest):
         self.settled(program, window, lambda p: near(p.pixel(*middle), PANEL, 2), "a grey Play button")
         before = len(box.request_log())
         self.click(*middle)
-        self.settled(program, window, lambda p: near(p.pixel(middle[0], bottom + 6 + 13), PANEL, 2),
+        self.settled(program, window, lambda p: near(p.pixel(W - 28 - 4, bottom + 6 + 13), PANEL, 2),
                      "the box that says why, under the button")
         time.sleep(1.0)
         self.assertEqual(box.request_log()[before:], [], "a click on it sends nothing")
