@@ -212,9 +212,10 @@ void wakeFrameAt(SteadyTime when);
 // The running bar's pace: at most this many frames a second while nothing else changes.
 inline constexpr double kAnimationFps = 30;
 
-// When the running bar's next frame comes, for a frame that started at `frameStart`: a 30th of
-// a second after that start, or at once when drawing took longer. Any frame drawn meanwhile
-// (input, output) moves the bar too and asks anew, so the two never add up.
+// When the running bar's next frame comes, for a frame that started at `frameStart` and was
+// drawn by `now`: a 30th of a second after that start, or, when drawing took longer than half
+// of that, as long after `now` as the drawing took. Any frame drawn meanwhile (input, output)
+// moves the bar too and asks anew, so the two never add up.
 SteadyTime animationFrameAt(SteadyTime frameStart, SteadyTime now);
 
 // A job started or ended: the taskbar's progress while it runs, and a flash (or the window
