@@ -176,11 +176,14 @@ std::string eventsRequest(int port, std::string_view token) {
 }
 
 [[noreturn]] void runEvents(Link& link) {
-    const std::string request = eventsRequest(link.port, link.token);
     EventStreamParser parser;
     parser.onConnect = [&link] {
         postUiTask(link, [] {
-            windowState().connected = true;
+            WindowState& window = windowState();
+            window.connected = true;
+            // Someone serves the session again (started by hand on the same port): whatever
+            // went before is no longer gone. An exit code once shown stays, as it always did.
+            if (!window.launcherExited) window.launcherGone = false;
             clearConsole();
             requestState();
         });
@@ -191,7 +194,9 @@ std::string eventsRequest(int port, std::string_view token) {
     const ChunkFn onChunk = [&parser](const char* data, std::size_t size) { return parser.feed(data, size); };
     for (;;) {
         parser.reset();
-        exchange(link.port, request, kEventsTimeoutMs, onChunk);
+        // Read anew for each connection: a launcher started again has another port and token.
+        const LinkAddress at = linkAddress(link);
+        exchange(at.port, eventsRequest(at.port, at.token), kEventsTimeoutMs, onChunk);
         postUiTask(link, [] { windowState().connected = false; });
         std::this_thread::sleep_until(std::chrono::steady_clock::now() + std::chrono::seconds(1));
     }

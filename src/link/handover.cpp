@@ -43,6 +43,12 @@ void requestWake(Link& link, SteadyTime when) {
     }
 }
 
+void forgetWakes(Link& link) {
+    // The wake thread finds the deadline gone when it next looks and waits for a new one.
+    std::lock_guard<std::mutex> hold(link.lock);
+    link.wakeDeadline = SteadyTime::max();
+}
+
 std::vector<UiTask> takeUiTasks(Link& link) {
     std::vector<UiTask> tasks;
     std::lock_guard<std::mutex> hold(link.lock);

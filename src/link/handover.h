@@ -23,6 +23,8 @@ inline constexpr std::size_t kMaxPendingEventBytes = 1u << 20;
 // yet taken carry kMaxPendingEventBytes or more.
 void postEventTask(Link& link, std::size_t bytes, UiTask task);
 void requestWake(Link& link, SteadyTime when);
+// Drops the wake-ups asked for so far (a frame about to be drawn asks again for what it needs).
+void forgetWakes(Link& link);
 
 // Moves the pending UI tasks out (frame thread, at the start of a pass).
 std::vector<UiTask> takeUiTasks(Link& link);

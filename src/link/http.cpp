@@ -80,10 +80,11 @@ std::string postRequest(int port, std::string_view token, std::string_view actio
 }
 
 Json post(const Link& link, std::string_view action, std::string_view body, std::uint32_t timeoutMs) {
-    const std::string request = postRequest(link.port, link.token, action, body);
+    const LinkAddress at = linkAddress(link);
+    const std::string request = postRequest(at.port, at.token, action, body);
     std::string answer;
     bool tooLong = false;
-    exchangeWithin(link.port, request, timeoutMs, true, [&answer, &tooLong](const char* data, std::size_t size) {
+    exchangeWithin(at.port, request, timeoutMs, true, [&answer, &tooLong](const char* data, std::size_t size) {
         answer.append(data, size);
         tooLong = answer.size() > kMaxAnswerBytes;
         return !tooLong;

@@ -5,6 +5,7 @@
 *  the process ends. Tests point theLink() at a record of their own.
 *******************************************************************************************/
 #include <atomic>
+#include <utility>
 
 #include "link/link.h"
 
@@ -36,6 +37,17 @@ Link& theLink() {
 
 void setTheLink(Link* link) {
     currentLink.store(link, std::memory_order_release);
+}
+
+LinkAddress linkAddress(const Link& link) {
+    std::lock_guard<std::mutex> hold(link.lock);
+    return {link.port, link.token};
+}
+
+void setLinkAddress(Link& link, int port, std::string token) {
+    std::lock_guard<std::mutex> hold(link.lock);
+    link.port = port;
+    link.token = std::move(token);
 }
 
 }  // namespace vlr

@@ -34,7 +34,7 @@ struct Command {
 struct Link {
     int port = 0;                               // launcher's loopback port; 0 = none
     std::string token;                          // access token sent with every request
-    std::mutex lock;                            // guards every field below
+    mutable std::mutex lock;                    // guards every field here once the threads run
     std::condition_variable commandSignal;      // a command was queued
     std::condition_variable wakeSignal;         // the wake deadline moved earlier
     std::condition_variable tasksTaken;         // the frame thread took the UI tasks
@@ -45,6 +45,15 @@ struct Link {
     bool windowOpen = false;                    // true only while the window exists
     void (*wakeFrame)() = nullptr;              // posts an empty window event (set by the shell)
 };
+
+// The launcher's address as it stands now. A launcher started again replaces port and token
+// while the threads run, so they read both together under the lock.
+struct LinkAddress {
+    int port = 0;
+    std::string token;
+};
+LinkAddress linkAddress(const Link& link);
+void setLinkAddress(Link& link, int port, std::string token);
 
 // The process-wide link that pages and state tasks use. Never freed.
 Link& theLink();

@@ -96,6 +96,13 @@ bool readSession(Link& link, const std::string& sessionFile) {
     return link.port > 0 && !link.token.empty();
 }
 
+std::int64_t sessionPid(const std::string& sessionFile) {
+    std::string text;
+    if (!platform::readFile(sessionFile, text)) return 0;
+    const std::int64_t pid = asInt(get(parseJson(text), "pid"));
+    return pid > 0 ? pid : 0;
+}
+
 int freePort() {
     platform::Socket socket = openSocket(1000);
     if (!socket.valid())

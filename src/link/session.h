@@ -6,6 +6,7 @@
 *******************************************************************************************/
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,6 +31,8 @@ std::string sessionName(std::string_view scriptPath);       // "vlr-launcher-win
 std::string sessionFilePath(std::string_view sessionName);  // in platform::sessionFolder()
 
 bool readSession(Link& link, const std::string& sessionFile);
+// The process id a launcher may publish beside its port ("pid"); 0 when there is none.
+std::int64_t sessionPid(const std::string& sessionFile);
 int freePort();
 std::string makeToken();
 std::vector<std::string> launcherArgs(const WindowArgs& args, const Link& link, const std::string& sessionFile);

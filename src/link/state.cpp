@@ -189,18 +189,25 @@ void clearConsole() {
 // ---- launcher exit ----
 
 bool watchLauncherExit(WindowState& window) {
-    if (!window.launcher.valid() || window.connected || window.launcherExited)
+    if (window.connected || window.launcherExited || window.launcherGone)
         return false;
+    if (!window.launcher.valid()) {
+        if (window.launcherPid > 0 && platform::processExists(window.launcherPid) == platform::Exists::No)
+            window.launcherGone = true;
+        return false;
+    }
     const platform::ExitStatus status = platform::pollExit(window.launcher);
     if (!status.exited)
         return false;
     if (status.code == 0) {
-        // A quiet end: forget the process, show nothing, watch no more.
+        // A quiet end: no code to show, but nothing serves the window any more.
         window.launcher.reset();
+        window.launcherGone = true;
         return false;
     }
     if (status.code == 2)
         return true;
+    window.launcherGone = true;
     window.launcherExited = true;
     window.launcherExitCode = status.code;
     return false;

@@ -42,6 +42,10 @@ struct WindowState {
     platform::Process launcher;        // the launcher this window started; empty when reused
     bool launcherExited = false;       // its end has been seen (kept apart from the code)
     std::int32_t launcherExitCode = 0; // valid when launcherExited
+    bool launcherGone = false;         // known gone: its end was seen (any code), or the process a
+                                       // reused launcher published no longer exists
+    std::int64_t launcherPid = 0;      // that published process id; 0: none known
+    bool launcherStarting = false;     // the player asked for a new launcher; not there yet
     std::string previousBuild;         // "build" of the last document
     std::string programPath;           // this program file (UTF-8)
     platform::FileTime programFileTime = platform::kMinFileTime;
@@ -83,8 +87,9 @@ void loadSettingValues(const Json& settings);
 // taken from the answer too, or, when it has none, the stamp is dropped to recover it.
 void applySaveAnswer(const Json& answer, bool reload);
 
-// Exit watching, once per frame before drawing. Returns true when the frame loop must end now
-// (the launcher asked for it by ending with code 2).
+// Exit watching, once per frame before drawing, while the event stream is down: the launcher
+// this window started (its exit), or the one it reused (whether its process still exists).
+// Returns true when the frame loop must end now (the launcher asked for it by ending with code 2).
 bool watchLauncherExit(WindowState& window);
 
 // "The launcher stopped (exit code N). ..." — N in hexadecimal for crash codes.

@@ -167,7 +167,7 @@ void topRow(float x, float top, bool running, const std::string& task) {
     WindowState& window = windowState();
     Row row = rowAt(x, top, 0, sc(kControlHeight), sc(kControlGap));  // left to right only
     const Rect stop = cell(row, buttonWidth("Stop"));
-    if (button(stop.x, stop.y, "Stop", kSecondary, running)) stopTask();
+    if (const ServedControls served; button(stop.x, stop.y, "Stop", kSecondary, running)) stopTask();
     const Rect copy = cell(row, buttonWidth("Copy all"));
     if (button(copy.x, copy.y, "Copy all", kQuiet)) {
         const std::string text = consoleText(window.console, window.consoleJoined, window.consoleDropped);

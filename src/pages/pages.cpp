@@ -11,10 +11,10 @@ namespace vlr {
 namespace {
 
 constexpr PageRow kPages[] = {
-    {"Play", playPage, playFollowState, true, nullptr},
-    {"Console", consolePage, nullptr, false, followConsoleTail},
-    {"Settings", settingsPage, nullptr, true, nullptr},
-    {"Updates", updatesPage, updatesFollowState, true, nullptr},
+    {"Play", playPage, playFollowState, true, nullptr, true},
+    {"Console", consolePage, nullptr, false, followConsoleTail, false},
+    {"Settings", settingsPage, nullptr, true, nullptr, true},
+    {"Updates", updatesPage, updatesFollowState, true, nullptr, true},
 };
 
 }  // namespace

@@ -24,6 +24,7 @@ struct PageRow {
     void (*followState)(const Json& state); // its records that follow each applied document; may be null
     bool scrolled;                          // the frame scrolls it; false: it fills the area and scrolls inside
     void (*tabClicked)();                   // a click on its tab, beyond switching to it; may be null
+    bool served;                            // its controls need the launcher: off while it is away
 };
 
 std::span<const PageRow> pageTable();

@@ -123,7 +123,7 @@ float purgeBlock(const std::string& purge, bool busy, float x, float top, float 
             });
         }
         const Rect cancel = cell(row, buttonWidth("Cancel"));
-        if (button(cancel.x, cancel.y, "Cancel", kQuiet)) records.purgeConfirm = false;
+        if (const LocalControls local; button(cancel.x, cancel.y, "Cancel", kQuiet)) records.purgeConfirm = false;
         bottom = row.top + row.height;
     }
     return bottom;

@@ -118,7 +118,7 @@ void startGame() {
 }  // namespace
 
 void playOnStart() {
-    if (takeAction(kNavStart) && isPlayable(windowState().state)) startGame();
+    if (takeAction(kNavStart) && isPlayable(windowState().state) && uiState().serviceDown.empty()) startGame();
 }
 
 float playSection(float x, float y, float w) {
@@ -132,20 +132,25 @@ float playSection(float x, float y, float w) {
     skip(content, sc(kPlayButtonTop));
     Rect play = snap(rest(nextRow(content, sc(kPlayButtonHeight), sc(kPlayStatusGap), 0)));
     const bool hovered = playable && isHovered(play);
+    const bool live = playable && ui.controlsOff.empty();   // a dead launcher plays nothing
     if (ui.drawing) {
-        const Color fill = !playable ? kPanelFill : hovered ? kAccentHover : kAccent;
+        const Color fill = !live ? kPanelFill : hovered ? kAccentHover : kAccent;
         drawRoundedBox(play, sc(kPlayRadius), fill, fill);
         const float spacing = roundHalfAway(0.34f * ui.scale);
         const float labelWidth = textWidth(kSemibold17, "Play", spacing);
         drawTextRun(kSemibold17, "Play", play.x + (play.width - labelWidth) / 2, play.y + play.height / 2,
-                            playable ? kWhite : kPlayDisabled, spacing);
+                            live ? kWhite : kPlayDisabled, spacing);
     }
     const bool pressed = playable && focusItem("Play", play, FocusKind::kButton, sc(kPlayRadius)) && takeAction(kNavPress);
     if (hovered)
         ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
     if ((hovered && takeClick()) || pressed) startGame();
 
-    const float block = drawTextBlock(kRegular13, playStatus(state), content.x, content.y, content.width, sc(kLine13),
+    // "Ready." is the launcher's word; without it nothing is ready.
+    const std::string status = ui.serviceDown.empty()         ? playStatus(state)
+                               : windowState().launcherGone ? "Not ready: the launcher stopped."
+                                                            : "Not ready: waiting for the launcher.";
+    const float block = drawTextBlock(kRegular13, status, content.x, content.y, content.width, sc(kLine13),
                                       running ? kTextPrimary : kTextSecondary, true);
     skip(content, std::max(block, sc(21)));  // at least one line of status
     skip(content, sc(kTextGap));

@@ -161,6 +161,12 @@ Process startProcess(const std::vector<std::string>& args);
 // Non-blocking look at a child's end.
 ExitStatus pollExit(Process& process);
 
+// Whether a process with this id runs now (a launcher an earlier window started, known only by
+// the id it published). Unknown for an id no process can have, or when the system will not say.
+Exists processExists(std::int64_t id);
+// The id of a started child (what it would publish); 0 when there is none.
+std::int64_t processId(const Process& process);
+
 // Fire and forget: start, close every handle, never wait. Failures are ignored by design.
 void startDetached(const std::vector<std::string>& args, const std::string& workFolder);
 
@@ -277,6 +283,15 @@ void allowForegroundHandOff();
 
 // Dark title bar and caption colours for a native window handle; ignored where unsupported.
 void useDarkTitleBar(void* nativeWindow);
+
+// The desktop's own signs of a long job on a native window (raylib's window handle): the
+// taskbar button shows progress without an end while `busy` (Windows); nothing elsewhere.
+void showBusyOnTaskbar(void* nativeWindow, bool busy);
+
+// Draws the user's eye to a window that is not in front: on Windows its taskbar button
+// flashes until the window comes forward. False where the system has no call of its own for it
+// (the window library then asks the window manager).
+bool flashUntilFront(void* nativeWindow);
 
 // Font file for a role (0 regular, 1 semibold, 2 mono, 3 symbol fallback); empty when the
 // system has no such font. Not checked further: the font loader does that.

@@ -267,6 +267,7 @@ float lineWith(const Json& button, float x, float y, float w, float lh, const st
     for (std::size_t r = 0; r < rows.size(); ++r) {
         Row line = nextRow(chipRows, sc(kChipHeight), sc(kChipGap), sc(kChipGap));
         flushRight(line, rowWidths[r]);
+        const Faded off(!uiState().controlsOff.empty());
         for (std::size_t i : rows[r]) {
             const Rect at = snap(cell(line, chips[i].width));
             if (chips[i].index == -2)

@@ -185,7 +185,10 @@ float settingRow(const Json& row, float x, float y, float w, bool first, bool la
             }
         }
     }
-    valueEditor(row, editor.x, editor.y + (ch - eh) / 2);
+    {
+        const Faded off(!uiState().controlsOff.empty());
+        valueEditor(row, editor.x, editor.y + (ch - eh) / 2);
+    }
     ui.drawing = drawing;
     ui.focus.collecting = collecting;
     return ch + top + bottom;

@@ -68,14 +68,33 @@ std::string stoppedStatusText(std::int32_t code) {
 
 StatusLine statusLine(const WindowState& window) {
     if (window.stateReceived && !window.connected) {
-        if (!window.launcherExited)
-            return {"Reconnecting to the launcher...", true};
-        return {stoppedStatusText(window.launcherExitCode), true};
+        if (window.launcherStarting)
+            return {"Starting the launcher...", true};
+        if (window.launcherExited)
+            return {stoppedStatusText(window.launcherExitCode), true};
+        if (window.launcherGone)
+            return {"The launcher stopped: close this window and start it again.", true};
+        return {"Reconnecting to the launcher...", true};
     }
     const std::string running = asText(get(window.state, "running"));
     if (!running.empty())
         return {running + " running", false};
     return {};
+}
+
+std::string launcherAwayText(const WindowState& window) {
+    if (!window.stateReceived || window.connected) return {};
+    if (window.launcherStarting) return "Needs the launcher, which is starting.";
+    if (window.launcherGone) return "Needs the launcher, which has stopped. Start it again at the bottom right.";
+    return "Needs the launcher, which does not answer at the moment.";
+}
+
+SteadyTime animationFrameAt(SteadyTime frameStart, SteadyTime now) {
+    const SteadyTime due = frameStart + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                            std::chrono::duration<double>(1 / kAnimationFps));
+    // A frame that took long to draw (software rendering) is followed by a rest as long, so
+    // the bar alone never keeps the drawing thread busy more than half the time.
+    return std::max(due, now + (now - frameStart));
 }
 
 // ---- header ----
@@ -185,8 +204,10 @@ struct Layout {
 };
 
 void drawStartMessage(const Layout& layout, const WindowState& window) {
-    const std::string message =
-        window.launcherExited ? stoppedLine(window.launcherExitCode) : std::string("Starting the launcher...");
+    const std::string message = window.launcherStarting ? std::string("Starting the launcher...")
+                                : window.launcherExited ? stoppedLine(window.launcherExitCode)
+                                : window.launcherGone   ? std::string("The launcher stopped. Close this window and start it again.")
+                                                        : std::string("Starting the launcher...");
     const float middle = layout.viewport.y + layout.viewport.height / 2;
     drawTextBlock(kRegular14, message, layout.columnX, middle - sc(kLine14 / 2), layout.columnWidth, sc(kLine14), kTextSecondary,
                   true);
@@ -199,6 +220,7 @@ void drawPage(UiState& ui, const Layout& layout) {
     PageArea area{layout.columnX, view.y + sc(kPageTopPad), layout.columnWidth,
                   view.y + view.height - sc(kPageBottomPad), view};
     const FocusScope scope(pages[page].label);   // the page's widgets are named within it
+    const ServedControls served(pages[page].served);
     if (!pages[page].scrolled) {
         ui.focus.inPage = true;
         pages[page].draw(area);
@@ -222,6 +244,7 @@ void drawPage(UiState& ui, const Layout& layout) {
     ui.focus.inPage = false;
     ui.contentHeight[page] = height + sc(kPageTopPad) + sc(kPageBottomPad);
     popClip();
+    ui.controlsOff.clear();  // the frame's own scrolling stays live
 
     // Shown from the next frame, which the input that moved it asks for.
     const float range = std::max(0.0f, ui.contentHeight[page] - view.height);
@@ -232,6 +255,25 @@ void drawPage(UiState& ui, const Layout& layout) {
 }
 
 // ---- footer ----
+
+// The status line's button while the launcher is gone: a small secondary button that ends at
+// `right`, in the middle of the footer. Returns its left edge.
+float startAgainButton(float right, float footerTop, float footerHeight) {
+    UiState& ui = uiState();
+    const float pad = sc(10);            // the label inside the button
+    const float height = sc(23);         // fits the footer's line with room above and below
+    const float width = roundHalfAway(textWidth(kRegular12, kStartAgainLabel) + 2 * pad);
+    const Rect box = snap({right - width, footerTop + (footerHeight - height) / 2, width, height});
+    const bool hovered = isHovered(box);
+    Rect drawn = box;
+    drawRoundedBox(drawn, sc(6), hovered ? kButtonHoverLine : kLine, hovered ? kButtonHover : kPanelFill);  // its corners
+    drawTextRun(kRegular12, kStartAgainLabel, box.x + pad, box.y + box.height / 2, kTextPrimary);
+    if (hovered) ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
+    const bool pressed = focusItem(kStartAgainLabel, box, FocusKind::kButton, sc(6)) && takeAction(kNavPress);
+    if (((hovered && takeClick()) || pressed) && shellState().startLauncherAgain)
+        shellState().startLauncherAgain();
+    return box.x;
+}
 
 void drawFooter(const Layout& layout, float screenWidth, const WindowState& window) {
     const float top = layout.footerTop;
@@ -251,11 +293,31 @@ void drawFooter(const Layout& layout, float screenWidth, const WindowState& wind
             popClip();
     }
 
+    float end = screenWidth - sc(kWindowInset);
+    if (window.launcherGone && !window.launcherStarting && !window.connected)
+        end = startAgainButton(end, top, height) - sc(kControlGap);
     const StatusLine status = statusLine(window);
     if (!status.text.empty()) {
-        const float x = screenWidth - sc(kWindowInset) - textWidth(kRegular12, status.text);
+        const float x = end - textWidth(kRegular12, status.text);
         drawTextRun(kRegular12, status.text, x, top + height / 2, status.alert ? kAccent : kTextSecondary);
     }
+}
+
+// A disabled control under the pointer or the focus says why, in a box beside it: below it, or
+// above when the footer is in the way.
+void drawOffTip(const UiState& ui, float screenWidth, float footerTop) {
+    if (ui.offTip.empty()) return;
+    const Rect& at = ui.offTipRect;
+    const float pad = sc(10);   // the text inside the box
+    const float gap = sc(6);    // the box from the control
+    const float width = roundHalfAway(textWidth(kRegular12, ui.offTip) + 2 * pad);
+    const float height = sc(26);
+    const float x = std::clamp(at.x, sc(kWindowInset), std::max(sc(kWindowInset), screenWidth - sc(kWindowInset) - width));
+    float y = at.y + at.height + gap;
+    if (y + height > footerTop) y = at.y - gap - height;
+    Rect box = snap({x, y, width, height});
+    drawRoundedBox(box, sc(6), kLine, kPanelFill);   // a tip's corners
+    drawTextRun(kRegular12, ui.offTip, box.x + pad, box.y + box.height / 2, kTextPrimary);
 }
 
 // ---- overlays ----
@@ -288,8 +350,12 @@ void drawFrame() {
     UiState& ui = uiState();
     WindowState& window = windowState();
 
+    const SteadyTime frameStart = std::chrono::steady_clock::now();
     takeInput(ui, shellState());
     const bool hadInput = inputArrived(ui.input);
+    ui.serviceDown = launcherAwayText(window);
+    ui.controlsOff.clear();
+    ui.offTip.clear();
     followZoomInput(ui, shellState());
     takeDroppedFiles(ui, window);
     resolveOverlays(ui, IsWindowFocused(), addBinding);
@@ -328,6 +394,7 @@ void drawFrame() {
         playOnStart();
     }
 
+    drawOffTip(ui, screenWidth, layout.footerTop);
     drawFooter(layout, screenWidth, window);
     drawNotice(ui.notice, screenWidth, screenHeight);
     drawDropDown(ui);
@@ -340,7 +407,7 @@ void drawFrame() {
     }
     // Keeps the running bar moving while the loop otherwise waits for events.
     if (running && IsWindowFocused() && !IsWindowMinimized())
-        wakeFrameAt(steadyIn(0.033));
+        wakeFrameAt(animationFrameAt(frameStart, std::chrono::steady_clock::now()));
 
     // What a click or key changed shows only in the next frame (a tab underline, a chosen
     // item); without another event the loop would sleep on the stale picture.

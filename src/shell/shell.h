@@ -155,6 +155,8 @@ struct ShellState {
     SteadyTime frameWake = SteadyTime::max();  // the earliest wake-up the last frame asked for
     SeenByFrame seen;
     bool drawNext = true;              // the loop's next turn draws a frame whatever the gamepad says
+    std::function<void()> startLauncherAgain;  // the start-up's find-or-start, anew (window mode sets it)
+    bool jobShown = false;             // the desktop shows a running job (taskbar)
 };
 
 ShellState& shellState();  // one of the window-wide records (shell/records.h)
@@ -207,6 +209,19 @@ void postEmptyEvent();
 // Asks the wake thread for a frame at a time (the frame's own wake-ups: notice, running bar).
 void wakeFrameAt(SteadyTime when);
 
+// The running bar's pace: at most this many frames a second while nothing else changes.
+inline constexpr double kAnimationFps = 30;
+
+// When the running bar's next frame comes, for a frame that started at `frameStart` and was
+// drawn by `now`: a 30th of a second after that start, or, when drawing took longer than half
+// of that, as long after `now` as the drawing took. Any frame drawn meanwhile (input, output)
+// moves the bar too and asks anew, so the two never add up.
+SteadyTime animationFrameAt(SteadyTime frameStart, SteadyTime now);
+
+// A job started or ended: the taskbar's progress while it runs, and a flash (or the window
+// manager's attention) when it ends while the window is behind others.
+void followJobOnDesktop(ShellState& shell, bool running);
+
 // ---- frame ----
 
 // The running bar's segment on a separator of the given width at a clock time (seconds):
@@ -227,6 +242,13 @@ StatusLine statusLine(const WindowState& window);
 
 // The footer's one-sentence variant of stoppedLine.
 std::string stoppedStatusText(std::int32_t code);
+
+// Why the controls the launcher serves are off while the event stream is down (a disabled
+// control says it on hover or focus); empty while it is up.
+std::string launcherAwayText(const WindowState& window);
+
+// The status line's button while the launcher is gone.
+inline constexpr const char* kStartAgainLabel = "Start the launcher again";
 
 // Queues a mouse press, key or character for the next frame (the GLFW callbacks call this).
 void queueInput(ShellState& shell, PendingInput input);

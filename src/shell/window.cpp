@@ -6,6 +6,7 @@
 *    placement      size and position rule, UI scale
 *    logo           "launcher.png" beside the script
 *    input hooks    input queue and scroll accumulator in front of raylib's own callbacks
+*    desktop        the taskbar's progress and attention while a job runs and when it ends
 *    set-up         the steps between creating the window and starting the threads
 *
 *  raylib is built on an external GLFW, so the GLFW calls here are ours to make: chaining
@@ -243,6 +244,20 @@ void hookInput() {
 }
 
 }  // namespace
+
+// ---- the desktop's signs of a job ----
+
+void followJobOnDesktop(ShellState& shell, bool running) {
+    if (running == shell.jobShown) return;
+    shell.jobShown = running;
+    void* native = GetWindowHandle();
+    platform::showBusyOnTaskbar(native, running);
+    // A player who went elsewhere during a long build learns that it ended; the notice in the
+    // window says how.
+    if (!running && !IsWindowFocused() && !platform::flashUntilFront(native)) {
+        if (GLFWwindow* window = glfwGetCurrentContext()) glfwRequestWindowAttention(window);
+    }
+}
 
 // ---- set-up ----
 

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <future>
+#include <memory>
 #include <system_error>
 #include <thread>
 
@@ -62,6 +63,44 @@ SeenByFrame seenNow() {
             IsMouseButtonDown(MOUSE_BUTTON_LEFT)};
 }
 
+// The launcher a new start found or started becomes the window's: the event stream and the
+// commands go to its port with its token from their next connection on.
+void adoptLauncher(LauncherFound found, const LinkAddress& at, platform::Process process, std::int64_t pid) {
+    WindowState& window = windowState();
+    window.launcherStarting = false;
+    if (found == LauncherFound::Failed) {
+        postNotice(uiState(), "The launcher could not be started.");
+        return;
+    }
+    setLinkAddress(theLink(), at.port, at.token);
+    window.launcher = std::move(process);
+    window.launcherPid = pid;
+    window.launcherGone = false;
+    window.launcherExited = false;
+    window.launcherExitCode = 0;
+}
+
+// "Start the launcher again": the start-up's own find-or-start, with a new session when none
+// answers. On a thread of its own, so that a launcher slow to answer the probe never holds
+// the window; the result comes back as a UI task.
+void startLauncherAgain(const WindowArgs& args, const std::string& session) {
+    WindowState& window = windowState();
+    if (window.launcherStarting) return;
+    window.launcherStarting = true;
+    try {
+        std::thread([args, session] {
+            Link probe;
+            auto process = std::make_shared<platform::Process>();
+            const LauncherFound found = findOrStartLauncher(probe, args, session, *process);
+            const std::int64_t pid = found == LauncherFound::Reused ? sessionPid(session) : 0;
+            const LinkAddress at{probe.port, probe.token};
+            postUiTask(theLink(), [found, at, process, pid] { adoptLauncher(found, at, std::move(*process), pid); });
+        }).detach();
+    } catch (const std::system_error&) {
+        adoptLauncher(LauncherFound::Failed, {}, {}, 0);
+    }
+}
+
 void runLoop(Link& link, WindowState& window) {
     while (!WindowShouldClose() && !window.restart) {
         std::vector<UiTask> tasks = takeUiTasks(link);
@@ -75,6 +114,7 @@ void runLoop(Link& link, WindowState& window) {
             return;
         followDisplayScale();
         rememberPlacement(shellState());
+        followJobOnDesktop(shellState(), taskRunning(window.state));
         drawOrWait(!tasks.empty());
     }
 }
@@ -107,11 +147,18 @@ void drawOrWait(bool tasksRan) {
     ShellState& shell = shellState();
     // Read as the last wait began (raylib reads the gamepads just before it waits).
     const bool queued = pollGamepad(shell, uiClock());
+    const SteadyTime now = std::chrono::steady_clock::now();
     bool draw = true;
-    if (shell.gamepad.pad >= 0) {
-        const SteadyTime now = std::chrono::steady_clock::now();
+    if (shell.gamepad.pad >= 0)
         draw = shell.drawNext || tasksRan || queued || !shell.pending.empty() || shell.scrollAccumulator != 0 ||
                now >= shell.frameWake || !(seenNow() == shell.seen);
+    if (draw) {
+        // The frame asks again for what it still needs: a wake-up asked for before a frame
+        // that output or input brought would only draw the same picture once more.
+        shell.frameWake = SteadyTime::max();
+        forgetWakes(theLink());
+    }
+    if (shell.gamepad.pad >= 0) {
         // Asked for before waiting: a gamepad sends no event. A held control is read more often,
         // so that its repeats keep their pace.
         bool holding = false;
@@ -125,7 +172,6 @@ void drawOrWait(bool tasksRan) {
         PollInputEvents();   // reads the gamepads, then waits for events as a frame's end does
         return;
     }
-    shell.frameWake = SteadyTime::max();   // the frame asks again for what it still needs
     shell.seen = seenNow();
     frame();
 }
@@ -178,10 +224,14 @@ int windowMode(int argc, const char* const* argv) {
         return exitCode(WindowResult::NoWindow);
 
     WindowState& window = windowState();
-    if (findOrStartLauncher(link, *args, session, window.launcher) == LauncherFound::Failed) {
+    const LauncherFound found = findOrStartLauncher(link, *args, session, window.launcher);
+    if (found == LauncherFound::Failed) {
         CloseWindow();
         return exitCode(WindowResult::LauncherFailed);
     }
+    if (found == LauncherFound::Reused)
+        window.launcherPid = sessionPid(session);  // how a reused launcher's end is seen
+    shellState().startLauncherAgain = [args = *args, session] { startLauncherAgain(args, session); };
     window.programPath = platform::programPath();
     window.programFileTime =
         window.programPath.empty() ? platform::kMinFileTime : platform::lastWriteTime(window.programPath);

@@ -250,6 +250,10 @@ void drawRoundedBox(Rect& r, float radius, Color outline, Color fill, float thic
 }
 
 bool isHovered(Rect r) {
+    return uiState().controlsOff.empty() && pointerOver(r);
+}
+
+bool pointerOver(Rect r) {
     const UiState& ui = uiState();
     if (!ui.drawing || !ui.input.mouseFree) return false;
     const Vector2 mouse{ui.input.mouseX, ui.input.mouseY};
@@ -262,6 +266,56 @@ bool takeClick() {
     const bool clicked = input.leftClick;
     input.leftClick = false;
     return clicked;
+}
+
+// ---- faded drawing ----
+
+namespace {
+
+DrawCalls unfaded;   // the calls a Faded scope draws through
+int fadeDepth = 0;
+
+Color fade(Color c) {
+    c.a = static_cast<unsigned char>(c.a * 2 / 5);
+    return c;
+}
+
+void fadedRoundedRect(Rectangle rec, float roundness, int segments, Color colour) {
+    unfaded.roundedRect(rec, roundness, segments, fade(colour));
+}
+void fadedRoundedLines(Rectangle rec, float roundness, int segments, float thickness, Color colour) {
+    unfaded.roundedLines(rec, roundness, segments, thickness, fade(colour));
+}
+float fadedTextRun(int slot, std::string_view text, float x, float centreY, Color colour, float extraSpacing) {
+    return unfaded.textRun(slot, text, x, centreY, fade(colour), extraSpacing);
+}
+void fadedLine(Vector2 start, Vector2 end, float thickness, Color colour) { unfaded.line(start, end, thickness, fade(colour)); }
+void fadedRectangle(Rectangle rec, Color colour) { unfaded.rectangle(rec, fade(colour)); }
+void fadedCircle(Vector2 centre, float radius, Color colour) { unfaded.circle(centre, radius, fade(colour)); }
+void fadedRing(Vector2 centre, float inner, float outer, Color colour) { unfaded.ring(centre, inner, outer, fade(colour)); }
+void fadedTexture(Texture2D texture, Rectangle source, Rectangle target, Color tint) {
+    unfaded.texture(texture, source, target, fade(tint));
+}
+
+}  // namespace
+
+Faded::Faded(bool on) : on(on) {
+    if (!on || fadeDepth++ > 0) return;
+    DrawCalls& calls = drawCalls();
+    unfaded = calls;
+    // An entry a test left empty stays empty.
+    if (calls.roundedRect) calls.roundedRect = fadedRoundedRect;
+    if (calls.roundedLines) calls.roundedLines = fadedRoundedLines;
+    if (calls.textRun) calls.textRun = fadedTextRun;
+    if (calls.line) calls.line = fadedLine;
+    if (calls.rectangle) calls.rectangle = fadedRectangle;
+    if (calls.circle) calls.circle = fadedCircle;
+    if (calls.ring) calls.ring = fadedRing;
+    if (calls.texture) calls.texture = fadedTexture;
+}
+
+Faded::~Faded() {
+    if (on && --fadeDepth == 0) drawCalls() = unfaded;
 }
 
 // ---- clip stack ----

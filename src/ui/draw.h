@@ -23,7 +23,10 @@ float roundness(float width, float height, float radius);
 
 // ---- primitives ----
 void drawRoundedBox(Rect& r, float radius, Color outline, Color fill, float thickness = 0);
+// Under the pointer, and the widget may react: false inside served controls that are off.
 bool isHovered(Rect r);
+// Under the pointer, whether or not the widget may react (for telling why it cannot).
+bool pointerOver(Rect r);
 bool takeClick();
 
 // ---- clipping ----
@@ -73,6 +76,16 @@ struct DrawCalls {
     void (*clear)(Color colour) = nullptr;
 };
 DrawCalls& drawCalls();       // held with the window-wide records
+
+// While one with `on` lives, everything drawn shows at two fifths of its alpha: the look of a
+// disabled widget, for widgets that draw themselves in several pieces. Nests.
+struct Faded {
+    explicit Faded(bool on);
+    ~Faded();
+    Faded(const Faded&) = delete;
+    Faded& operator=(const Faded&) = delete;
+    bool on;
+};
 DrawCalls raylibDrawCalls();  // what the program draws with
 
 }  // namespace vlr

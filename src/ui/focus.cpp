@@ -202,6 +202,8 @@ void navigate(UiState& ui) {
 }
 
 bool takeAction(NavAction action) {
+    // Served controls that are off leave the key to whoever may use it.
+    if (!uiState().controlsOff.empty()) return false;
     std::vector<int>& actions = uiState().focus.actions;
     const auto at = std::find(actions.begin(), actions.end(), static_cast<int>(action));
     if (at == actions.end()) return false;
@@ -326,6 +328,10 @@ bool focusItem(std::string_view name, Rect r, FocusKind kind, float radius) {
         }
     }
     const FocusItem& item = focus.items[focus.last];
+    if (ui.drawing && !ui.controlsOff.empty() && (pointerOver(r) || (item.id == focus.id && focus.visible))) {
+        ui.offTipRect = r;
+        ui.offTip = ui.controlsOff;
+    }
     if (item.id != focus.id) return false;
     focus.seen = true;
     focus.rect = r;

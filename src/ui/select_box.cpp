@@ -40,6 +40,7 @@ int selectBox(std::string_view id, Rect r, const std::vector<std::string>& items
     }
 
     if (ui.drawing) {
+        const Faded off(!ui.controlsOff.empty());
         const Color outline = list.open && list.owner == id ? kAccent : kLine;
         Rect box = r;
         drawRoundedBox(box, sc(kControlRadius), outline, kWindowBg);

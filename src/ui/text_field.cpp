@@ -176,7 +176,7 @@ bool textField(EditBuffer& b, Rect r, std::string_view placeholder, float inset,
         focus.rect = r;
         focus.kind = FocusKind::kField;
         focus.seen = true;
-    } else if (navFocused && (focus.arrived || takeAction(kNavPress))) {
+    } else if (navFocused && ui.controlsOff.empty() && (focus.arrived || takeAction(kNavPress))) {
         ui.focused = &b;
         b.passing = focus.arrived;
         b.caret = b.text.size();
@@ -186,6 +186,7 @@ bool textField(EditBuffer& b, Rect r, std::string_view placeholder, float inset,
     if (ui.drawing) {
         b.rect = r;
         const bool focused = ui.focused == &b;
+        const Faded off(!focused && !ui.controlsOff.empty());  // a field being typed in stays as it is
         keepCaretValid(b);
         if (focused && ui.dragging == &b) {
             if (ui.input.mouseDown) {

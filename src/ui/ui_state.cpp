@@ -28,6 +28,16 @@ void postNotice(UiState& ui, std::string text) {
     ui.notice.expiry = uiClock() + kNoticeSeconds;
 }
 
+ServedControls::ServedControls(bool served) : saved(uiState().controlsOff) {
+    if (served) uiState().controlsOff = uiState().serviceDown;
+}
+
+ServedControls::~ServedControls() { uiState().controlsOff = std::move(saved); }
+
+LocalControls::LocalControls() : saved(std::move(uiState().controlsOff)) { uiState().controlsOff.clear(); }
+
+LocalControls::~LocalControls() { uiState().controlsOff = std::move(saved); }
+
 double uiClock() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - programStart()).count();
 }

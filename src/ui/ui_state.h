@@ -171,9 +171,36 @@ struct UiState {
     KeyCapture capture;
     Notice notice;
     FocusState focus;
+
+    // controls that another process does the work of (ServedControls)
+    std::string serviceDown;        // why they cannot be used now (set by the frame); empty: they can
+    std::string controlsOff;        // the reason in force for the widgets being drawn; empty: live
+    Rect offTipRect;                // such a control under the pointer or the focus ...
+    std::string offTip;             // ... and why, which the frame shows beside it; empty: none
 };
 
 UiState& uiState();  // one of the window-wide records (shell/records.h)
+
+// Widgets drawn inside are the launcher's to serve: while ui.serviceDown says why they cannot
+// be, they are drawn disabled, take no click or key, and tell why on hover or focus. They keep
+// their place in the focus order, so a stream that drops and comes back moves nothing.
+struct ServedControls {
+    explicit ServedControls(bool served = true);
+    ~ServedControls();
+    ServedControls(const ServedControls&) = delete;
+    ServedControls& operator=(const ServedControls&) = delete;
+    std::string saved;
+};
+
+// Inside a served part, the few widgets that work without the launcher (a licence text, a
+// Cancel).
+struct LocalControls {
+    LocalControls();
+    ~LocalControls();
+    LocalControls(const LocalControls&) = delete;
+    LocalControls& operator=(const LocalControls&) = delete;
+    std::string saved;
+};
 
 // A length of the layout (given at scale 1) in pixels: the one scaling helper.
 inline float sc(float length) { return length * uiState().scale; }

@@ -61,12 +61,13 @@ bool button(float x, float y, std::string_view label, int style, bool enabled) {
     if (hovered) ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
     if (ui.drawing) {
         ButtonColours colours = buttonColours(style, hovered);
-        if (!enabled) colours = {faded(colours.fill), faded(colours.outline), faded(colours.label)};
+        if (!enabled || !ui.controlsOff.empty()) colours = {faded(colours.fill), faded(colours.outline), faded(colours.label)};
         const float centreY = y0 + box.height / 2;
         drawRoundedBox(box, sc(kControlRadius), colours.outline, colours.fill);
         drawTextRun(kRegular14, label, x0 + sc(kButtonInset), centreY, colours.label, 0);
     }
-    // A disabled button is passed over: the focus goes to its neighbour.
+    // A disabled button is passed over: the focus goes to its neighbour. One whose launcher is
+    // away keeps its place, and says why.
     const bool focused = enabled && focusItem(label, box, FocusKind::kButton, sc(kControlRadius));
     return (hovered && takeClick()) || (focused && takeAction(kNavPress));
 }

@@ -16,6 +16,7 @@
 
 import json
 import os
+import signal
 import sys
 import time
 import unittest
@@ -328,6 +329,35 @@ class PlayAndStopTest(PlayPageTest):
         self.assertEqual(box.bodies("stop"), ["{}"])
         self.settled(program, window, self.play_button, "Play red again once the game stopped")
         self.assertEqual(len(box.bodies("play")), 1)
+
+    def test_killed_launcher_turns_play_off_and_the_status_button_starts_a_new_one(self):
+        box, program, window = self.open(seed=READY)
+        left, top, right, bottom = self.settled(program, window, self.play_button, "the red Play button")
+        middle = ((left + right) // 2, (top + bottom) // 2)
+        old = box.session()
+        os.kill(old["pid"], signal.SIGKILL)
+
+        # Off while it is gone: grey, silent on a click, and saying why under the pointer.
+        self.settled(program, window, lambda p: near(p.pixel(*middle), PANEL, 2), "a grey Play button")
+        before = len(box.request_log())
+        self.click(*middle)
+        self.settled(program, window, lambda p: near(p.pixel(W - 28 - 4, bottom + 6 + 13), PANEL, 2),
+                     "the box that says why, under the button")
+        time.sleep(1.0)
+        self.assertEqual(box.request_log()[before:], [], "a click on it sends nothing")
+
+        # The status line's button, at the footer's right end, starts a launcher with a new
+        # session; the window then follows it and its commands reach it.
+        self.x.move_mouse(1, 1)
+        self.click(W - 28 - 20, H - FOOTER // 2)
+        new = wait_for(lambda: (box.session() or old)["pid"] != old["pid"] and box.session(), 20,
+                       "a new launcher's session")
+        self.assertNotEqual(new["token"], old["token"])
+        left, top, right, bottom = self.settled(program, window, self.play_button, "Play red again", 15)
+        self.click((left + right) // 2, (top + bottom) // 2)
+        self.wait_request(box, "play")
+        self.assertEqual(box.bodies("play"), [json.dumps({"profile": "Default"})])
+        self.assertIsNone(program.exit_code())
 
     def test_grey_play_button_does_nothing(self):
         box, program, window = self.open()        # nothing built: not ready

@@ -229,6 +229,23 @@ TEST(ExitWatch, OnlyWhileTheStreamIsDownAndSomethingIsHeld) {
     EXPECT_EQ(w.window.launcherExitCode, 3);
 }
 
+// A reused launcher is known only by the id it published: once no process has it, it is gone.
+TEST(ExitWatch, ReusedLauncherIsGoneWithItsProcess) {
+    platform::Process child = platform::startProcess({childPath(), "sleep", "300"});
+    ASSERT_TRUE(child.valid());
+    Watched w;
+    w.window.launcherPid = platform::processId(child);
+    EXPECT_FALSE(watchLauncherExit(w.window));
+    EXPECT_FALSE(w.window.launcherGone);            // it runs: the stream is only reconnecting
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!platform::pollExit(child).exited && std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));   // reaped: no such process left
+    EXPECT_FALSE(watchLauncherExit(w.window));
+    EXPECT_TRUE(w.window.launcherGone);
+    EXPECT_FALSE(w.window.launcherExited);          // no code to show
+    EXPECT_EQ(platform::processExists(0), platform::Exists::Unknown);   // never a process group
+}
+
 // ---- against the demo launcher ----
 
 TEST(Launcher, SecondInstanceBringsTheRunningWindowForward) {

@@ -153,6 +153,41 @@ TEST_F(StatusLineTest, TextAndColourForEachCondition) {
     EXPECT_EQ(statusLine(w).text, "");
 }
 
+// Gone without a code (a quiet end, or a reused launcher's process gone), starting again, and
+// the reason the served controls give: only while the stream is down.
+TEST_F(StatusLineTest, GoneLauncherAndItsNewStart) {
+    WindowState& w = windowState();
+    w.stateReceived = true;
+    EXPECT_EQ(launcherAwayText(w), "Needs the launcher, which does not answer at the moment.");
+    w.launcherGone = true;
+    EXPECT_EQ(statusLine(w).text, "The launcher stopped: close this window and start it again.");
+    EXPECT_NE(launcherAwayText(w).find("has stopped"), std::string::npos);
+    w.launcherStarting = true;
+    EXPECT_EQ(statusLine(w).text, "Starting the launcher...");
+    EXPECT_EQ(launcherAwayText(w), "Needs the launcher, which is starting.");
+    w.connected = true;
+    EXPECT_EQ(launcherAwayText(w), "");
+}
+
+// The running bar asks for a frame a 30th of a second after the last frame began, a slow frame
+// rests as long as it took; a frame drawn meanwhile drops the wake-ups asked before it, so output and the bar
+// never add up to more frames.
+TEST(FramePace, ThirtyFramesASecondAndNoStaleWakeUps) {
+    using std::chrono::microseconds;
+    using std::chrono::milliseconds;
+    const SteadyTime start = std::chrono::steady_clock::now();
+    const SteadyTime next = animationFrameAt(start, start + milliseconds(5));
+    EXPECT_NEAR(std::chrono::duration<double>(next - start).count(), 1 / 30.0, 1e-6);
+    EXPECT_EQ(animationFrameAt(start, start + milliseconds(25)), start + milliseconds(50));  // a slow frame rests as long
+
+    Link link;
+    requestWake(link, next);                       // the bar's frame
+    forgetWakes(link);                             // output brought a frame 10 ms later ...
+    requestWake(link, animationFrameAt(start + milliseconds(10), start + milliseconds(12)));
+    EXPECT_GT(link.wakeDeadline, next);            // ... and the bar's next one follows it
+    EXPECT_LT(link.wakeDeadline, next + microseconds(10500));
+}
+
 TEST_F(StatusLineTest, StoppedTextsShareTheirNumber) {
     for (std::int32_t code : {1, 3, 255, -1073741819}) {
         std::string content = stoppedLine(code);

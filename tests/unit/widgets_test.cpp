@@ -194,6 +194,47 @@ TEST_F(ButtonTest, DisabledNeverReactsAndIsFaded) {
     EXPECT_TRUE(sameColour(drawnOf(Drawn::kFill)[0].colour, Color{24, 24, 27, 102}));  // normal, not hovered
 }
 
+// A launcher that is away: what it serves neither clicks nor presses, looks disabled, says
+// why under the pointer or the ring, and keeps its place in the focus order.
+TEST_F(ButtonTest, ServedControlsAreOffWhileTheLauncherIsAway) {
+    UiState& ui = uiState();
+    ui.serviceDown = "Needs the launcher.";
+    mouseAt(15, 15, true);
+    {
+        const ServedControls served;
+        EXPECT_FALSE(button(10, 10, "Browse", kSecondary));
+        EXPECT_EQ(ui.input.wantedCursor, MOUSE_CURSOR_DEFAULT);
+        for (const Drawn& call : drawn()) EXPECT_EQ(call.colour.a, 102) << call.kind;
+        EXPECT_EQ(ui.offTip, "Needs the launcher.");
+        EXPECT_FLOAT_EQ(ui.offTipRect.x, 10);
+        const LocalControls local;   // a Cancel inside works on
+        mouseAt(15, 15, true);
+        EXPECT_TRUE(button(10, 10, "Cancel", kQuiet));
+    }
+    EXPECT_TRUE(ui.controlsOff.empty());
+
+    mouseAt(500, 500);
+    ui.offTip.clear();
+    ui.focus.id = "button:Stop";
+    ui.focus.visible = true;
+    ui.focus.actions = {kNavPress};
+    {
+        const ServedControls served;
+        EXPECT_FALSE(button(10, 60, "Stop", kSecondary));
+    }
+    EXPECT_EQ(ui.focus.actions, std::vector<int>{kNavPress});   // left for whoever may use it
+    EXPECT_TRUE(ui.focus.seen);
+    EXPECT_EQ(ui.offTip, "Needs the launcher.");
+
+    ui.serviceDown.clear();   // back: the same button works again, in the next frame
+    ui.focus.items.clear();
+    ui.focus.itemTable.assign(ui.focus.itemTable.size(), 0);
+    {
+        const ServedControls served;
+        EXPECT_TRUE(button(10, 60, "Stop", kSecondary));
+    }
+}
+
 TEST_F(WidgetTest, HoverNeedsDrawingFreeMouseAndTheTopClip) {
     const Rect r{0, 0, 100, 100};
     mouseAt(50, 50);

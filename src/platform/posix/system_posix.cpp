@@ -10,6 +10,7 @@
 #include "platform/platform.h"
 
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -269,6 +270,16 @@ ExitStatus pollExit(Process& process) {
     return {true, process.reapedCode};
 }
 
+std::int64_t processId(const Process& process) { return process.valid() ? process.native() : 0; }
+
+Exists processExists(std::int64_t id) {
+    // 0 and negative ids name process groups to kill(): never ask about those.
+    if (id <= 0 || id > INT_MAX) return Exists::Unknown;
+    if (kill(static_cast<pid_t>(id), 0) == 0) return Exists::Yes;
+    if (errno == ESRCH) return Exists::No;
+    return errno == EPERM ? Exists::Yes : Exists::Unknown;  // someone else's process
+}
+
 void startDetached(const std::vector<std::string>& args, const std::string& workFolder) {
     if (args.empty() || args[0].empty()) return;
     SpawnSetup setup(args, workFolder);
@@ -392,5 +403,10 @@ void showError(const std::string& caption, const std::string& text) {
 }
 
 void useDarkTitleBar(void*) {}
+
+// No taskbar protocol every Linux desktop shares.
+void showBusyOnTaskbar(void*, bool) {}
+
+bool flashUntilFront(void*) { return false; }
 
 }  // namespace vlr::platform

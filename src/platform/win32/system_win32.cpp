@@ -238,6 +238,24 @@ ExitStatus pollExit(Process& process) {
     return {true, process.reapedCode};
 }
 
+std::int64_t processId(const Process& process) {
+    return process.valid() ? GetProcessId(reinterpret_cast<HANDLE>(process.native())) : 0;
+}
+
+Exists processExists(std::int64_t id) {
+    if (id <= 0 || id > MAXDWORD) return Exists::Unknown;
+    HANDLE handle = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(id));
+    if (handle == nullptr) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_INVALID_PARAMETER) return Exists::No;  // no process has that id
+        return error == ERROR_ACCESS_DENIED ? Exists::Yes : Exists::Unknown;
+    }
+    // A process that ended lives on as an object while someone holds a handle to it.
+    const bool ended = WaitForSingleObject(handle, 0) == WAIT_OBJECT_0;
+    CloseHandle(handle);
+    return ended ? Exists::No : Exists::Yes;
+}
+
 void startDetached(const std::vector<std::string>& args, const std::string& workFolder) {
     PROCESS_INFORMATION info;
     if (!create(args, workFolder, info)) return;
