@@ -151,11 +151,14 @@ TEST_F(InputTest, KeysAndCharactersApplyInTheOrderTheyCame) {
     EXPECT_EQ(b.text, "xacb");
     EXPECT_EQ(b.caret, 3u);
 
-    // Enter commits what came before it; nothing typed after it joins this value.
+    // Enter commits what came before it; what was typed after it waits for the next frame.
     type({{0, 'd'}, {KEY_ENTER, 0}, {0, 'e'}});
     editKeys(b, 0, false);
     EXPECT_EQ(b.text, "xacdb");
     EXPECT_TRUE(b.lostFocus);
+    ASSERT_EQ(uiState().input.later.size(), 1u);
+    EXPECT_EQ(uiState().input.later[0].codepoint, 'e');
+    EXPECT_EQ(uiState().input.chars, std::vector<int>{'d'});
 }
 
 TEST_F(InputTest, MalformedBytesStepTheSameBothWays) {
