@@ -283,12 +283,7 @@ bool focusItem(std::string_view name, Rect r, FocusKind kind, float radius) {
     focus.seen = true;
     focus.rect = r;
     focus.kind = kind;
-    if (ui.drawing && focus.visible) {
-        // A gap of the ring's width, then the ring, both outside the widget's own outline.
-        const float t = focusRingWidth();
-        Rect ring{r.x - 2 * t, r.y - 2 * t, r.width + 4 * t, r.height + 4 * t};
-        drawRoundedBox(ring, radius + 2 * t, kAccent, kTransparent, t);
-    }
+    if (ui.drawing && focus.visible) drawFocusRing(r, radius);
     return ui.drawing;
 }
 

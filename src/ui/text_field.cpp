@@ -211,7 +211,8 @@ bool textField(EditBuffer& b, Rect r, std::string_view placeholder, float inset,
             b.scroll = cw - iw;
         }
 
-        if (focused) {
+        // The editing halo, unless the focus ring stands there already (it would tint its light line).
+        if (focused && !(navFocused && focus.visible)) {
             const float glow = sc(3);  // the editing halo's width, around the outline
             Rect halo{r.x - glow, r.y - glow, r.width + 2 * glow, r.height + 2 * glow};
             drawRoundedBox(halo, sc(kControlRadius + 3), kAccentGlow, kTransparent, glow);

@@ -40,6 +40,7 @@ struct DropDown {
     int chosen = -1;            // -1: nothing chosen yet
     std::string owner;          // id of the select box that opened the list
     int highlight = -1;         // row the keys or the gamepad point at; -1: none
+    int current = -1;           // row of the value the box shows (marked); -1: none
 };
 
 struct KeyCapture {
