@@ -28,7 +28,8 @@ struct ConsoleIndex {
 
 struct ConsoleRecords {
     float offset = 0;      // log scroll offset in pixels from the top of the wrapped log
-    bool follow = false;   // the log sticks to its end
+    bool follow = true;    // the log sticks to its end; from the start, as if the tab had been
+                           // clicked, so a build that sends the player here shows its newest output
     ConsoleIndex index;
 };
 

@@ -73,6 +73,16 @@ void takeInput(UiState& ui, ShellState& shell) {
     in.repeats.clear();
     in.chars.clear();
     in.strokes.clear();
+    // What the last frame handed on came before anything still queued.
+    for (auto stroke = in.later.rbegin(); stroke != in.later.rend(); ++stroke) {
+        if (stroke->action != 0)
+            shell.pending.push_front({PendingInput::kAction, stroke->action});
+        else if (stroke->key != 0)
+            shell.pending.push_front({PendingInput::kKey, stroke->key, 0, 0, stroke->mods, stroke->repeat});
+        else
+            shell.pending.push_front({PendingInput::kChar, stroke->codepoint});
+    }
+    in.later.clear();
 
     // Take the queue up to the first change between typing and clicking; the rest waits for
     // the next frame, so each part meets the focus the part before it left behind. Presses made
@@ -101,7 +111,7 @@ void takeInput(UiState& ui, ShellState& shell) {
             } else if (next.kind == PendingInput::kKey) {
                 in.keys.push_back(next.code);
                 in.repeats.push_back(next.repeat);
-                in.strokes.push_back({next.code, 0, next.mods});
+                in.strokes.push_back({next.code, 0, next.mods, 0, next.repeat});
             } else {
                 in.chars.push_back(next.code);
                 in.strokes.push_back({0, next.code});

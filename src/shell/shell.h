@@ -260,7 +260,8 @@ void queueInput(ShellState& shell, PendingInput input);
 // Input keeps its order across frames: typing and clicking never share a snapshot, so text
 // typed before a click lands in the field that had focus and text typed after it in the field
 // the click focuses. What a frame leaves in the queue is taken by the next one, which the
-// frame asks for at once.
+// frame asks for at once; so are the strokes a frame handed on (InputSnapshot::later: what came
+// after a focus move or a field's commit), ahead of the queue.
 using BindFn = std::function<void(const std::string& setting, int code)>;
 void takeInput(UiState& ui, ShellState& shell);
 // True when the snapshot holds a press, wheel movement, key or character: the frame then asks

@@ -417,4 +417,16 @@ bool clipQuad(TexturedQuad& quad, Rectangle clip) {
 
 float focusRingWidth() { return std::max(1.0f, roundHalfAway(sc(kFocusRing))); }
 
+void drawFocusRing(Rect r, float radius, bool inside) {
+    const float t = focusRingWidth();
+    // The accent faces what lies around the widget, the light line the widget itself: the
+    // accent alone all but vanishes on an accent fill, the light line stands out on all.
+    const float accentAt = inside ? 0 : 2 * t;
+    const float lightAt = inside ? -t : t;
+    Rect accent{r.x - accentAt, r.y - accentAt, r.width + 2 * accentAt, r.height + 2 * accentAt};
+    Rect light{r.x - lightAt, r.y - lightAt, r.width + 2 * lightAt, r.height + 2 * lightAt};
+    drawRoundedBox(accent, std::max(0.0f, radius + accentAt), kAccent, kTransparent, t);
+    drawRoundedBox(light, std::max(0.0f, radius + lightAt), kFocusLight, kTransparent, t);
+}
+
 }  // namespace vlr

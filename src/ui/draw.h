@@ -55,8 +55,13 @@ struct TexturedQuad {
 // false when nothing of it is left.
 bool clipQuad(TexturedQuad& quad, Rectangle clip);
 
-// The focus ring's line width at the current scale (kFocusRing at scale 1, at least 1 px).
+// The width of each of the focus ring's lines at the current scale (kFocusRing at scale 1, at
+// least 1 px).
 float focusRingWidth();
+// The focus ring in two tones, so that it shows on any fill: a light line along the widget's
+// edge with the accent around it, outside `r` (whose corners have `radius`) or, where the
+// widget's own edge leaves no room outside (a row of the drop-down list), inside it.
+void drawFocusRing(Rect r, float radius, bool inside = false);
 
 // ---- drawing seam ----
 // Every drawing call the frame, the pages and the toolkit make goes through here (text too:

@@ -38,11 +38,16 @@ bool contains(Rect r, float x, float y) { return CheckCollisionPointRec(Vector2{
 
 // ---- opening and choosing ----
 
-void openDropDown(std::string_view owner, Rect box, const std::vector<std::string>& items, int highlight) {
+void openDropDown(std::string_view owner, Rect box, const std::vector<std::string>& items, int highlight,
+                  int current) {
     DropDown& list = uiState().dropDown;
     float widest = 0;
     for (const std::string& item : items) widest = std::max(widest, textWidth(kRegular14, item));
-    const float width = std::max(box.width, widest + sc(36));  // room for the rows' insets around the widest item
+    // Wide enough for the widest item and the check mark beside it, but inside the window: an
+    // item longer than that ends in "…".
+    const float fitting = widest + sc(kListTextInset + kListMarkRoom);
+    const float window = static_cast<float>(inputCalls().screenWidth()) - box.x - sc(kListPad);
+    const float width = std::max(box.width, std::min(fitting, window));
     const float height = sc(kListRowHeight * static_cast<float>(items.size()) + 2 * kListPad);
     float top = box.y + box.height + sc(kListPad);
     const float above = box.y - sc(kListPad) - height;
@@ -51,6 +56,7 @@ void openDropDown(std::string_view owner, Rect box, const std::vector<std::strin
     list.items = items;
     list.chosen = -1;
     list.highlight = highlight;
+    list.current = current;
     list.owner = std::string(owner);
     list.open = true;
 }
@@ -112,16 +118,27 @@ void drawDropDown(UiState& ui) {
     Rect box = list.rect;
     drawRoundedBox(box, sc(kControlRadius), kLine, kPanelFill);
     const Vector2 mouse{ui.input.mouseX, ui.input.mouseY};
+    const float textRoom = list.rect.width - sc(kListTextInset + kListMarkRoom);
     for (std::size_t i = 0; i < list.items.size(); ++i) {
         Rect row = rowRect(list, i);
         const bool underMouse = CheckCollisionPointRec(mouse, toRaylib(row));  // the list is on top
         // The row the keys or the gamepad point at carries the ring, inside the row: the list's
         // own edge leaves no room outside it.
         const bool keyed = static_cast<int>(i) == list.highlight && ui.focus.visible;
-        if (underMouse || static_cast<int>(i) == list.highlight)
-            drawRoundedBox(row, sc(kListRowRadius), keyed ? kAccent : kRowHover, kRowHover, keyed ? focusRingWidth() : 0);
+        if (underMouse || static_cast<int>(i) == list.highlight) drawRoundedBox(row, sc(kListRowRadius), kRowHover, kRowHover);
+        if (keyed) drawFocusRing(row, sc(kListRowRadius), true);
         if (underMouse) ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
-        drawTextRun(kRegular14, list.items[i], list.rect.x + sc(kListTextInset), row.y + row.height / 2, kTextPrimary);
+        const float middle = row.y + row.height / 2;
+        drawTextRun(kRegular14, elideText(kRegular14, list.items[i], textRoom), list.rect.x + sc(kListTextInset), middle,
+                    kTextPrimary);
+        if (static_cast<int>(i) == list.current) {
+            // A check mark at the right end of the value the box shows, level with its chevron.
+            const float cx = row.x + row.width - sc(12);
+            const float arm = sc(4);
+            const float stroke = sc(1.5f);
+            drawCalls().line({cx - arm, middle}, {cx - arm / 3, middle + arm * 2 / 3}, stroke, kTextPrimary);
+            drawCalls().line({cx - arm / 3, middle + arm * 2 / 3}, {cx + arm, middle - arm}, stroke, kTextPrimary);
+        }
     }
 }
 

@@ -17,8 +17,10 @@
 namespace vlr {
 
 // Opens the list under (or, without room below, above) `box` for the widget `owner`, with
-// the keys' row at `highlight` (-1: none).
-void openDropDown(std::string_view owner, Rect box, const std::vector<std::string>& items, int highlight);
+// the keys' row at `highlight` and the check mark on the row of the value shown, `current`
+// (-1: none, for either).
+void openDropDown(std::string_view owner, Rect box, const std::vector<std::string>& items, int highlight,
+                  int current = -1);
 
 // The index in `items` of the row chosen for `owner`, once, in a drawing pass; -1 otherwise.
 int takeDropDownChoice(std::string_view owner, const std::vector<std::string>& items);

@@ -183,22 +183,38 @@ void navigate(UiState& ui) {
     if (mouseUsed) focus.visible = false;
 
     // The moves are made as the strokes come, so a field Tab enters takes what is typed after.
+    // What is left for the widgets is taken by them after every move of this frame, so a move
+    // that comes after such strokes waits, with all that follows it, for the next frame: the
+    // field being left takes what was typed into it first.
     bool spacePressed = false;   // its character must not reach a field the press starts editing
+    bool leftForWidgets = false;
+    std::vector<Keystroke> later;
     keepStrokes(in, [&](const Keystroke& stroke) {
         NavAction action = static_cast<NavAction>(stroke.action);
+        if (!later.empty()) {
+            later.push_back(stroke);
+            return false;
+        }
         if (stroke.key != 0) action = keyAction(stroke, ui.focused != nullptr, !focus.id.empty() || ui.dropDown.open);
         if (action == kNavNone) {
             if (stroke.codepoint == ' ' && spacePressed) {
                 spacePressed = false;
                 return false;
             }
-            return stroke.action == 0;
+            if (stroke.action != 0) return false;
+            if (stroke.codepoint != 0 || !isModifierKey(stroke.key)) leftForWidgets = true;
+            return true;
+        }
+        if (leftForWidgets) {
+            later.push_back(stroke);
+            return false;
         }
         spacePressed = stroke.key == KEY_SPACE;
         focus.visible = true;
         apply(ui, action);
         return false;
     });
+    in.later.insert(in.later.begin(), later.begin(), later.end());
 }
 
 bool takeAction(NavAction action) {
@@ -336,12 +352,7 @@ bool focusItem(std::string_view name, Rect r, FocusKind kind, float radius) {
     focus.seen = true;
     focus.rect = r;
     focus.kind = kind;
-    if (ui.drawing && focus.visible) {
-        // A gap of the ring's width, then the ring, both outside the widget's own outline.
-        const float t = focusRingWidth();
-        Rect ring{r.x - 2 * t, r.y - 2 * t, r.width + 4 * t, r.height + 4 * t};
-        drawRoundedBox(ring, radius + 2 * t, kAccent, kTransparent, t);
-    }
+    if (ui.drawing && focus.visible) drawFocusRing(r, radius);
     return ui.drawing;
 }
 

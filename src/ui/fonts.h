@@ -162,6 +162,9 @@ float advanceOf(const FontSlot& slot, int codepoint);
 float textWidth(int slot, std::string_view text, float extraSpacing = 0);
 float textWidth(const FontSlot& slot, std::string_view text, float extraSpacing = 0);
 float drawTextRun(int slot, std::string_view text, float x, float centreY, Color colour, float extraSpacing = 0);
+// The text when it fits in `width`; else as many whole characters as fit with "…" after them
+// (a letter and the marks on it are kept or dropped together), at least the "…".
+std::string elideText(int slot, std::string_view text, float width);
 
 float drawTextRun(const FontSlot& slot, std::string_view text, float x, float centreY, Color colour,
                   float extraSpacing = 0);

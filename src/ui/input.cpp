@@ -82,4 +82,13 @@ void keepStrokes(InputSnapshot& in, const std::function<bool(const Keystroke&)>&
     in.repeats = std::move(repeats);
     in.chars = std::move(chars);
 }
+
+void deferStrokes(InputSnapshot& in, std::size_t from) {
+    if (from >= in.strokes.size()) return;
+    in.later.insert(in.later.begin(), in.strokes.begin() + static_cast<std::ptrdiff_t>(from), in.strokes.end());
+    std::size_t at = 0;
+    keepStrokes(in, [&](const Keystroke&) { return at++ < from; });
+}
+
+bool isModifierKey(int key) { return key >= KEY_LEFT_SHIFT && key <= KEY_RIGHT_SUPER; }
 }  // namespace vlr

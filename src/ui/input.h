@@ -29,6 +29,13 @@ bool pressedWith(const InputSnapshot& in, int key, int mod);
 // no longer a page's).
 void keepStrokes(InputSnapshot& in, const std::function<bool(const Keystroke&)>& keep);
 
+// Hands the strokes from the `from`th on to the next frame, ahead of any handed on already
+// (they came before those), and takes them out of this frame's snapshot.
+void deferStrokes(InputSnapshot& in, std::size_t from);
+
+// Shift, Control, Alt or Super on either side: keys that change nothing by themselves.
+bool isModifierKey(int key);
+
 // ---- window seam ----
 // The window queries the widgets and pages make. Tests swap them to feed keys, the clipboard and
 // the window size without a window; the program never changes them.

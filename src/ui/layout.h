@@ -46,6 +46,7 @@ inline constexpr Color kWarningOutline = fromRgb(kRgbAccent, 114);
 inline constexpr Color kSelection = fromRgb(kRgbAccent, 80);     // selected text in a field, selected log lines
 inline constexpr Color kFindMatch = fromRgb(kRgbAccent, 70);     // a found text in the log
 inline constexpr Color kFindCurrent = fromRgb(kRgbAccent, 150);  // the found text Enter went to
+inline constexpr Color kFocusLight = kTextPrimary;      // the focus ring's inner line: 3:1 or more against every fill, the accent's too
 inline constexpr Color kThumb = kRowHover;              // scrollbar thumb
 inline constexpr Color kThumbLit = kDoneMarker;         // scrollbar thumb hovered or dragged
 
@@ -90,11 +91,12 @@ inline constexpr float kListRowHeight = 30;       // a row of the drop-down list
 inline constexpr float kListPad = 4;              // the drop-down list's edge to its rows, and its gap to its box
 inline constexpr float kListTextInset = 14;       // an item's text from the list's left edge
 inline constexpr float kListRowRadius = 6;
+inline constexpr float kListMarkRoom = 30;        // an item's text to the list's right edge: the current value's check mark
 inline constexpr float kScrollbarWidth = 10;
 inline constexpr float kScrollbarMinThumb = 30;
 inline constexpr float kScrollStep = 60;          // a wheel notch, a right-stick step
 inline constexpr float kTabInset = 14;            // a tab's label and underline from its sides
 inline constexpr float kTabLabelY = 18.5f;        // a tab's top to its label's middle
-inline constexpr float kFocusRing = 2;            // the focus ring's line, and its gap to the widget
+inline constexpr float kFocusRing = 2;            // each of the focus ring's two lines
 
 }  // namespace vlr

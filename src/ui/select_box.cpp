@@ -21,17 +21,17 @@ int selectBox(std::string_view id, Rect r, const std::vector<std::string>& items
     r = snap(r);
 
     int result = takeDropDownChoice(id, items);
+    const auto shownAt = std::find(items.begin(), items.end(), shown);
+    const int current = shownAt == items.end() ? -1 : static_cast<int>(shownAt - items.begin());
 
     if (isHovered(r)) {
         ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
-        if (takeClick()) openDropDown(id, r, items, -1);
+        if (takeClick()) openDropDown(id, r, items, -1, current);
     }
     if (focusItem(id, r, FocusKind::kSelect, sc(kControlRadius))) {
         const int count = static_cast<int>(items.size());
-        const auto shownAt = std::find(items.begin(), items.end(), shown);
-        const int current = shownAt == items.end() ? -1 : static_cast<int>(shownAt - items.begin());
         if (takeAction(kNavPress)) {
-            openDropDown(id, r, items, std::max(0, current));
+            openDropDown(id, r, items, std::max(0, current), current);
         } else if (takeAction(kNavLeft) && count > 0) {
             result = std::max(0, current - 1);
         } else if (takeAction(kNavRight) && count > 0) {
@@ -44,12 +44,10 @@ int selectBox(std::string_view id, Rect r, const std::vector<std::string>& items
         const Color outline = list.open && list.owner == id ? kAccent : kLine;
         Rect box = r;
         drawRoundedBox(box, sc(kControlRadius), outline, kWindowBg);
-        // Only a text too long for the box is cut: a fitting one keeps its last glyph's overhang.
-        const Rect textBox{r.x, r.y, r.width - sc(24), r.height};  // the chevron's room kept clear
-        const bool overflows = sc(kFieldInset) + textWidth(kRegular14, shown) > textBox.width;
-        if (overflows) pushClip(textBox);
-        drawTextRun(kRegular14, shown, r.x + sc(kFieldInset), r.y + r.height / 2, kTextPrimary, 0);
-        if (overflows) popClip();
+        // A text too long for the box ends in "…" at a whole character, clear of the chevron.
+        const float room = r.width - sc(24) - sc(kFieldInset);  // the chevron's room kept clear
+        const std::string text = elideText(kRegular14, shown, room);
+        drawTextRun(kRegular14, text, r.x + sc(kFieldInset), r.y + r.height / 2, kTextPrimary, 0);
         // The chevron: its tip 15 from the right edge, a little below the middle.
         const float cx = r.x + r.width - sc(15);
         const float cy = r.y + r.height / 2 + sc(2.5f);

@@ -145,6 +145,38 @@ float textWidth(int slot, std::string_view text, float extraSpacing) {
 
 namespace {
 
+// Marks drawn onto the character before them, and the joiners and selectors that bind two
+// characters into one sign: a cut just before one would split a letter.
+bool bindsToPrevious(int c) {
+    return (c >= 0x0300 && c <= 0x036F) || (c >= 0x1AB0 && c <= 0x1AFF) || (c >= 0x1DC0 && c <= 0x1DFF) ||
+           (c >= 0x20D0 && c <= 0x20FF) || (c >= 0xFE20 && c <= 0xFE2F) || (c >= 0xFE00 && c <= 0xFE0F) ||
+           c == 0x200D || (c >= 0xE0100 && c <= 0xE01EF) || (c >= 0x1F3FB && c <= 0x1F3FF);
+}
+
+}  // namespace
+
+std::string elideText(int slot, std::string_view text, float width) {
+    const FontSlot& font = fontSlot(slot);
+    if (textWidth(font, text) <= width) return std::string(text);
+    const std::string_view ellipsis = "\xE2\x80\xA6";
+    const float room = width - textWidth(font, ellipsis);
+    std::size_t keep = 0;   // bytes kept: always a place where a cut splits no letter
+    float used = 0;
+    for (std::size_t pos = 0; pos < text.size();) {
+        const int c = nextCodepoint(text, pos);
+        used += advanceFast(font, c);
+        if (used > room) break;
+        std::size_t next = pos;
+        if (pos < text.size() && bindsToPrevious(nextCodepoint(text, next))) continue;
+        keep = pos;
+    }
+    // No trailing space before the ellipsis: "Run …" reads as a word left out.
+    while (keep > 0 && text[keep - 1] == ' ') --keep;
+    return std::string(text.substr(0, keep)) + std::string(ellipsis);
+}
+
+namespace {
+
 // One glyph's quad in the order raylib's own textured quads use (so no face is culled).
 void glyphQuad(const Texture2D& texture, const Rectangle& rec, int offsetX, int offsetY, float x, float top,
                float scale, const Rectangle* clip) {

@@ -212,7 +212,8 @@ bool textField(EditBuffer& b, Rect r, std::string_view placeholder, float inset,
             b.scroll = cw - iw;
         }
 
-        if (focused) {
+        // The editing halo, unless the focus ring stands there already (it would tint its light line).
+        if (focused && !(navFocused && focus.visible)) {
             const float glow = sc(3);  // the editing halo's width, around the outline
             Rect halo{r.x - glow, r.y - glow, r.width + 2 * glow, r.height + 2 * glow};
             drawRoundedBox(halo, sc(kControlRadius + 3), kAccentGlow, kTransparent, glow);
@@ -274,11 +275,12 @@ void eraseRange(EditBuffer& b, std::size_t from, std::size_t to) {
 
 void editKeys(EditBuffer& b, int maxChars, bool numeric) {
     const InputCalls& sys = inputCalls();
-    const InputSnapshot& in = uiState().input;
+    InputSnapshot& in = uiState().input;
     keepCaretValid(b);
 
     // In the order they came: "ab" then Backspace leaves "a", Backspace then "ab" leaves "ab".
-    for (const Keystroke& stroke : in.strokes) {
+    for (std::size_t at = 0; at < in.strokes.size(); ++at) {
+        const Keystroke& stroke = in.strokes[at];
         const bool modifier = strokeHas(stroke, kModControl) || strokeHas(stroke, kModSuper);
         const bool shift = strokeHas(stroke, kModShift);
         if (stroke.codepoint != 0) {
@@ -339,9 +341,11 @@ void editKeys(EditBuffer& b, int maxChars, bool numeric) {
         case KEY_END: moveCaret(b, b.text.size(), shift); break;
         case KEY_ENTER:
         case KEY_KP_ENTER:
-            // The field commits here; what was typed after Enter is not part of this value.
+            // The field commits here; what was typed after Enter is not part of this value but
+            // goes on in the next frame, after the commit.
             b.lostFocus = true;
             b.passing = false;
+            deferStrokes(in, at + 1);
             return;
         default: break;
         }

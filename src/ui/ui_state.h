@@ -39,6 +39,7 @@ struct DropDown {
     int chosen = -1;            // -1: nothing chosen yet
     std::string owner;          // id of the select box that opened the list
     int highlight = -1;         // row the keys or the gamepad point at; -1: none
+    int current = -1;           // row of the value the box shows (marked); -1: none
 };
 
 struct KeyCapture {
@@ -80,6 +81,7 @@ struct Keystroke {
     int codepoint = 0;
     int mods = 0;   // kMod* bits held with the key: a quick Ctrl+C is often released before the frame
     int action = 0;
+    bool repeat = false;  // a held key's auto-repeat, not a press
 };
 
 // What the user did since the last frame; filled once at the start of each frame.
@@ -93,6 +95,8 @@ struct InputSnapshot {
     std::vector<bool> repeats;      // per entry of keys: a held key's auto-repeat (missing: a press)
     std::vector<int> chars;         // characters typed this frame, in order
     std::vector<Keystroke> strokes; // the keys and characters together, in the order they came
+    std::vector<Keystroke> later;   // strokes handed on to the next frame, which takes them first:
+                                    // what came after a focus move or a commit must meet its result
     bool mouseFree = true;          // false while the mouse is over the open drop-down list
     int wantedCursor = 0;           // a raylib MouseCursor: default, I-beam or pointing hand
 };

@@ -3,8 +3,9 @@
 | test_input.py — input that arrives between two frames                      |
 |                                                                            |
 | xdotool sends a burst of key presses, or typing followed at once by a       |
-| click, faster than the window draws: every press must count, and text typed |
-| before a click must stay in the field that had the focus.                  |
+| click or a Tab, faster than the window draws: every press must count, and  |
+| text typed before a click or a Tab must stay in the field that had the     |
+| focus.                                                                     |
 +----------------------------------------------------------------------------+
 """
 
@@ -52,6 +53,16 @@ class InputBetweenFramesTest(PlayPageTest):
         self.focus_iso_end(program, window)
         bodies = self.download(box, program, window, "key", "--delay", "1", "a", "b")
         self.assertEqual(bodies, [json.dumps({"iso": SEED["iso"] + "ab"})])
+
+    def test_text_typed_just_before_tab_stays_in_its_field(self):
+        box, program, window = self.open(seed=SEED)
+        left, top, right, bottom = self.download_button(program, window)   # found before a ring shows
+        self.focus_iso_end(program, window)
+        self.burst(window, "key", "--delay", "1", "a", "b", "Tab")
+        program.wait_quiet(0.5)
+        self.click((left + right) // 2, (top + bottom) // 2)
+        self.wait_request(box, "download-compiler")
+        self.assertEqual(box.bodies("download-compiler"), [json.dumps({"iso": SEED["iso"] + "ab"})])
 
 
 if __name__ == "__main__":

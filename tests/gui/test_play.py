@@ -23,8 +23,8 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from vlr_gui import (ACCENT, BACKGROUND, BASE_SIZE, CARD, FOOTER, LAYOUT, PAGE_TOP,  # noqa: E402
-                     PAGE_X, PANEL, TAB_Y, VIEW_TOP, WindowTest, boxes, column, near,
-                     page_column, runs, tab_underline, wait_for)
+                     PAGE_X, PANEL, TAB_Y, VIEW_TOP, WindowTest, artifacts_dir, boxes, column,
+                     near, page_column, runs, tab_underline, wait_for)
 
 W, H = BASE_SIZE
 ONE_COLUMN = LAYOUT["kOneColumnMaxWidth"]
@@ -371,6 +371,29 @@ class PlayAndStopTest(PlayPageTest):
         self.click(890 + 170, card[0] + 17 + 5 + 28)
         time.sleep(1.0)
         self.assertEqual(box.request_log()[before:], [], "a click on it sends nothing")
+
+
+    def test_the_focus_ring_shows_on_the_red_play_button(self):
+        """Shift+Tab from no focus goes to the page's last control, Play: its ring is a light
+        line along the red button with the accent round it, where a ring in the accent alone
+        would melt into the button. The picture is kept as docs/focus-ring-play.png shows it."""
+        box, program, window = self.open(seed=READY)
+        left, top, right, bottom = self.settled(program, window, self.play_button, "the red Play button")
+        middle = (left + right) // 2
+        light, t = LAYOUT["kFocusLight"], LAYOUT["kFocusRing"]
+
+        def ring(picture):
+            return all(near(picture.pixel(x, y), colour, 3)
+                       for x, y, colour in ((left - 1, top + 28, light), (left - t - 1, top + 28, ACCENT),
+                                            (middle, top - 1, light), (middle, top - t - 1, ACCENT),
+                                            (middle, top - 2 * t - 1, CARD)))
+        self.assertFalse(ring(self.picture(window)), "no ring before a key was used")
+        self.x.key(window, "shift+Tab")
+        picture = self.settled(program, window, lambda p: ring(p) and p, "the two-tone ring round Play")
+        picture.crop(890 - 20, top - 60, 380, bottom - top + 150).save_png(
+            os.path.join(artifacts_dir(), "focus-ring-play.png"))
+        self.x.key(window, "Return")
+        self.wait_request(box, "play")
 
 
 class SaveProfileTest(PlayPageTest):

@@ -181,9 +181,7 @@ TEST_F(ConsoleTest, IndexStaysInStepWithAppendsTrimsAndClears) {
 
 TEST_F(ConsoleTest, FollowComesFromTheTabAndEveryUserScroll) {
     numbered(0, 30);
-    // Never followed yet (a switch made by a command's answer): the log shows from its top.
-    EXPECT_EQ(frame().front(), "line 0");
-    followConsoleTail();
+    // Before any tab click or scroll (a command's answer switched here): the newest output shows.
     std::vector<std::string> shown = frame();
     EXPECT_EQ(shown.back(), "line 29");
     EXPECT_EQ(consoleRecords().offset, 20 * 18);
@@ -200,6 +198,14 @@ TEST_F(ConsoleTest, FollowComesFromTheTabAndEveryUserScroll) {
     EXPECT_EQ(shown.front(), "line 18");
     numbered(31, 40);
     EXPECT_EQ(frame().front(), "line 18");
+
+    // A switch here made by a command leaves the player's choice alone: only the tab follows.
+    uiState().requestedPage = pageIndex(consolePage);
+    EXPECT_EQ(frame().front(), "line 18");
+    followConsoleTail();
+    EXPECT_EQ(frame().back(), "line 39");
+    frame(1);
+    EXPECT_FALSE(consoleRecords().follow);
 
     // Back down past the end: following again.
     frame(-10);

@@ -1,6 +1,7 @@
 // The keyboard and gamepad focus without a window: a gamepad faked through the input seam,
 // the focus order and spatial moves in one and two columns, the focus kept in view, and a
-// focused widget that goes away, and the ids the toolkit makes from where a widget stands.
+// focused widget that goes away, keys and characters meeting the focus in their order, and
+// the ids the toolkit makes from where a widget stands.
 #include <functional>
 #include <string>
 #include <vector>
@@ -157,6 +158,73 @@ TEST_F(FocusTest, OrderAndMovesInOneAndTwoColumnsKeptInViewAndAWidgetThatGoes) {
     widgets.erase(widgets.begin() + 1);
     frame();
     EXPECT_EQ(focused(), "button:A1");
+}
+
+// Keys and characters of one frame, as the window queues them, through the frame's steps:
+// each field takes what was typed while it had the focus, across every move and commit.
+TEST_F(FocusTest, KeysAndCharactersOfOneFrameMeetTheFocusInTheOrderTheyCame) {
+    EditBuffer first, second;
+    std::vector<std::string> commits;
+    UiState& ui = uiState();
+    ShellState& shell = shellState();
+    const auto frames = [&] {
+        for (int i = 0; i < 10; ++i) {
+            takeInput(ui, shell);
+            navigate(ui);
+            ui.focus.inPage = true;
+            if (textField(first, {0, 0, 200, 39}, "", 11, 0, false)) commits.push_back("1:" + first.text);
+            if (textField(second, {0, 60, 200, 39}, "", 11, 0, false)) commits.push_back("2:" + second.text);
+            ui.focus.inPage = false;
+            settleFocus(ui);
+            if (shell.pending.empty() && ui.input.later.empty()) return;
+        }
+        ADD_FAILURE() << "the queue never emptied";
+    };
+    const auto key = [&](int code, int mods = 0) { queueInput(shell, {PendingInput::kKey, code, 0, 0, mods}); };
+    const auto typed = [&](const char* text) {
+        for (const char* c = text; *c != '\0'; ++c) {
+            key(*c - 'a' + KEY_A);
+            queueInput(shell, {PendingInput::kChar, *c});
+        }
+    };
+    frames();
+    key(KEY_TAB);
+    frames();
+    ASSERT_EQ(ui.focused, &first);
+
+    typed("ab");
+    key(KEY_TAB);
+    typed("c");
+    frames();
+    EXPECT_EQ(first.text, "ab");
+    EXPECT_EQ(second.text, "c");
+    EXPECT_EQ(ui.focused, &second);
+
+    // Enter commits and the field goes on taking keys; Escape leaves it, and what comes after
+    // has no field to go to.
+    typed("d");
+    key(KEY_ENTER);
+    typed("e");
+    key(KEY_ESCAPE);
+    typed("f");
+    frames();
+    EXPECT_EQ(second.text, "cde");
+    EXPECT_EQ(ui.focused, nullptr);
+
+    // Enter edits the focused field again; the Backspaces act on it, not on the field Shift+Tab
+    // goes to after them.
+    key(KEY_ENTER);
+    typed("g");
+    key(KEY_BACKSPACE);
+    key(KEY_BACKSPACE);
+    key(KEY_LEFT_SHIFT, kModShift);
+    key(KEY_TAB, kModShift);
+    typed("h");
+    frames();
+    EXPECT_EQ(second.text, "cd");
+    EXPECT_EQ(first.text, "abh");
+    EXPECT_EQ(ui.focused, &first);
+    EXPECT_EQ(commits, (std::vector<std::string>{"1:ab", "2:cd", "2:cde", "2:cd"}));
 }
 
 TEST_F(FocusTest, IdsAreTheKindThenThePageCardAndName) {

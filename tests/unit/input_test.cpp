@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/dropdown.h"
 #include "ui/input.h"
 #include "ui/select_box.h"
 #include "ui/text_field.h"
@@ -151,11 +152,14 @@ TEST_F(InputTest, KeysAndCharactersApplyInTheOrderTheyCame) {
     EXPECT_EQ(b.text, "xacb");
     EXPECT_EQ(b.caret, 3u);
 
-    // Enter commits what came before it; nothing typed after it joins this value.
+    // Enter commits what came before it; what was typed after it waits for the next frame.
     type({{0, 'd'}, {KEY_ENTER, 0}, {0, 'e'}});
     editKeys(b, 0, false);
     EXPECT_EQ(b.text, "xacdb");
     EXPECT_TRUE(b.lostFocus);
+    ASSERT_EQ(uiState().input.later.size(), 1u);
+    EXPECT_EQ(uiState().input.later[0].codepoint, 'e');
+    EXPECT_EQ(uiState().input.chars, std::vector<int>{'d'});
 }
 
 TEST_F(InputTest, MalformedBytesStepTheSameBothWays) {
@@ -498,10 +502,59 @@ TEST_F(InputTest, SelectBoxListOpensUpwardsOnlyWhenNeededAndPossible) {
     }
     EXPECT_TRUE(same(lastOutline(), kAccent));
 
-    // A long item widens the list past the box.
+    // A long item widens the list past the box, with room for the check mark after it.
     click(110, 110);
     selectBox("profile", {100, 100, 200, 39}, {std::string(20, 'W')}, "");
-    EXPECT_FLOAT_EQ(uiState().dropDown.rect.width, 20 * 16 + 36);
+    EXPECT_FLOAT_EQ(uiState().dropDown.rect.width, 20 * 16 + 14 + 30);
+}
+
+// A value too long for its box or for the window ends in "…" after whole characters, never
+// in the middle of one nor between a letter and its accent; the open list marks the value the
+// box shows.
+TEST_F(InputTest, LongValuesEndInAnEllipsisAtAWholeCharacterAndTheListMarksTheCurrentOne) {
+    const std::string ellipsis = "\xE2\x80\xA6";
+    EXPECT_EQ(elideText(kRegular14, "abc", 30), "abc");
+    EXPECT_EQ(elideText(kRegular14, "abcdef", 45), "abc" + ellipsis);
+    EXPECT_EQ(elideText(kRegular14, kMixed, 40), "a\xC3\xA9\xE2\x82\xAC" + ellipsis);  // a é € (10 + 6 + 10)
+    EXPECT_EQ(elideText(kRegular14, "ae\xCC\x81z", 35), "a" + ellipsis);  // é as e and a combining accent
+    EXPECT_EQ(elideText(kRegular14, "Run With Low", 60), "Run" + ellipsis);
+    EXPECT_EQ(elideText(kRegular14, "abc", 5), ellipsis);
+
+    const auto texts = [] {
+        std::vector<std::string> out;
+        for (const test::Drawn& call : test::drawnOf(test::Drawn::kText)) out.push_back(call.text);
+        return out;
+    };
+    // The closed box: 130 wide keeps 130 - 24 (chevron) - 11 (inset) for the text; no clip.
+    const std::vector<std::string> items = {"one", "Run With Low Settings", "three"};
+    test::drawn().clear();
+    selectBox("s", {0, 0, 130, 39}, items, items[1]);
+    EXPECT_EQ(texts(), std::vector<std::string>{"Run Wit" + ellipsis});
+    EXPECT_TRUE(test::drawnOf(test::Drawn::kScissor).empty());
+
+    // The list: the current row's check mark, level with the row, right of every text.
+    click(10, 10);
+    selectBox("s", {0, 0, 130, 39}, items, items[1]);
+    ASSERT_EQ(uiState().dropDown.current, 1);
+    test::drawn().clear();
+    drawDropDown(uiState());
+    const std::vector<test::Drawn> mark = test::drawnOf(test::Drawn::kLine);
+    ASSERT_EQ(mark.size(), 2u);
+    const float middle = 39 + 4 + 4 + 30 + 15;  // the second row's middle
+    EXPECT_LT(mark[0].from.y, middle + 5);
+    EXPECT_GT(mark[0].from.y, middle - 5);
+    EXPECT_GE(mark[0].from.x, 14 + textWidth(kRegular14, items[1]));
+    EXPECT_EQ(texts(), items) << "the list is wide enough for all";
+
+    // Far right in the window, the list stays inside it and its long item is cut.
+    uiState().dropDown = DropDown();
+    click(1010, 10);
+    selectBox("s", {1000, 0, 200, 39}, {std::string(40, 'W')}, "");
+    EXPECT_FLOAT_EQ(uiState().dropDown.rect.width, 1280 - 1000 - 4);
+    test::drawn().clear();
+    drawDropDown(uiState());
+    EXPECT_EQ(texts(), std::vector<std::string>{std::string(13, 'W') + ellipsis});  // 276 - 44 holds 13 and "…"
+    EXPECT_TRUE(test::drawnOf(test::Drawn::kLine).empty()) << "no current value, no mark";
 }
 
 TEST_F(InputTest, SelectBoxPicksUpTheChosenRowOnce) {
