@@ -283,7 +283,9 @@ float introAndFilter(float x, float y, float w) {
     const float h = std::max(th, sc(kControlHeight));
     drawTextBlock(kRegular12_5, kIntroText, text.x, y + (h - th) / 2, text.width, sc(kLine12_5), kTextSecondary, false);
     const FocusScope scope("Filter");
-    // Enter or a click elsewhere commits nothing: the filter applies as it is typed.
+    // Enter or a click elsewhere commits nothing: the filter applies as it is typed, and it
+    // is the window's own, so it works while the launcher is away.
+    const LocalControls local;
     textField(filter, {field.x, y + (h - sc(kControlHeight)) / 2, field.width, sc(kControlHeight)}, "Filter settings",
               sc(kFieldInset), kFilterMaxChars, false);
     return h;
