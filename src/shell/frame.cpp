@@ -260,16 +260,16 @@ void drawPage(UiState& ui, const Layout& layout) {
 // `right`, in the middle of the footer. Returns its left edge.
 float startAgainButton(float right, float footerTop, float footerHeight) {
     UiState& ui = uiState();
-    const float pad = sc(10);            // the label inside the button
+    const float pad = sc(kCompactPad);
     const float height = sc(23);         // fits the footer's line with room above and below
     const float width = roundHalfAway(textWidth(kRegular12, kStartAgainLabel) + 2 * pad);
     const Rect box = snap({right - width, footerTop + (footerHeight - height) / 2, width, height});
     const bool hovered = isHovered(box);
     Rect drawn = box;
-    drawRoundedBox(drawn, sc(6), hovered ? kButtonHoverLine : kLine, hovered ? kButtonHover : kPanelFill);  // its corners
+    drawRoundedBox(drawn, sc(kSmallRadius), hovered ? kButtonHoverLine : kLine, hovered ? kButtonHover : kPanelFill);
     drawTextRun(kRegular12, kStartAgainLabel, box.x + pad, box.y + box.height / 2, kTextPrimary);
     if (hovered) ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
-    const bool pressed = focusItem(kStartAgainLabel, box, FocusKind::kButton, sc(6)) && takeAction(kNavPress);
+    const bool pressed = focusItem(kStartAgainLabel, box, FocusKind::kButton, sc(kSmallRadius)) && takeAction(kNavPress);
     if (((hovered && takeClick()) || pressed) && shellState().startLauncherAgain)
         shellState().startLauncherAgain();
     return box.x;
@@ -308,7 +308,7 @@ void drawFooter(const Layout& layout, float screenWidth, const WindowState& wind
 void drawOffTip(const UiState& ui, float screenWidth, float footerTop) {
     if (ui.offTip.empty()) return;
     const Rect& at = ui.offTipRect;
-    const float pad = sc(10);   // the text inside the box
+    const float pad = sc(kCompactPad);
     const float gap = sc(6);    // the box from the control
     const float width = roundHalfAway(textWidth(kRegular12, ui.offTip) + 2 * pad);
     const float height = sc(26);
@@ -316,7 +316,7 @@ void drawOffTip(const UiState& ui, float screenWidth, float footerTop) {
     float y = at.y + at.height + gap;
     if (y + height > footerTop) y = at.y - gap - height;
     Rect box = snap({x, y, width, height});
-    drawRoundedBox(box, sc(6), kLine, kPanelFill);   // a tip's corners
+    drawRoundedBox(box, sc(kSmallRadius), kLine, kPanelFill);
     drawTextRun(kRegular12, ui.offTip, box.x + pad, box.y + box.height / 2, kTextPrimary);
 }
 
