@@ -295,6 +295,25 @@ void rebuildTable(FocusState& focus) {
         focus.itemTable[tableSlot(focus, focus.items[i].id)] = static_cast<std::uint32_t>(i + 1);
 }
 
+// Whether `id` is the one this widget would get here (or a "#n" repeat of it), compared in
+// place rather than made.
+bool idMatches(const FocusState& focus, std::string_view id, FocusKind kind, std::string_view name) {
+    const std::string_view kindText = kindName(kind);
+    if (!id.starts_with(kindText) || id.size() <= kindText.size() || id[kindText.size()] != ':') return false;
+    id.remove_prefix(kindText.size() + 1);
+    if (!id.starts_with(focus.scopePath)) return false;
+    id.remove_prefix(focus.scopePath.size());
+    if (!name.empty()) {
+        if (!focus.scopeMarks.empty()) {
+            if (!id.starts_with('/')) return false;
+            id.remove_prefix(1);
+        }
+        if (!id.starts_with(name)) return false;
+        id.remove_prefix(name.size());
+    }
+    return id.empty() || id.front() == '#';
+}
+
 void addItem(FocusState& focus, FocusItem item) {
     focus.items.push_back(std::move(item));
     if (2 * focus.items.size() + 2 > focus.itemTable.size()) return rebuildTable(focus);
@@ -317,7 +336,7 @@ bool focusItem(std::string_view name, Rect r, FocusKind kind, float radius) {
     if (!ui.drawing && !focus.collecting) return false;
     const std::size_t end = focus.items.size() - focus.replayTail;
     const bool measured = focus.replaying && focus.replay < end;
-    if (measured && focus.items[focus.replay].kind == kind) {
+    if (measured && focus.items[focus.replay].kind == kind && idMatches(focus, focus.items[focus.replay].id, kind, name)) {
         // Drawing what the measuring pass just listed: the same widgets in the same order.
         focus.last = focus.replay++;
         focus.items[focus.last].rect = r;

@@ -248,6 +248,25 @@ TEST_F(FocusTest, IdsAreTheKindThenThePageCardAndName) {
                                              "field:Play/Game disc", "field:Play/Game disc#2", "button:Play/Play",
                                              "tab:0"}));
 
+    // A card whose drawing differs from its measuring (a widget only measured, one only
+    // drawn): the list holds what was drawn, in order, each widget under its own id.
+    settleFocus(ui);
+    {
+        const FocusScope page("Play");
+        card(0, 0, 400, "Save profile", [&](float x, float y, float) {
+            if (!ui.drawing) button(x, y, "Measured", kSecondary);
+            button(x, y + 50, "Both", kSecondary);
+            if (ui.drawing) button(x, y + 100, "Drawn", kSecondary);
+            button(x, y + 150, "Both", kSecondary);
+            return 200.0f;
+        });
+    }
+    ids.clear();
+    for (const FocusItem& item : ui.focus.items) ids.push_back(item.id);
+    EXPECT_EQ(ids, (std::vector<std::string>{"button:Play/Save profile/Both", "button:Play/Save profile/Drawn",
+                                             "button:Play/Save profile/Both#2"}));
+    EXPECT_EQ(ui.focus.items[1].rect.y, ui.focus.items[0].rect.y + 50);
+
     // A field clicked into holds the focus under its own id, the second of the two.
     ui.focused = &second;
     settleFocus(ui);
