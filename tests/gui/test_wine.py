@@ -262,7 +262,7 @@ class WineTest(UnderWine, WindowTest):
         shot.crop(left, top, W, H).save_png(os.path.join(artifacts_dir(), "wine-settings-page.png"))
         for x in (PAGE_X + 8, 647 + 8):     # both columns' cards, beside the first card's title
             self.assertColour(shot, left + x, top + 190, CARD, what="card fill")
-        selected = [a for a, b in runs(shot.row(top + 235, left + 340, left + 614), LAYOUT["kRowHover"], 1)
+        selected = [a for a, b in runs(shot.row(top + 257, left + 340, left + 614), LAYOUT["kRowHover"], 1)
                     if b - a >= 40]
         self.assertTrue(selected, "the selected segment of the first choice row")
 
