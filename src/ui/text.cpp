@@ -262,9 +262,7 @@ float drawTextRun(int slot, std::string_view text, float x, float centreY, Color
     return drawCalls().textRun(slot, text, x, centreY, colour, extraSpacing);
 }
 
-namespace {
-
-std::vector<TextLine> wrapAnew(const FontSlot& slot, std::string_view text, float width) {
+std::vector<TextLine> wrapLines(const FontSlot& slot, std::string_view text, float width) {
     std::vector<TextLine> lines;
     const std::size_t size = text.size();
     std::size_t paragraph = 0;
@@ -301,9 +299,11 @@ std::vector<TextLine> wrapAnew(const FontSlot& slot, std::string_view text, floa
     return lines;
 }
 
+namespace {
+
 // A page wraps the same labels and help texts in its measuring pass and again as it draws,
-// frame after frame: the lines are kept by slot, size, width and text. Measured by the slot's
-// advances, which change only with the slot's size.
+// frame after frame: the lines of the window's font slots are kept by slot, width and text,
+// and forgotten whenever a slot's advances change.
 struct WrapCache {
     struct Hash {
         using is_transparent = void;
@@ -324,31 +324,24 @@ WrapCache& wrapCache() {
 
 void forgetWrappedLines() { wrapCache().lines.clear(); }
 
-std::vector<TextLine> wrapLines(const FontSlot& slot, std::string_view text, float width) {
+std::vector<TextLine> wrapLines(int slot, std::string_view text, float width) {
     WrapCache& cache = wrapCache();
     std::string& key = cache.probe;
-    const void* const slotAddress = &slot;
-    const float size = slot.drawingSize;
-    key.assign(reinterpret_cast<const char*>(&slotAddress), sizeof slotAddress);
-    key.append(reinterpret_cast<const char*>(&size), sizeof size);
+    key.assign(reinterpret_cast<const char*>(&slot), sizeof slot);
     key.append(reinterpret_cast<const char*>(&width), sizeof width);
     key.append(text);
     const auto found = cache.lines.find(std::string_view(key));
     if (found != cache.lines.end()) return found->second;
     if (cache.lines.size() >= kWrapsKept) cache.lines.clear();
-    std::vector<TextLine> lines = wrapAnew(slot, text, width);
+    std::vector<TextLine> lines = wrapLines(fontSlot(slot), text, width);
     cache.lines.emplace(key, lines);
     return lines;
-}
-
-std::vector<TextLine> wrapLines(int slot, std::string_view text, float width) {
-    return wrapLines(fontSlot(slot), text, width);
 }
 
 float drawTextBlock(int slot, std::string_view text, float x, float y, float width, float lineHeight,
                     Color colour, bool centred) {
     const FontSlot& font = fontSlot(slot);
-    const std::vector<TextLine> lines = wrapLines(font, text, width);
+    const std::vector<TextLine> lines = wrapLines(slot, text, width);
     if (uiState().drawing) {
         for (std::size_t n = 0; n < lines.size(); ++n) {
             const std::string_view line = text.substr(lines[n].start, lines[n].length);
