@@ -1,0 +1,666 @@
+/*******************************************************************************************
+*  access_atk_nodes.cpp — the application, the window and the nodes as ATK object types
+*
+*  GObject types registered by hand (the G_DEFINE macros are C and warn in C++). A node's
+*  object keeps only its id; every answer reads the last tree. Readers' actions become
+*  requests for the frame and never touch the window's state here.
+*
+*  Sections: record · roles and states · node objects · component · action · value · text ·
+*            application and window · types
+*******************************************************************************************/
+#include "platform/posix/access_atk_nodes.h"
+
+#include <cmath>
+#include <utility>
+
+namespace vlr::platform::atk {
+
+// ---- record ----
+
+Model& model() {
+    static Model m;
+    return m;
+}
+
+namespace {
+
+struct NodeInstance {
+    AtkObject base;
+    char* id;   // g_strdup'd, freed when the object goes
+};
+
+enum : unsigned { kHasAction = 1, kHasValue = 2, kHasText = 4, kHasEditable = 8 };
+
+const char* idOf(AtkObject* object) {
+    const char* id = reinterpret_cast<NodeInstance*>(object)->id;
+    return id != nullptr ? id : "";
+}
+
+void request(AtkObject* object, AccessAction action, std::string text = {}, double number = 0) {
+    Model& m = model();
+    if (m.sink == nullptr || nodeAt(object) == nullptr) return;
+    m.sink(AccessRequest{idOf(object), action, std::move(text), number});
+}
+
+// Where the window's client area starts on the screen.
+bool windowOrigin(int& x, int& y) {
+    Model& m = model();
+    if (m.display == nullptr) m.display = XOpenDisplay(nullptr);
+    if (m.display == nullptr || m.window == 0) return false;
+    ::Window child = 0;
+    return XTranslateCoordinates(m.display, m.window, DefaultRootWindow(m.display), 0, 0, &x, &y, &child) != 0;
+}
+
+}  // namespace
+
+const AccessNode* nodeAt(AtkObject* object, int* at) {
+    Model& m = model();
+    auto found = m.shape.index.find(idOf(object));
+    if (found == m.shape.index.end()) return nullptr;
+    if (at != nullptr) *at = found->second;
+    return &m.tree.nodes[found->second];
+}
+
+AtkObject* objectAt(int i) {
+    Model& m = model();
+    const AccessNode& node = m.tree.nodes[i];
+    auto found = m.objects.find(node.id);
+    if (found != m.objects.end()) return found->second;
+    AtkObject* object = makeNodeObject(node);
+    m.objects.emplace(node.id, object);
+    return object;
+}
+
+AtkObject* parentObjectAt(int i) {
+    Model& m = model();
+    int parent = m.shape.parent[i];
+    return parent < 0 ? m.frame : objectAt(parent);
+}
+
+// ---- roles and states ----
+
+static AtkRole roleOf(AccessRole role) {
+    switch (role) {
+    case AccessRole::kTabList: return ATK_ROLE_PAGE_TAB_LIST;
+    case AccessRole::kTab: return ATK_ROLE_PAGE_TAB;
+    case AccessRole::kButton: return ATK_ROLE_PUSH_BUTTON;
+    case AccessRole::kLink: return ATK_ROLE_LINK;
+    case AccessRole::kField: return ATK_ROLE_ENTRY;
+    case AccessRole::kComboBox: return ATK_ROLE_COMBO_BOX;
+    // A toggle button with a checked state is how desktop toolkits expose their switches;
+    // readers say "on"/"pressed", which a switch is, where a check box would be "ticked".
+    case AccessRole::kSwitch: return ATK_ROLE_TOGGLE_BUTTON;
+    case AccessRole::kRadioGroup: return ATK_ROLE_PANEL;
+    case AccessRole::kRadio: return ATK_ROLE_RADIO_BUTTON;
+    case AccessRole::kSlider: return ATK_ROLE_SLIDER;
+    case AccessRole::kListItem: return ATK_ROLE_LIST_ITEM;
+    case AccessRole::kHeading: return ATK_ROLE_HEADING;
+    case AccessRole::kText: return ATK_ROLE_STATIC;
+    }
+    return ATK_ROLE_UNKNOWN;
+}
+
+unsigned interfacesOf(const AccessNode& node) {
+    switch (node.role) {
+    case AccessRole::kTab: case AccessRole::kButton: case AccessRole::kLink: case AccessRole::kSwitch:
+    case AccessRole::kRadio: case AccessRole::kListItem:
+        return kHasAction;
+    case AccessRole::kComboBox: return kHasAction | kHasText;
+    case AccessRole::kField: return kHasText | kHasEditable;
+    case AccessRole::kSlider: return kHasValue;
+    case AccessRole::kHeading: case AccessRole::kText: return kHasText;
+    case AccessRole::kTabList: case AccessRole::kRadioGroup: return 0;
+    }
+    return 0;
+}
+
+std::string textOf(const AccessNode& node) {
+    bool valued = node.role == AccessRole::kField || node.role == AccessRole::kComboBox;
+    return valued ? node.value : node.name;
+}
+
+std::string validText(const std::string& text) {
+    if (g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) return text;
+    gchar* valid = g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()));
+    std::string result = valid;
+    g_free(valid);
+    return result;
+}
+
+std::uint64_t stateBits(const AccessNode& node) {
+    auto bit = [](AtkStateType state) { return std::uint64_t{1} << state; };
+    unsigned s = node.states;
+    std::uint64_t bits = bit(ATK_STATE_SHOWING) | bit(ATK_STATE_VISIBLE);
+    if ((s & kAccessDisabled) == 0) bits |= bit(ATK_STATE_ENABLED) | bit(ATK_STATE_SENSITIVE);
+    if ((s & kAccessFocusable) != 0) bits |= bit(ATK_STATE_FOCUSABLE);
+    if ((s & kAccessFocused) != 0) bits |= bit(ATK_STATE_FOCUSED);
+    if ((s & kAccessEditable) != 0) bits |= bit(ATK_STATE_EDITABLE);
+    switch (node.role) {
+    case AccessRole::kTab: case AccessRole::kListItem:
+        bits |= bit(ATK_STATE_SELECTABLE);
+        break;
+    case AccessRole::kRadio:   // the choice that is on is checked, as radio buttons are
+        bits |= bit(ATK_STATE_CHECKABLE);
+        if ((s & (kAccessSelected | kAccessChecked)) != 0) bits |= bit(ATK_STATE_CHECKED);
+        break;
+    case AccessRole::kSwitch:
+        bits |= bit(ATK_STATE_CHECKABLE);
+        break;
+    case AccessRole::kComboBox:
+        bits |= bit(ATK_STATE_EXPANDABLE);
+        if ((s & kAccessExpanded) != 0) bits |= bit(ATK_STATE_EXPANDED);
+        break;
+    case AccessRole::kField: bits |= bit(ATK_STATE_SINGLE_LINE); break;
+    case AccessRole::kSlider: bits |= bit(ATK_STATE_HORIZONTAL); break;
+    default: break;
+    }
+    if ((s & kAccessSelected) != 0 && node.role != AccessRole::kRadio) bits |= bit(ATK_STATE_SELECTED);
+    if ((s & kAccessChecked) != 0) bits |= bit(ATK_STATE_CHECKED);
+    return bits;
+}
+
+// ---- node objects ----
+
+static gpointer nodeParentClass = nullptr;
+
+static void nodeFinalize(GObject* object) {
+    g_free(reinterpret_cast<NodeInstance*>(object)->id);
+    G_OBJECT_CLASS(nodeParentClass)->finalize(object);
+}
+
+static const gchar* nodeName(AtkObject* object) {
+    const AccessNode* node = nodeAt(object);
+    return node != nullptr ? node->name.c_str() : "";
+}
+
+static AtkRole nodeRole(AtkObject* object) {
+    const AccessNode* node = nodeAt(object);
+    return node != nullptr ? roleOf(node->role) : ATK_ROLE_INVALID;
+}
+
+static AtkObject* nodeParent(AtkObject* object) {
+    int at = 0;
+    return nodeAt(object, &at) != nullptr ? parentObjectAt(at) : nullptr;
+}
+
+static gint nodeChildCount(AtkObject* object) {
+    int at = 0;
+    return nodeAt(object, &at) != nullptr ? static_cast<gint>(model().shape.children[at].size()) : 0;
+}
+
+static AtkObject* nodeChild(AtkObject* object, gint i) {
+    int at = 0;
+    if (nodeAt(object, &at) == nullptr || i < 0) return nullptr;
+    const std::vector<int>& children = model().shape.children[at];
+    if (static_cast<std::size_t>(i) >= children.size()) return nullptr;
+    return static_cast<AtkObject*>(g_object_ref(objectAt(children[i])));
+}
+
+static gint nodePlace(AtkObject* object) {
+    int at = 0;
+    return nodeAt(object, &at) != nullptr ? model().shape.place[at] : -1;
+}
+
+static AtkStateSet* nodeStates(AtkObject* object) {
+    AtkStateSet* set = atk_state_set_new();
+    const AccessNode* node = nodeAt(object);
+    if (node == nullptr) {
+        atk_state_set_add_state(set, ATK_STATE_DEFUNCT);
+        return set;
+    }
+    std::uint64_t bits = stateBits(*node);
+    for (int state = 0; bits != 0; ++state, bits >>= 1)
+        if ((bits & 1) != 0) atk_state_set_add_state(set, static_cast<AtkStateType>(state));
+    return set;
+}
+
+static AtkAttributeSet* addAttribute(AtkAttributeSet* set, const char* name, const char* value) {
+    auto* attribute = static_cast<AtkAttribute*>(g_malloc(sizeof(AtkAttribute)));
+    attribute->name = g_strdup(name);
+    attribute->value = g_strdup(value);
+    return g_slist_prepend(set, attribute);
+}
+
+// Notices and status lines: readers speak a live region's changes without moving there.
+static AtkAttributeSet* nodeAttributes(AtkObject* object) {
+    const AccessNode* node = nodeAt(object);
+    AtkAttributeSet* set = nullptr;
+    if (node != nullptr && (node->states & kAccessLive) != 0) {
+        set = addAttribute(set, "live", "polite");
+        set = addAttribute(set, "container-live", "polite");
+        set = addAttribute(set, "atomic", "true");
+    }
+    return set;
+}
+
+static void nodeClassInit(gpointer klass, gpointer) {
+    nodeParentClass = g_type_class_peek_parent(klass);
+    G_OBJECT_CLASS(klass)->finalize = nodeFinalize;
+    AtkObjectClass* atk = ATK_OBJECT_CLASS(klass);
+    atk->get_name = nodeName;
+    atk->get_role = nodeRole;
+    atk->get_parent = nodeParent;
+    atk->get_n_children = nodeChildCount;
+    atk->ref_child = nodeChild;
+    atk->get_index_in_parent = nodePlace;
+    atk->ref_state_set = nodeStates;
+    atk->get_attributes = nodeAttributes;
+}
+
+// ---- component ----
+
+static void nodeExtents(AtkComponent* component, gint* x, gint* y, gint* width, gint* height, AtkCoordType type) {
+    int at = 0;
+    const AccessNode* node = nodeAt(ATK_OBJECT(component), &at);
+    *x = *y = *width = *height = 0;
+    if (node == nullptr) return;
+    double left = node->x, top = node->y;
+    if (type == ATK_XY_SCREEN) {
+        int ox = 0, oy = 0;
+        if (windowOrigin(ox, oy)) left += ox, top += oy;
+    } else if (type == ATK_XY_PARENT && model().shape.parent[at] >= 0) {
+        const AccessNode& parent = model().tree.nodes[model().shape.parent[at]];
+        left -= parent.x, top -= parent.y;
+    }
+    *x = static_cast<gint>(std::lround(left));
+    *y = static_cast<gint>(std::lround(top));
+    *width = static_cast<gint>(std::lround(node->width));
+    *height = static_cast<gint>(std::lround(node->height));
+}
+
+static gboolean nodeGrabFocus(AtkComponent* component) {
+    const AccessNode* node = nodeAt(ATK_OBJECT(component));
+    if (node == nullptr || (node->states & kAccessFocusable) == 0) return FALSE;
+    request(ATK_OBJECT(component), kAccessFocus);
+    return TRUE;
+}
+
+static AtkLayer nodeLayer(AtkComponent*) {
+    return ATK_LAYER_WIDGET;
+}
+
+static void nodeComponentInit(gpointer iface, gpointer) {
+    auto* component = static_cast<AtkComponentIface*>(iface);
+    component->get_extents = nodeExtents;
+    component->grab_focus = nodeGrabFocus;
+    component->get_layer = nodeLayer;
+}
+
+// ---- action ----
+
+struct ActionName {
+    AccessAction action;
+    const char* name;
+    const char* description;
+};
+
+// "click" is what readers and their scripts call a button's press.
+constexpr ActionName kActionNames[] = {
+    {kAccessPress, "click", "Presses it"},
+    {kAccessToggle, "toggle", "Switches it on or off"},
+    {kAccessExpand, "expand", "Opens its list"},
+    {kAccessCollapse, "collapse", "Closes its list"},
+};
+
+static const ActionName* actionAt(AtkAction* action, gint i) {
+    const AccessNode* node = nodeAt(ATK_OBJECT(action));
+    if (node == nullptr || i < 0) return nullptr;
+    for (const ActionName& name : kActionNames)
+        if ((node->actions & name.action) != 0 && i-- == 0) return &name;
+    return nullptr;
+}
+
+static gint actionCount(AtkAction* action) {
+    const AccessNode* node = nodeAt(ATK_OBJECT(action));
+    gint count = 0;
+    for (const ActionName& name : kActionNames)
+        if (node != nullptr && (node->actions & name.action) != 0) ++count;
+    return count;
+}
+
+static gboolean actionDo(AtkAction* action, gint i) {
+    const ActionName* name = actionAt(action, i);
+    if (name == nullptr) return FALSE;
+    request(ATK_OBJECT(action), name->action);
+    return TRUE;
+}
+
+static const gchar* actionName(AtkAction* action, gint i) {
+    const ActionName* name = actionAt(action, i);
+    return name != nullptr ? name->name : nullptr;
+}
+
+static const gchar* actionDescription(AtkAction* action, gint i) {
+    const ActionName* name = actionAt(action, i);
+    return name != nullptr ? name->description : nullptr;
+}
+
+static void actionInit(gpointer iface, gpointer) {
+    auto* action = static_cast<AtkActionIface*>(iface);
+    action->do_action = actionDo;
+    action->get_n_actions = actionCount;
+    action->get_name = actionName;
+    action->get_localized_name = actionName;
+    action->get_description = actionDescription;
+}
+
+// ---- value ----
+
+static double numberOf(AtkValue* value, double AccessNode::*field) {
+    const AccessNode* node = nodeAt(ATK_OBJECT(value));
+    return node != nullptr ? node->*field : 0;
+}
+
+static void setDouble(GValue* value, double number) {
+    if (G_IS_VALUE(value)) g_value_unset(value);
+    g_value_init(value, G_TYPE_DOUBLE);
+    g_value_set_double(value, number);
+}
+
+static void valueCurrent(AtkValue* value, GValue* out) { setDouble(out, numberOf(value, &AccessNode::number)); }
+static void valueMinimum(AtkValue* value, GValue* out) { setDouble(out, numberOf(value, &AccessNode::minimum)); }
+static void valueMaximum(AtkValue* value, GValue* out) { setDouble(out, numberOf(value, &AccessNode::maximum)); }
+static void valueStep(AtkValue* value, GValue* out) { setDouble(out, numberOf(value, &AccessNode::step)); }
+
+static void valueAndText(AtkValue* value, gdouble* number, gchar** text) {
+    const AccessNode* node = nodeAt(ATK_OBJECT(value));
+    if (number != nullptr) *number = node != nullptr ? node->number : 0;
+    if (text != nullptr) *text = g_strdup(node != nullptr ? validText(node->value).c_str() : "");
+}
+
+static AtkRange* valueRange(AtkValue* value) {
+    return atk_range_new(numberOf(value, &AccessNode::minimum), numberOf(value, &AccessNode::maximum), nullptr);
+}
+
+static gdouble valueIncrement(AtkValue* value) {
+    return numberOf(value, &AccessNode::step);
+}
+
+static void valueSet(AtkValue* value, gdouble number) {
+    if (std::isfinite(number)) request(ATK_OBJECT(value), kAccessSetValue, {}, number);
+}
+
+static gboolean valueSetCurrent(AtkValue* value, const GValue* in) {
+    GValue number = G_VALUE_INIT;
+    g_value_init(&number, G_TYPE_DOUBLE);
+    bool done = G_IS_VALUE(in) && g_value_transform(in, &number);
+    if (done) valueSet(value, g_value_get_double(&number));
+    g_value_unset(&number);
+    return done ? TRUE : FALSE;
+}
+
+static void valueInit(gpointer iface, gpointer) {
+    auto* value = static_cast<AtkValueIface*>(iface);
+    value->get_current_value = valueCurrent;
+    value->get_minimum_value = valueMinimum;
+    value->get_maximum_value = valueMaximum;
+    value->get_minimum_increment = valueStep;
+    value->set_current_value = valueSetCurrent;
+    value->get_value_and_text = valueAndText;
+    value->get_range = valueRange;
+    value->get_increment = valueIncrement;
+    value->set_value = valueSet;
+}
+
+// ---- text ----
+
+static std::string textAt(AtkText* text) {
+    const AccessNode* node = nodeAt(ATK_OBJECT(text));
+    return node != nullptr ? validText(textOf(*node)) : std::string();
+}
+
+static glong characterCount(const std::string& text) {
+    return g_utf8_strlen(text.c_str(), static_cast<gssize>(text.size()));
+}
+
+// Characters [start, end) of valid UTF-8; end -1 (or past the end) means to the end.
+static gchar* slice(const std::string& text, gint start, gint end) {
+    glong count = characterCount(text);
+    glong from = std::clamp<glong>(start, 0, count);
+    glong to = end < 0 ? count : std::clamp<glong>(end, from, count);
+    const gchar* a = g_utf8_offset_to_pointer(text.c_str(), from);
+    const gchar* b = g_utf8_offset_to_pointer(text.c_str(), to);
+    return g_strndup(a, static_cast<gsize>(b - a));
+}
+
+static gchar* textGet(AtkText* text, gint start, gint end) {
+    return slice(textAt(text), start, end);
+}
+
+static gint textCount(AtkText* text) {
+    return static_cast<gint>(characterCount(textAt(text)));
+}
+
+static gunichar textCharacter(AtkText* text, gint offset) {
+    std::string s = textAt(text);
+    if (offset < 0 || offset >= characterCount(s)) return 0;
+    return g_utf8_get_char(g_utf8_offset_to_pointer(s.c_str(), offset));
+}
+
+// The caret is not drawn into the tree: readers get the end of the text, where typing lands.
+static gint textCaret(AtkText* text) {
+    return textCount(text);
+}
+
+// One character, or the whole line (every text here is one line).
+static gchar* textPiece(AtkText* text, gint offset, bool character, gint* start, gint* end) {
+    std::string s = textAt(text);
+    gint count = static_cast<gint>(characterCount(s));
+    gint from = character ? std::clamp(offset, 0, count) : 0;
+    gint to = character ? std::min(from + 1, count) : count;
+    *start = from;
+    *end = to;
+    return slice(s, from, to);
+}
+
+static gchar* textString(AtkText* text, gint offset, AtkTextGranularity granularity, gint* start, gint* end) {
+    return textPiece(text, offset, granularity == ATK_TEXT_GRANULARITY_CHAR, start, end);
+}
+
+static gchar* textAtOffset(AtkText* text, gint offset, AtkTextBoundary boundary, gint* start, gint* end) {
+    return textPiece(text, offset, boundary == ATK_TEXT_BOUNDARY_CHAR, start, end);
+}
+
+static gint textSelections(AtkText*) {
+    return 0;
+}
+
+static void textInit(gpointer iface, gpointer) {
+    auto* text = static_cast<AtkTextIface*>(iface);
+    text->get_text = textGet;
+    text->get_character_count = textCount;
+    text->get_character_at_offset = textCharacter;
+    text->get_caret_offset = textCaret;
+    text->get_string_at_offset = textString;
+    text->get_text_at_offset = textAtOffset;
+    text->get_n_selections = textSelections;
+}
+
+// A field takes a reader's text as a whole, committed as the user's Enter would.
+static void editSetText(AtkEditableText* text, const gchar* contents) {
+    request(ATK_OBJECT(text), kAccessSetValue, contents != nullptr ? contents : "");
+}
+
+static void editInsert(AtkEditableText* text, const gchar* piece, gint length, gint* position) {
+    if (piece == nullptr || position == nullptr) return;
+    std::string s = textAt(ATK_TEXT(text));
+    std::string add = validText(length < 0 ? std::string(piece) : std::string(piece, strnlen(piece, length)));
+    gchar* head = slice(s, 0, *position);
+    gchar* tail = slice(s, *position, -1);
+    request(ATK_OBJECT(text), kAccessSetValue, std::string(head) + add + tail);
+    *position = static_cast<gint>(characterCount(head) + characterCount(add));
+    g_free(head);
+    g_free(tail);
+}
+
+static void editDelete(AtkEditableText* text, gint start, gint end) {
+    std::string s = textAt(ATK_TEXT(text));
+    gchar* head = slice(s, 0, start);
+    gchar* tail = slice(s, std::max(start, end), -1);
+    request(ATK_OBJECT(text), kAccessSetValue, std::string(head) + tail);
+    g_free(head);
+    g_free(tail);
+}
+
+static void editInit(gpointer iface, gpointer) {
+    auto* edit = static_cast<AtkEditableTextIface*>(iface);
+    edit->set_text_contents = editSetText;
+    edit->insert_text = editInsert;
+    edit->delete_text = editDelete;
+}
+
+// ---- application and window ----
+
+static gint appChildCount(AtkObject*) {
+    return model().frame != nullptr ? 1 : 0;
+}
+
+static AtkObject* appChild(AtkObject*, gint i) {
+    AtkObject* frame = model().frame;
+    return i == 0 && frame != nullptr ? static_cast<AtkObject*>(g_object_ref(frame)) : nullptr;
+}
+
+static const gchar* frameName(AtkObject*) {
+    return model().tree.title.c_str();
+}
+
+static void appClassInit(gpointer klass, gpointer) {
+    AtkObjectClass* atk = ATK_OBJECT_CLASS(klass);
+    atk->get_name = frameName;
+    atk->get_n_children = appChildCount;
+    atk->ref_child = appChild;
+}
+
+static AtkObject* frameParent(AtkObject*) {
+    return model().app;
+}
+
+static gint frameChildCount(AtkObject*) {
+    return static_cast<gint>(model().shape.top.size());
+}
+
+static AtkObject* frameChild(AtkObject*, gint i) {
+    const std::vector<int>& top = model().shape.top;
+    if (i < 0 || static_cast<std::size_t>(i) >= top.size()) return nullptr;
+    return static_cast<AtkObject*>(g_object_ref(objectAt(top[i])));
+}
+
+static gint framePlace(AtkObject*) {
+    return 0;
+}
+
+static AtkStateSet* frameStates(AtkObject*) {
+    AtkStateSet* set = atk_state_set_new();
+    for (AtkStateType state : {ATK_STATE_ACTIVE, ATK_STATE_ENABLED, ATK_STATE_SENSITIVE, ATK_STATE_SHOWING,
+                               ATK_STATE_VISIBLE, ATK_STATE_RESIZABLE})
+        atk_state_set_add_state(set, state);
+    return set;
+}
+
+static void frameClassInit(gpointer klass, gpointer) {
+    AtkObjectClass* atk = ATK_OBJECT_CLASS(klass);
+    atk->get_name = frameName;
+    atk->get_parent = frameParent;
+    atk->get_n_children = frameChildCount;
+    atk->ref_child = frameChild;
+    atk->get_index_in_parent = framePlace;
+    atk->ref_state_set = frameStates;
+}
+
+static void frameExtents(AtkComponent*, gint* x, gint* y, gint* width, gint* height, AtkCoordType type) {
+    *x = *y = *width = *height = 0;
+    Model& m = model();
+    int ox = 0, oy = 0;
+    if (!windowOrigin(ox, oy)) return;
+    XWindowAttributes attributes{};
+    if (XGetWindowAttributes(m.display, m.window, &attributes) == 0) return;
+    if (type == ATK_XY_SCREEN) *x = ox, *y = oy;
+    *width = attributes.width;
+    *height = attributes.height;
+}
+
+// The deepest node under a point: what a reader's mouse review reads.
+static AtkObject* frameAtPoint(AtkComponent*, gint x, gint y, AtkCoordType type) {
+    Model& m = model();
+    int ox = 0, oy = 0;
+    if (type == ATK_XY_SCREEN && windowOrigin(ox, oy)) x -= ox, y -= oy;
+    int found = -1;
+    for (std::size_t i = 0; i < m.tree.nodes.size(); ++i) {
+        const AccessNode& n = m.tree.nodes[i];
+        if (m.shape.kept[i] && x >= n.x && y >= n.y && x < n.x + n.width && y < n.y + n.height) found = static_cast<int>(i);
+    }
+    return found < 0 ? nullptr : static_cast<AtkObject*>(g_object_ref(objectAt(found)));
+}
+
+static void frameComponentInit(gpointer iface, gpointer) {
+    auto* component = static_cast<AtkComponentIface*>(iface);
+    component->get_extents = frameExtents;
+    component->ref_accessible_at_point = frameAtPoint;
+    component->get_layer = nodeLayer;
+}
+
+static void noMethods(gpointer, gpointer) {}
+
+// ---- types ----
+
+static GType registerType(GType parent, const char* name, GClassInitFunc classInit, guint16 instanceSize) {
+    GTypeQuery query{};
+    g_type_query(parent, &query);
+    GTypeInfo info{};
+    info.class_size = static_cast<guint16>(query.class_size);
+    info.class_init = classInit;
+    info.instance_size = instanceSize;
+    return g_type_register_static(parent, name, &info, GTypeFlags(0));
+}
+
+static void addInterface(GType type, GType iface, GInterfaceInitFunc init) {
+    GInterfaceInfo info{};
+    info.interface_init = init;
+    g_type_add_interface_static(type, iface, &info);
+}
+
+static GType nodeType(unsigned interfaces) {
+    static GType base = 0;
+    static GType types[16] = {};
+    if (base == 0) {
+        base = registerType(ATK_TYPE_OBJECT, "VlrAccessNode", nodeClassInit, sizeof(NodeInstance));
+        addInterface(base, ATK_TYPE_COMPONENT, nodeComponentInit);
+    }
+    interfaces &= 15;
+    if (types[interfaces] == 0) {
+        std::string name = "VlrAccessNode" + std::to_string(interfaces);
+        types[interfaces] = registerType(base, name.c_str(), nullptr, sizeof(NodeInstance));
+        if ((interfaces & kHasAction) != 0) addInterface(types[interfaces], ATK_TYPE_ACTION, actionInit);
+        if ((interfaces & kHasValue) != 0) addInterface(types[interfaces], ATK_TYPE_VALUE, valueInit);
+        if ((interfaces & kHasText) != 0) addInterface(types[interfaces], ATK_TYPE_TEXT, textInit);
+        if ((interfaces & kHasEditable) != 0) addInterface(types[interfaces], ATK_TYPE_EDITABLE_TEXT, editInit);
+    }
+    return types[interfaces];
+}
+
+AtkObject* makeNodeObject(const AccessNode& node) {
+    auto* object = static_cast<AtkObject*>(g_object_new(nodeType(interfacesOf(node)), nullptr));
+    reinterpret_cast<NodeInstance*>(object)->id = g_strdup(node.id.c_str());
+    return object;
+}
+
+AtkObject* makeAppObject() {
+    static GType type = registerType(ATK_TYPE_OBJECT, "VlrAccessApplication", appClassInit, sizeof(AtkObject));
+    auto* object = static_cast<AtkObject*>(g_object_new(type, nullptr));
+    object->role = ATK_ROLE_APPLICATION;
+    return object;
+}
+
+AtkObject* makeFrameObject() {
+    static GType type = 0;
+    if (type == 0) {
+        type = registerType(ATK_TYPE_OBJECT, "VlrAccessWindow", frameClassInit, sizeof(AtkObject));
+        addInterface(type, ATK_TYPE_COMPONENT, frameComponentInit);
+        addInterface(type, ATK_TYPE_WINDOW, noMethods);
+    }
+    auto* object = static_cast<AtkObject*>(g_object_new(type, nullptr));
+    object->role = ATK_ROLE_FRAME;
+    return object;
+}
+
+}  // namespace vlr::platform::atk
