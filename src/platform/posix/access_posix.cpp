@@ -121,6 +121,18 @@ struct Loop {
     int timeout = -1;               // ms, -1: none
     unsigned long long generation = 0;
     bool stopping = false;
+
+    // A window that ends without stopAccess (an exit on a fatal path) must not end in
+    // std::terminate for a watcher still joinable.
+    ~Loop() {
+        if (!watcher.joinable()) return;
+        {
+            std::lock_guard<std::mutex> hold(lock);
+            stopping = true;
+        }
+        char byte = 1;
+        if (write(wake[1], &byte, 1) >= 0) watcher.join(); else watcher.detach();
+    }
 };
 
 Loop* theLoop = nullptr;
