@@ -124,6 +124,7 @@ void publishTree(AccessTree tree) {
     Shape oldShape = std::exchange(m.shape, shapeOf(m.tree));
     bool first = !m.published;
     m.published = true;
+    measureWindow();
 
     // Gone: told to the parent that stays, then defunct for whoever still holds them.
     for (auto it = m.objects.begin(); it != m.objects.end();) {

@@ -51,6 +51,12 @@ bool windowOrigin(int& x, int& y) {
     return XTranslateCoordinates(m.display, m.window, DefaultRootWindow(m.display), 0, 0, &x, &y, &child) != 0;
 }
 
+bool onScreen(const AccessNode& node) {
+    const Model& m = model();
+    if (m.width <= 0 || m.height <= 0) return true;
+    return node.x < m.width && node.y < m.height && node.x + node.width > 0 && node.y + node.height > 0;
+}
+
 }  // namespace
 
 const AccessNode* nodeAt(AtkObject* object, int* at) {
@@ -127,10 +133,24 @@ std::string validText(const std::string& text) {
     return result;
 }
 
+void measureWindow() {
+    Model& m = model();
+    if (m.display == nullptr) m.display = XOpenDisplay(nullptr);
+    XWindowAttributes attributes{};
+    if (m.display == nullptr || m.window == 0 || XGetWindowAttributes(m.display, m.window, &attributes) == 0) {
+        m.width = m.height = 0;
+        return;
+    }
+    m.width = attributes.width;
+    m.height = attributes.height;
+}
+
 std::uint64_t stateBits(const AccessNode& node) {
     auto bit = [](AtkStateType state) { return std::uint64_t{1} << state; };
     unsigned s = node.states;
-    std::uint64_t bits = bit(ATK_STATE_SHOWING) | bit(ATK_STATE_VISIBLE);
+    // Visible: drawn on the page; showing: inside the window now (not scrolled away).
+    std::uint64_t bits = bit(ATK_STATE_VISIBLE);
+    if (onScreen(node)) bits |= bit(ATK_STATE_SHOWING);
     if ((s & kAccessDisabled) == 0) bits |= bit(ATK_STATE_ENABLED) | bit(ATK_STATE_SENSITIVE);
     if ((s & kAccessFocusable) != 0) bits |= bit(ATK_STATE_FOCUSABLE);
     if ((s & kAccessFocused) != 0) bits |= bit(ATK_STATE_FOCUSED);
@@ -302,11 +322,19 @@ constexpr ActionName kActionNames[] = {
     {kAccessCollapse, "collapse", "Closes its list"},
 };
 
+// The node's actions now: of expand and collapse only the one its state allows.
+static unsigned actionsOf(const AccessNode& node) {
+    unsigned actions = node.actions;
+    if ((actions & (kAccessExpand | kAccessCollapse)) == (kAccessExpand | kAccessCollapse))
+        actions &= (node.states & kAccessExpanded) != 0 ? ~unsigned{kAccessExpand} : ~unsigned{kAccessCollapse};
+    return actions;
+}
+
 static const ActionName* actionAt(AtkAction* action, gint i) {
     const AccessNode* node = nodeAt(ATK_OBJECT(action));
     if (node == nullptr || i < 0) return nullptr;
     for (const ActionName& name : kActionNames)
-        if ((node->actions & name.action) != 0 && i-- == 0) return &name;
+        if ((actionsOf(*node) & name.action) != 0 && i-- == 0) return &name;
     return nullptr;
 }
 
@@ -314,7 +342,7 @@ static gint actionCount(AtkAction* action) {
     const AccessNode* node = nodeAt(ATK_OBJECT(action));
     gint count = 0;
     for (const ActionName& name : kActionNames)
-        if (node != nullptr && (node->actions & name.action) != 0) ++count;
+        if (node != nullptr && (actionsOf(*node) & name.action) != 0) ++count;
     return count;
 }
 

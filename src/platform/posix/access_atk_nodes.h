@@ -35,7 +35,8 @@ struct Model {
     AtkObject* app = nullptr;
     AtkObject* frame = nullptr;
     unsigned long window = 0;      // the X11 window
-    Display* display = nullptr;    // opened when a reader first asks where something is
+    Display* display = nullptr;    // our own connection, opened on first use
+    int width = 0, height = 0;     // the client area at the last publish; 0: not known
     void (*sink)(AccessRequest request) = nullptr;   // queues a reader's request for the frame
     bool published = false;
 };
@@ -59,6 +60,8 @@ unsigned interfacesOf(const AccessNode& node);
 std::string textOf(const AccessNode& node);
 // The text as valid UTF-8 (the offsets readers use count characters).
 std::string validText(const std::string& text);
+// Reads the client area's size into the record (a node outside it is not showing).
+void measureWindow();
 // The node's ATK states, one bit per AtkStateType.
 std::uint64_t stateBits(const AccessNode& node);
 
