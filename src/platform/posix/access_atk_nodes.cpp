@@ -3,7 +3,8 @@
 *
 *  GObject types registered by hand (the G_DEFINE macros are C and warn in C++). A node's
 *  object keeps only its id; every answer reads the last tree. Readers' actions become
-*  requests for the frame and never touch the window's state here.
+*  requests for the frame and never touch the window's state here. The value and text
+*  interfaces are in access_atk_values.cpp.
 *
 *  Sections: record · roles and states · node objects · component · action · value · text ·
 *            application and window · types
@@ -36,11 +37,6 @@ const char* idOf(AtkObject* object) {
     return id != nullptr ? id : "";
 }
 
-void request(AtkObject* object, AccessAction action, std::string text = {}, double number = 0) {
-    Model& m = model();
-    if (m.sink == nullptr || nodeAt(object) == nullptr) return;
-    m.sink(AccessRequest{idOf(object), action, std::move(text), number});
-}
 
 // Where the window's client area starts on the screen.
 bool windowOrigin(int& x, int& y) {
@@ -58,6 +54,12 @@ bool onScreen(const AccessNode& node) {
 }
 
 }  // namespace
+
+void request(AtkObject* object, AccessAction action, std::string text, double number) {
+    Model& m = model();
+    if (m.sink == nullptr || nodeAt(object) == nullptr) return;
+    m.sink(AccessRequest{idOf(object), action, std::move(text), number});
+}
 
 const AccessNode* nodeAt(AtkObject* object, int* at) {
     Model& m = model();
@@ -372,171 +374,6 @@ static void actionInit(gpointer iface, gpointer) {
     action->get_description = actionDescription;
 }
 
-// ---- value ----
-
-static double numberOf(AtkValue* value, double AccessNode::*field) {
-    const AccessNode* node = nodeAt(ATK_OBJECT(value));
-    return node != nullptr ? node->*field : 0;
-}
-
-static void setDouble(GValue* value, double number) {
-    if (G_IS_VALUE(value)) g_value_unset(value);
-    g_value_init(value, G_TYPE_DOUBLE);
-    g_value_set_double(value, number);
-}
-
-static void valueCurrent(AtkValue* value, GValue* out) { setDouble(out, numberOf(value, &AccessNode::number)); }
-static void valueMinimum(AtkValue* value, GValue* out) { setDouble(out, numberOf(value, &AccessNode::minimum)); }
-static void valueMaximum(AtkValue* value, GValue* out) { setDouble(out, numberOf(value, &AccessNode::maximum)); }
-static void valueStep(AtkValue* value, GValue* out) { setDouble(out, numberOf(value, &AccessNode::step)); }
-
-static void valueAndText(AtkValue* value, gdouble* number, gchar** text) {
-    const AccessNode* node = nodeAt(ATK_OBJECT(value));
-    if (number != nullptr) *number = node != nullptr ? node->number : 0;
-    if (text != nullptr) *text = g_strdup(node != nullptr ? validText(node->value).c_str() : "");
-}
-
-static AtkRange* valueRange(AtkValue* value) {
-    return atk_range_new(numberOf(value, &AccessNode::minimum), numberOf(value, &AccessNode::maximum), nullptr);
-}
-
-static gdouble valueIncrement(AtkValue* value) {
-    return numberOf(value, &AccessNode::step);
-}
-
-static void valueSet(AtkValue* value, gdouble number) {
-    if (std::isfinite(number)) request(ATK_OBJECT(value), kAccessSetValue, {}, number);
-}
-
-static gboolean valueSetCurrent(AtkValue* value, const GValue* in) {
-    GValue number = G_VALUE_INIT;
-    g_value_init(&number, G_TYPE_DOUBLE);
-    bool done = G_IS_VALUE(in) && g_value_transform(in, &number);
-    if (done) valueSet(value, g_value_get_double(&number));
-    g_value_unset(&number);
-    return done ? TRUE : FALSE;
-}
-
-static void valueInit(gpointer iface, gpointer) {
-    auto* value = static_cast<AtkValueIface*>(iface);
-    value->get_current_value = valueCurrent;
-    value->get_minimum_value = valueMinimum;
-    value->get_maximum_value = valueMaximum;
-    value->get_minimum_increment = valueStep;
-    value->set_current_value = valueSetCurrent;
-    value->get_value_and_text = valueAndText;
-    value->get_range = valueRange;
-    value->get_increment = valueIncrement;
-    value->set_value = valueSet;
-}
-
-// ---- text ----
-
-static std::string textAt(AtkText* text) {
-    const AccessNode* node = nodeAt(ATK_OBJECT(text));
-    return node != nullptr ? validText(textOf(*node)) : std::string();
-}
-
-static glong characterCount(const std::string& text) {
-    return g_utf8_strlen(text.c_str(), static_cast<gssize>(text.size()));
-}
-
-// Characters [start, end) of valid UTF-8; end -1 (or past the end) means to the end.
-static gchar* slice(const std::string& text, gint start, gint end) {
-    glong count = characterCount(text);
-    glong from = std::clamp<glong>(start, 0, count);
-    glong to = end < 0 ? count : std::clamp<glong>(end, from, count);
-    const gchar* a = g_utf8_offset_to_pointer(text.c_str(), from);
-    const gchar* b = g_utf8_offset_to_pointer(text.c_str(), to);
-    return g_strndup(a, static_cast<gsize>(b - a));
-}
-
-static gchar* textGet(AtkText* text, gint start, gint end) {
-    return slice(textAt(text), start, end);
-}
-
-static gint textCount(AtkText* text) {
-    return static_cast<gint>(characterCount(textAt(text)));
-}
-
-static gunichar textCharacter(AtkText* text, gint offset) {
-    std::string s = textAt(text);
-    if (offset < 0 || offset >= characterCount(s)) return 0;
-    return g_utf8_get_char(g_utf8_offset_to_pointer(s.c_str(), offset));
-}
-
-// The caret is not drawn into the tree: readers get the end of the text, where typing lands.
-static gint textCaret(AtkText* text) {
-    return textCount(text);
-}
-
-// One character, or the whole line (every text here is one line).
-static gchar* textPiece(AtkText* text, gint offset, bool character, gint* start, gint* end) {
-    std::string s = textAt(text);
-    gint count = static_cast<gint>(characterCount(s));
-    gint from = character ? std::clamp(offset, 0, count) : 0;
-    gint to = character ? std::min(from + 1, count) : count;
-    *start = from;
-    *end = to;
-    return slice(s, from, to);
-}
-
-static gchar* textString(AtkText* text, gint offset, AtkTextGranularity granularity, gint* start, gint* end) {
-    return textPiece(text, offset, granularity == ATK_TEXT_GRANULARITY_CHAR, start, end);
-}
-
-static gchar* textAtOffset(AtkText* text, gint offset, AtkTextBoundary boundary, gint* start, gint* end) {
-    return textPiece(text, offset, boundary == ATK_TEXT_BOUNDARY_CHAR, start, end);
-}
-
-static gint textSelections(AtkText*) {
-    return 0;
-}
-
-static void textInit(gpointer iface, gpointer) {
-    auto* text = static_cast<AtkTextIface*>(iface);
-    text->get_text = textGet;
-    text->get_character_count = textCount;
-    text->get_character_at_offset = textCharacter;
-    text->get_caret_offset = textCaret;
-    text->get_string_at_offset = textString;
-    text->get_text_at_offset = textAtOffset;
-    text->get_n_selections = textSelections;
-}
-
-// A field takes a reader's text as a whole, committed as the user's Enter would.
-static void editSetText(AtkEditableText* text, const gchar* contents) {
-    request(ATK_OBJECT(text), kAccessSetValue, contents != nullptr ? contents : "");
-}
-
-static void editInsert(AtkEditableText* text, const gchar* piece, gint length, gint* position) {
-    if (piece == nullptr || position == nullptr) return;
-    std::string s = textAt(ATK_TEXT(text));
-    std::string add = validText(length < 0 ? std::string(piece) : std::string(piece, strnlen(piece, length)));
-    gchar* head = slice(s, 0, *position);
-    gchar* tail = slice(s, *position, -1);
-    request(ATK_OBJECT(text), kAccessSetValue, std::string(head) + add + tail);
-    *position = static_cast<gint>(characterCount(head) + characterCount(add));
-    g_free(head);
-    g_free(tail);
-}
-
-static void editDelete(AtkEditableText* text, gint start, gint end) {
-    std::string s = textAt(ATK_TEXT(text));
-    gchar* head = slice(s, 0, start);
-    gchar* tail = slice(s, std::max(start, end), -1);
-    request(ATK_OBJECT(text), kAccessSetValue, std::string(head) + tail);
-    g_free(head);
-    g_free(tail);
-}
-
-static void editInit(gpointer iface, gpointer) {
-    auto* edit = static_cast<AtkEditableTextIface*>(iface);
-    edit->set_text_contents = editSetText;
-    edit->insert_text = editInsert;
-    edit->delete_text = editDelete;
-}
-
 // ---- application and window ----
 
 static gint appChildCount(AtkObject*) {
@@ -659,9 +496,9 @@ static GType nodeType(unsigned interfaces) {
         std::string name = "VlrAccessNode" + std::to_string(interfaces);
         types[interfaces] = registerType(base, name.c_str(), nullptr, sizeof(NodeInstance));
         if ((interfaces & kHasAction) != 0) addInterface(types[interfaces], ATK_TYPE_ACTION, actionInit);
-        if ((interfaces & kHasValue) != 0) addInterface(types[interfaces], ATK_TYPE_VALUE, valueInit);
-        if ((interfaces & kHasText) != 0) addInterface(types[interfaces], ATK_TYPE_TEXT, textInit);
-        if ((interfaces & kHasEditable) != 0) addInterface(types[interfaces], ATK_TYPE_EDITABLE_TEXT, editInit);
+        if ((interfaces & kHasValue) != 0) addInterface(types[interfaces], ATK_TYPE_VALUE, valueInterfaceInit);
+        if ((interfaces & kHasText) != 0) addInterface(types[interfaces], ATK_TYPE_TEXT, textInterfaceInit);
+        if ((interfaces & kHasEditable) != 0) addInterface(types[interfaces], ATK_TYPE_EDITABLE_TEXT, editableTextInterfaceInit);
     }
     return types[interfaces];
 }

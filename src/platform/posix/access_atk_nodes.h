@@ -43,6 +43,9 @@ struct Model {
 
 Model& model();
 
+// Hands a reader's request about the object's node to the frame (nothing once the node went).
+void request(AtkObject* object, AccessAction action, std::string text = {}, double number = 0);
+
 // The node an object stands for in the last tree (and its index), or null once its id went.
 const AccessNode* nodeAt(AtkObject* object, int* at = nullptr);
 // The object of node i of the last tree, made on first use; its parent's (the window's for
@@ -64,5 +67,10 @@ std::string validText(const std::string& text);
 void measureWindow();
 // The node's ATK states, one bit per AtkStateType.
 std::uint64_t stateBits(const AccessNode& node);
+
+// The interfaces' tables (access_atk_values.cpp).
+void valueInterfaceInit(gpointer iface, gpointer data);
+void textInterfaceInit(gpointer iface, gpointer data);
+void editableTextInterfaceInit(gpointer iface, gpointer data);
 
 }  // namespace vlr::platform::atk
