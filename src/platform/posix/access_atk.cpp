@@ -124,6 +124,7 @@ void publishTree(AccessTree tree) {
     Shape oldShape = std::exchange(m.shape, shapeOf(m.tree));
     bool first = !m.published;
     m.published = true;
+    bool wasActive = m.active;
     measureWindow();
 
     // Gone: told to the parent that stays, then defunct for whoever still holds them.
@@ -166,11 +167,21 @@ void publishTree(AccessTree tree) {
     }
     if (old.title != m.tree.title) g_object_notify(G_OBJECT(m.frame), "accessible-name");
 
+    // The window before the focus: readers follow focus only in the active window.
+    if (first) {
+        g_signal_emit_by_name(m.frame, "create");
+        if (m.active) g_signal_emit_by_name(m.frame, "activate");
+    } else if (wasActive != m.active) {
+        atk_object_notify_state_change(m.frame, ATK_STATE_ACTIVE, m.active);
+        g_signal_emit_by_name(m.frame, m.active ? "activate" : "deactivate");
+    }
+
     // The focus last, once the nodes around it are in place: the reader speaks the new one.
+    // A window that got the keyboard back says again where the focus is.
     std::string was = focusedId(old, oldShape), now = focusedId(m.tree, m.shape);
-    if (was != now) {
+    if (was != now || (!first && !wasActive && m.active)) {
         auto left = m.objects.find(was);
-        if (!was.empty() && left != m.objects.end()) atk_object_notify_state_change(left->second, ATK_STATE_FOCUSED, FALSE);
+        if (was != now && !was.empty() && left != m.objects.end()) atk_object_notify_state_change(left->second, ATK_STATE_FOCUSED, FALSE);
         auto got = m.objects.find(now);
         if (!now.empty() && got != m.objects.end()) {
             atk_object_notify_state_change(got->second, ATK_STATE_FOCUSED, TRUE);
@@ -178,10 +189,6 @@ void publishTree(AccessTree tree) {
             atk_focus_tracker_notify(got->second);
             G_GNUC_END_IGNORE_DEPRECATIONS
         }
-    }
-    if (first) {
-        g_signal_emit_by_name(m.frame, "create");
-        g_signal_emit_by_name(m.frame, "activate");
     }
 }
 
@@ -192,6 +199,7 @@ void dropObjects() {
     m.tree = {};
     m.shape = {};
     m.published = false;
+    m.active = true;
     if (m.frame != nullptr) {
         forget(m.frame);
         m.frame = nullptr;

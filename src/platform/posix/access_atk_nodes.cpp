@@ -145,6 +145,12 @@ void measureWindow() {
     }
     m.width = attributes.width;
     m.height = attributes.height;
+    // Active unless another window holds the keyboard (with no one holding it, as on a bare
+    // X server, readers should still follow this one).
+    ::Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(m.display, &focus, &revert);
+    m.active = focus == None || focus == PointerRoot || focus == m.window;
 }
 
 std::uint64_t stateBits(const AccessNode& node) {
@@ -416,7 +422,8 @@ static gint framePlace(AtkObject*) {
 
 static AtkStateSet* frameStates(AtkObject*) {
     AtkStateSet* set = atk_state_set_new();
-    for (AtkStateType state : {ATK_STATE_ACTIVE, ATK_STATE_ENABLED, ATK_STATE_SENSITIVE, ATK_STATE_SHOWING,
+    if (model().active) atk_state_set_add_state(set, ATK_STATE_ACTIVE);
+    for (AtkStateType state : {ATK_STATE_ENABLED, ATK_STATE_SENSITIVE, ATK_STATE_SHOWING,
                                ATK_STATE_VISIBLE, ATK_STATE_RESIZABLE})
         atk_state_set_add_state(set, state);
     return set;

@@ -37,6 +37,7 @@ struct Model {
     unsigned long window = 0;      // the X11 window
     Display* display = nullptr;    // our own connection, opened on first use
     int width = 0, height = 0;     // the client area at the last publish; 0: not known
+    bool active = true;            // the window has the keyboard (readers follow the active one)
     void (*sink)(AccessRequest request) = nullptr;   // queues a reader's request for the frame
     bool published = false;
 };
@@ -63,7 +64,8 @@ unsigned interfacesOf(const AccessNode& node);
 std::string textOf(const AccessNode& node);
 // The text as valid UTF-8 (the offsets readers use count characters).
 std::string validText(const std::string& text);
-// Reads the client area's size into the record (a node outside it is not showing).
+// Reads the client area's size (a node outside it is not showing) and whether the window has
+// the keyboard into the record.
 void measureWindow();
 // The node's ATK states, one bit per AtkStateType.
 std::uint64_t stateBits(const AccessNode& node);
