@@ -6,6 +6,7 @@
 | session bus. Reads one JSON command per line on standard input and writes  |
 | one JSON line per answer, and one per event a reader hears (focus,         |
 | announcements) as they come:                                               |
+|   {"do": "applications"}              -> {"applications": [name, ...]}     |
 |   {"do": "tree"}                      -> {"tree": {role, name, ...}}       |
 |   {"do": "act", "role", "name", "action"} -> {"acted": true|false}         |
 |   {"do": "focus", "role", "name"}     -> {"focused": true|false}           |
@@ -64,6 +65,9 @@ def find(o, role, name):
 def command(line):
     request = json.loads(line)
     frame = window()
+    if request["do"] == "applications":
+        say({"applications": [app.name for app in pyatspi.Registry.getDesktop(0) if app is not None]})
+        return
     if request["do"] == "tree":
         say({"tree": node(frame) if frame is not None else None})
         return

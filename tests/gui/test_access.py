@@ -60,8 +60,12 @@ class AccessibilityBus:
                                              "org.freedesktop.DBus.NameHasOwner",
                                              "string:org.a11y.Bus"),
                  15, "the accessibility bus launcher", interval=0.1)
+        self.switch(True)
+
+    def switch(self, on):
+        """Assistive technology on or off, as the desktop's setting does."""
         self.send("org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties.Set",
-                  "string:org.a11y.Status", "string:IsEnabled", "variant:boolean:true")
+                  "string:org.a11y.Status", "string:IsEnabled", "variant:boolean:%s" % str(on).lower())
 
     def env(self, base=None):
         env = dict(self.base if base is None else base)
@@ -123,6 +127,9 @@ class AccessClient:
 
     def tree(self):
         return self.ask(do="tree")["tree"]
+
+    def applications(self):
+        return self.ask(do="applications")["applications"]
 
     def act(self, role, name, action):
         return self.ask(do="act", role=role, name=name, action=action)["acted"]
@@ -193,6 +200,16 @@ class ScreenReaderTest(WindowTest):
                 raise
             return tree if tree is not None and test(tree) else None
         return wait_for(read, 15, what, interval=0.2)
+
+    def test_with_assistive_technology_off_the_window_offers_readers_nothing(self):
+        self.bus.switch(False)
+        try:
+            self.open(self.sandbox())
+        finally:
+            self.bus.switch(True)
+        self.x.key(self.window, "Tab")
+        self.assertNotIn("Velocrash Rebuilt", self.client.applications())
+        self.assertEqual(self.client.heard(0, ""), [])
 
     def test_tabs_and_the_play_page_read_and_play_sends_what_a_click_sends(self):
         box = self.sandbox()
