@@ -278,6 +278,10 @@ class ScreenReaderTest(WindowTest):
         focused = [n for n in walk(self.client.tree()) if "focused" in n["states"]]
         self.assertEqual([(n["role"], n["name"]) for n in focused], [(event["role"], event["name"])])
         self.assertNotEqual(event["name"], "Vertical sync")
+        # And the reader moves the keyboard's focus.
+        self.assertTrue(self.client.ask(do="focus", role="entry", name="Player name")["focused"])
+        self.tree_where(lambda t: "focused" in named(t, "entry", "Player name")["states"],
+                        "the focus on the field the reader chose")
 
         # A command the launcher refuses: its notice is announced.
         self.box.post("test-fail-next", {"action": "settings", "error": "The disk is full."})
