@@ -37,14 +37,44 @@ const char* idOf(AtkObject* object) {
     return id != nullptr ? id : "";
 }
 
+int xErrors = 0;
 
-// Where the window's client area starts on the screen.
-bool windowOrigin(int& x, int& y) {
+int countXError(Display*, XErrorEvent*) {
+    ++xErrors;
+    return 0;
+}
+
+// X calls on our own connection. An error (the window gone under us) reads as a failure
+// instead of ending the program, as Xlib's default handler would. The handler is swapped on
+// the frame thread, the one thread that talks X here.
+template <class Call>
+bool askX(Call call) {
     Model& m = model();
     if (m.display == nullptr) m.display = XOpenDisplay(nullptr);
     if (m.display == nullptr || m.window == 0) return false;
-    ::Window child = 0;
-    return XTranslateCoordinates(m.display, m.window, DefaultRootWindow(m.display), 0, 0, &x, &y, &child) != 0;
+    XErrorHandler previous = XSetErrorHandler(countXError);
+    xErrors = 0;
+    bool done = call(m.display);
+    XSync(m.display, False);
+    XSetErrorHandler(previous);
+    return done && xErrors == 0;
+}
+
+// Where the window's client area starts on the screen.
+bool windowOrigin(int& x, int& y) {
+    return askX([&](Display* display) {
+        ::Window child = 0;
+        return XTranslateCoordinates(display, model().window, DefaultRootWindow(display), 0, 0, &x, &y, &child) != 0;
+    });
+}
+
+bool windowSize(int& width, int& height) {
+    XWindowAttributes attributes{};
+    if (!askX([&](Display* display) { return XGetWindowAttributes(display, model().window, &attributes) != 0; }))
+        return false;
+    width = attributes.width;
+    height = attributes.height;
+    return true;
 }
 
 bool onScreen(const AccessNode& node) {
@@ -137,19 +167,16 @@ std::string validText(const std::string& text) {
 
 void measureWindow() {
     Model& m = model();
-    if (m.display == nullptr) m.display = XOpenDisplay(nullptr);
-    XWindowAttributes attributes{};
-    if (m.display == nullptr || m.window == 0 || XGetWindowAttributes(m.display, m.window, &attributes) == 0) {
+    if (!windowSize(m.width, m.height)) {
         m.width = m.height = 0;
+        m.active = true;
         return;
     }
-    m.width = attributes.width;
-    m.height = attributes.height;
     // Active unless another window holds the keyboard (with no one holding it, as on a bare
     // X server, readers should still follow this one).
     ::Window focus = 0;
     int revert = 0;
-    XGetInputFocus(m.display, &focus, &revert);
+    askX([&](Display* display) { return XGetInputFocus(display, &focus, &revert) != 0; });
     m.active = focus == None || focus == PointerRoot || focus == m.window;
 }
 
@@ -441,14 +468,11 @@ static void frameClassInit(gpointer klass, gpointer) {
 
 static void frameExtents(AtkComponent*, gint* x, gint* y, gint* width, gint* height, AtkCoordType type) {
     *x = *y = *width = *height = 0;
-    Model& m = model();
-    int ox = 0, oy = 0;
-    if (!windowOrigin(ox, oy)) return;
-    XWindowAttributes attributes{};
-    if (XGetWindowAttributes(m.display, m.window, &attributes) == 0) return;
+    int ox = 0, oy = 0, w = 0, h = 0;
+    if (!windowOrigin(ox, oy) || !windowSize(w, h)) return;
     if (type == ATK_XY_SCREEN) *x = ox, *y = oy;
-    *width = attributes.width;
-    *height = attributes.height;
+    *width = w;
+    *height = h;
 }
 
 // The deepest node under a point: what a reader's mouse review reads.
