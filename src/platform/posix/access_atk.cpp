@@ -117,9 +117,23 @@ static void nodeChanged(AtkObject* object, const AccessNode& was, const AccessNo
     }
 }
 
+// D-Bus carries only valid UTF-8 (libdbus aborts the program on anything else), and names
+// may hold bytes from the launcher: whatever is not valid is mended before a reader asks.
+static void mendText(AccessTree& tree) {
+    auto mend = [](std::string& text) {
+        if (!g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) text = validText(text);
+    };
+    mend(tree.title);
+    for (AccessNode& node : tree.nodes) {
+        mend(node.name);
+        mend(node.value);
+    }
+}
+
 void publishTree(AccessTree tree) {
     Model& m = model();
     if (m.frame == nullptr) return;
+    mendText(tree);
     AccessTree old = std::exchange(m.tree, std::move(tree));
     Shape oldShape = std::exchange(m.shape, shapeOf(m.tree));
     bool first = !m.published;
