@@ -201,15 +201,18 @@ class ScreenReaderTest(WindowTest):
             return tree if tree is not None and test(tree) else None
         return wait_for(read, 15, what, interval=0.2)
 
-    def test_with_assistive_technology_off_the_window_offers_readers_nothing(self):
+    def test_with_assistive_technology_off_readers_get_nothing_until_it_is_turned_on(self):
         self.bus.switch(False)
         try:
             self.open(self.sandbox())
+            self.x.key(self.window, "Tab")
+            self.assertNotIn("Velocrash Rebuilt", self.client.applications())
+            self.assertEqual(self.client.heard(0, ""), [])
         finally:
             self.bus.switch(True)
-        self.x.key(self.window, "Tab")
-        self.assertNotIn("Velocrash Rebuilt", self.client.applications())
-        self.assertEqual(self.client.heard(0, ""), [])
+        wait_for(lambda: "Velocrash Rebuilt" in self.client.applications(), 10,
+                 "the window on the accessibility bus once a reader was turned on")
+        self.tree_where(lambda t: len(having(t, "page tab")) == 4, "the page tabs")
 
     def test_tabs_and_the_play_page_read_and_play_sends_what_a_click_sends(self):
         box = self.sandbox()

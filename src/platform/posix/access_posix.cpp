@@ -3,7 +3,8 @@
 *
 *  The bridge opens only when the desktop says assistive technology is on (org.a11y.Status
 *  on the session bus, as desktop toolkits ask) and NO_AT_BRIDGE is not 1; otherwise nothing
-*  of it is loaded into the loop and the frame builds no tree.
+*  of it is loaded into the loop and the frame builds no tree, and a thread blocked on the
+*  session bus waits for a reader to be turned on, to open the bridge then.
 *
 *  The bridge talks D-Bus through GLib's default main context. That context is served on the
 *  frame thread, which owns it: after each turn it asks the context which descriptors to
@@ -13,7 +14,7 @@
 *  descriptor that stays readable cannot spin it. No ATK call and no window state is touched
 *  off the frame thread.
 *
-*  Sections: is anyone listening · the main context · requests · the seam
+*  Sections: is anyone listening · the main context · turned on later · requests · the seam
 *******************************************************************************************/
 #include "platform/access.h"
 #include "platform/posix/access_atk.h"
@@ -73,36 +74,47 @@ bool statusFlag(DBusConnection* bus, const char* property) {
     return on;
 }
 
-// A private connection to the session bus, asked and closed at once. Without an address in
-// the environment only the usual per-user socket is tried: libdbus would otherwise start a
-// bus of its own for the question.
-bool assistiveTechnologyOn() {
+bool statusOn(DBusConnection* bus) {
+    return statusFlag(bus, "IsEnabled") || statusFlag(bus, "ScreenReaderEnabled");
+}
+
+bool bridgeRefused() {
     const char* off = std::getenv("NO_AT_BRIDGE");
-    if (off != nullptr && std::strcmp(off, "1") == 0) return false;
+    return off != nullptr && std::strcmp(off, "1") == 0;
+}
+
+// A private connection to the session bus, or null. Without an address in the environment
+// only the usual per-user socket is tried: libdbus would otherwise start a bus of its own.
+DBusConnection* openSessionBus() {
     std::string address;
     if (const char* given = std::getenv("DBUS_SESSION_BUS_ADDRESS"); given != nullptr && *given != '\0') {
         address = given;
     } else if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime != nullptr && *runtime != '\0') {
         std::string socket = std::string(runtime) + "/bus";
         struct stat info {};
-        if (stat(socket.c_str(), &info) != 0 || !S_ISSOCK(info.st_mode)) return false;
+        if (stat(socket.c_str(), &info) != 0 || !S_ISSOCK(info.st_mode)) return nullptr;
         address = "unix:path=" + socket;
     } else {
-        return false;
+        return nullptr;
     }
     DBusError error;
     dbus_error_init(&error);
     DBusConnection* bus = dbus_connection_open_private(address.c_str(), &error);
-    bool on = false;
     if (bus != nullptr) {
         dbus_connection_set_exit_on_disconnect(bus, FALSE);
-        if (dbus_bus_register(bus, &error))
-            on = statusFlag(bus, "IsEnabled") || statusFlag(bus, "ScreenReaderEnabled");
-        dbus_connection_close(bus);
-        dbus_connection_unref(bus);
+        if (!dbus_bus_register(bus, &error)) {
+            dbus_connection_close(bus);
+            dbus_connection_unref(bus);
+            bus = nullptr;
+        }
     }
     dbus_error_free(&error);
-    return on;
+    return bus;
+}
+
+void closeBus(DBusConnection* bus) {
+    dbus_connection_close(bus);
+    dbus_connection_unref(bus);
 }
 
 // ---- the main context ----
@@ -211,6 +223,74 @@ void serve(Loop& loop) {
     pokeWatcher(loop);
 }
 
+// ---- turned on later ----
+
+// While assistive technology is off, a thread waits on the session bus for it to be turned
+// on (the status changing, or the accessibility bus starting), then asks the frame thread
+// to open the bridge. Blocked in poll() it costs nothing; it touches neither ATK nor the UI.
+struct StatusWatch {
+    AccessHost host;
+    std::thread thread;
+    int wake[2] = {-1, -1};      // stops it
+
+    ~StatusWatch() {
+        char byte = 1;
+        if (thread.joinable() && write(wake[1], &byte, 1) >= 0) thread.join();
+        else if (thread.joinable()) thread.detach();
+    }
+};
+
+StatusWatch statusWatch;
+
+void openAccessLater();
+
+void waitForStatus(DBusConnection* bus, int stop) {
+    int fd = -1;
+    dbus_connection_get_unix_fd(bus, &fd);
+    for (;;) {
+        bool changed = false;
+        while (DBusMessage* message = dbus_connection_pop_message(bus)) {
+            changed = changed || dbus_message_get_type(message) == DBUS_MESSAGE_TYPE_SIGNAL;
+            dbus_message_unref(message);
+        }
+        if (!dbus_connection_get_is_connected(bus)) break;
+        if (changed && statusOn(bus)) {
+            statusWatch.host.onFrameThread(openAccessLater);
+            break;
+        }
+        pollfd set[2] = {{stop, POLLIN, 0}, {fd, POLLIN, 0}};
+        if (poll(set, 2, -1) < 0 && errno != EINTR) break;
+        if ((set[0].revents & POLLIN) != 0) break;
+        if (set[1].revents != 0) dbus_connection_read_write(bus, 0);
+    }
+    closeBus(bus);
+}
+
+void watchStatus(const AccessHost& host, DBusConnection* bus) {
+    dbus_bus_add_match(bus, "type='signal',interface='org.freedesktop.DBus.Properties',"
+                            "member='PropertiesChanged',path='/org/a11y/bus'", nullptr);
+    dbus_bus_add_match(bus, "type='signal',sender='org.freedesktop.DBus',member='NameOwnerChanged',"
+                            "arg0='org.a11y.Bus'", nullptr);
+    int fd = -1;
+    if (statusWatch.thread.joinable() || !dbus_connection_get_unix_fd(bus, &fd) ||
+        pipe2(statusWatch.wake, O_CLOEXEC | O_NONBLOCK) != 0) {
+        closeBus(bus);
+        return;
+    }
+    statusWatch.host = host;
+    statusWatch.thread = std::thread(waitForStatus, bus, statusWatch.wake[0]);
+}
+
+void stopWatchingStatus() {
+    if (!statusWatch.thread.joinable()) return;
+    char byte = 1;
+    while (write(statusWatch.wake[1], &byte, 1) < 0 && errno == EINTR) {}
+    statusWatch.thread.join();
+    close(statusWatch.wake[0]);
+    close(statusWatch.wake[1]);
+    statusWatch.wake[0] = statusWatch.wake[1] = -1;
+}
+
 // ---- requests ----
 
 std::mutex requestLock;
@@ -228,8 +308,9 @@ void queueRequest(AccessRequest request) {
 
 // ---- the seam ----
 
-bool startAccess(const AccessHost& host) {
-    if (theLoop != nullptr || !host.onFrameThread || !assistiveTechnologyOn()) return false;
+namespace {
+
+bool openBridge(const AccessHost& host) {
     static Loop loop;
     loop.host = host;
     loop.context = g_main_context_default();
@@ -257,6 +338,25 @@ bool startAccess(const AccessHost& host) {
     return true;
 }
 
+// The status watch's task on the frame thread (nothing once the window closed the bridge).
+void openAccessLater() {
+    if (theLoop == nullptr && statusWatch.thread.joinable()) openBridge(statusWatch.host);
+}
+
+}  // namespace
+
+bool startAccess(const AccessHost& host) {
+    if (theLoop != nullptr || !host.onFrameThread || bridgeRefused()) return false;
+    DBusConnection* bus = openSessionBus();
+    if (bus == nullptr) return false;
+    if (statusOn(bus)) {
+        closeBus(bus);
+        return openBridge(host);
+    }
+    watchStatus(host, bus);
+    return false;
+}
+
 bool accessListening() {
     return listening.load(std::memory_order_relaxed);
 }
@@ -274,6 +374,7 @@ std::vector<AccessRequest> takeAccessRequests() {
 }
 
 void stopAccess() {
+    stopWatchingStatus();
     if (theLoop == nullptr) return;
     Loop& loop = *theLoop;
     listening = false;
