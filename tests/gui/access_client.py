@@ -3,10 +3,10 @@
 | access_client.py — a screen reader's view of the window, for test_access   |
 |                                                                            |
 | Runs under the system's Python (pyatspi lives there) on the test's private |
-| session bus. Reads one JSON command per line on standard input and writes  |
+| session bus; its argument is the window's process id. Reads one JSON command per line on standard input and writes  |
 | one JSON line per answer, and one per event a reader hears (focus,         |
 | announcements) as they come:                                               |
-|   {"do": "applications"}              -> {"applications": [name, ...]}     |
+|   {"do": "applications"}              -> {"applications": [[name, pid]..]} |
 |   {"do": "tree"}                      -> {"tree": {role, name, ...}}       |
 |   {"do": "act", "role", "name", "action"} -> {"acted": true|false}         |
 |   {"do": "focus", "role", "name"}     -> {"focused": true|false}           |
@@ -22,6 +22,7 @@ import pyatspi
 from gi.repository import GLib
 
 TITLE = "Velocrash Rebuilt"
+PROGRAM = int(sys.argv[1])      # the pid of the window's process
 
 
 def say(message):
@@ -30,8 +31,10 @@ def say(message):
 
 
 def window():
+    """The window of the program under test (by its pid: a window of an earlier test may still
+    be listed for a moment)."""
     for app in pyatspi.Registry.getDesktop(0):
-        if app is not None and app.name == TITLE and app.childCount:
+        if app is not None and app.name == TITLE and app.get_process_id() == PROGRAM and app.childCount:
             return app.getChildAtIndex(0)
     return None
 
@@ -66,7 +69,8 @@ def command(line):
     request = json.loads(line)
     frame = window()
     if request["do"] == "applications":
-        say({"applications": [app.name for app in pyatspi.Registry.getDesktop(0) if app is not None]})
+        say({"applications": [[app.name, app.get_process_id()]
+                              for app in pyatspi.Registry.getDesktop(0) if app is not None]})
         return
     if request["do"] == "tree":
         say({"tree": node(frame) if frame is not None else None})
