@@ -97,15 +97,26 @@ protected:
 };
 
 TEST_F(AccessTest, APagesFrameGivesRolesNamesAndStatesOnceAndNothingWithoutAReader) {
+    // The lower cards only measured (out of view), the upper ones measured and drawn.
+    const auto picture = [this] {
+        test::drawn().clear();
+        pushClip({0, 0, 1000, 150});
+        settings();
+        dropClips();
+        std::string calls;
+        for (const test::Drawn& d : test::drawn())
+            calls += std::to_string(d.kind) + d.text + std::to_string(d.rect.x) + "," + std::to_string(d.rect.y) + ";";
+        return calls;
+    };
     listening = false;
-    EXPECT_TRUE(settings().empty());
+    const std::string unread = picture();
+    ASSERT_FALSE(unread.empty());
+    EXPECT_TRUE(uiState().access.tree.nodes.empty());
     EXPECT_EQ(uiState().access.tree.nodes.capacity(), 0u) << "nothing allocated without a reader";
 
     listening = true;
-    // The lower cards only measured (out of view), the upper ones measured and drawn.
-    pushClip({0, 0, 1000, 150});
-    const std::vector<AccessNode>& nodes = settings();
-    dropClips();
+    EXPECT_EQ(picture(), unread) << "the tree draws nothing";
+    const std::vector<AccessNode>& nodes = uiState().access.tree.nodes;
     std::set<std::string> ids;
     std::size_t focusable = 0;
     for (const AccessNode& n : nodes) {
