@@ -142,6 +142,8 @@ float playSection(float x, float y, float w) {
                             live ? kWhite : kPlayDisabled, spacing);
     }
     const bool pressed = playable && focusItem("Play", play, FocusKind::kButton, sc(kPlayRadius)) && takeAction(kNavPress);
+    if (!playable && accessBuilding())
+        accessNode("Play", platform::AccessRole::kButton, "Play", play, platform::kAccessDisabled, platform::kAccessPress);
     if (hovered)
         ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
     if ((hovered && takeClick()) || pressed) startGame();
@@ -152,6 +154,9 @@ float playSection(float x, float y, float w) {
                                                             : "Not ready: waiting for the launcher.";
     const float block = drawTextBlock(kRegular13, status, content.x, content.y, content.width, sc(kLine13),
                                       running ? kTextPrimary : kTextSecondary, true);
+    if (accessBuilding())
+        accessNode("status", platform::AccessRole::kText, status, {content.x, content.y, content.width, block},
+                   platform::kAccessLive);
     skip(content, std::max(block, sc(21)));  // at least one line of status
     skip(content, sc(kTextGap));
 

@@ -175,7 +175,13 @@ bool chip(const Chip& c, Rect r, const std::string& name, const std::string& key
         if (add && capturing)
             ui.capture.rect = r;
     }
-    const bool pressed = focusItem(key + ":" + std::to_string(c.index), r, FocusKind::kChip, sc(kChipRadius)) &&
+    // A reader hears the button's label with the input (a press removes it), or what the add chip does.
+    std::string spoken;
+    if (accessBuilding()) {
+        const std::string_view button = ui.access.label;
+        spoken = add ? "Add an input to " + std::string(button) : std::string(button) + ": " + c.label;
+    }
+    const bool pressed = focusItem(key + ":" + std::to_string(c.index), r, FocusKind::kChip, sc(kChipRadius), AccessAbout().named(spoken)) &&
                          takeAction(kNavPress);
     if (hovered)
         ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
@@ -264,6 +270,7 @@ float lineWith(const Json& button, float x, float y, float w, float lh, const st
     const float blockWidth = rowWidths.empty() ? 0 : *std::max_element(rowWidths.begin(), rowWidths.end());
     const Rect block{x + w - blockWidth, blockTop, blockWidth, cb};
     Column chipRows = column(x, blockTop, w);
+    const AccessLabel named(label);
     for (std::size_t r = 0; r < rows.size(); ++r) {
         Row line = nextRow(chipRows, sc(kChipHeight), sc(kChipGap), sc(kChipGap));
         flushRight(line, rowWidths[r]);

@@ -90,7 +90,15 @@ int choiceEditor(std::string_view id, float x, float y, const Json& options, std
     Rect outer{x, y, choiceWidth(options), sc(kEditorHeight)};
     drawRoundedBox(outer, sc(kChoiceRadius), kLine, kWindowBg);
     int result = -1;
-    if (focusItem(id, snap(outer), FocusKind::kSegment, sc(kChoiceRadius))) {
+    const bool focused = focusItem(id, snap(outer), FocusKind::kSegment, sc(kChoiceRadius), AccessAbout().showing(current));
+    if (const platform::AccessRequest* set = takeAccessValue()) {
+        // A reader names the choice as shown or as stored.
+        for (std::size_t i = 0; i < options.items.size(); ++i)
+            if (asText(options.items[i]) == set->text || capitalised(asText(options.items[i])) == set->text)
+                result = static_cast<int>(i);
+    }
+    const AccessGroup radios;  // the segments are the row's choices
+    if (focused) {
         const int count = static_cast<int>(options.items.size());
         int at = -1;
         for (int i = 0; i < count; ++i)
@@ -107,6 +115,9 @@ int choiceEditor(std::string_view id, float x, float y, const Json& options, std
         Rect segment = snap({fx, y + sc(kSegmentInset), right - fx, sc(kEditorHeight - 2 * kSegmentInset)});
         fx += segment.width;
         const bool selected = text == current;
+        if (accessBuilding())
+            accessNode(text, platform::AccessRole::kRadio, capitalised(text), segment,
+                       selected ? platform::kAccessSelected : 0u, platform::kAccessPress);
         if (ui.drawing) {
             if (selected)
                 drawRoundedBox(segment, sc(kChipRadius), kTransparent, kRowHover);
@@ -154,8 +165,14 @@ bool slider(std::string_view id, float x, float y, std::int64_t lo, std::int64_t
         }
     }
     const bool focused = focusItem(id, {tx - sc(kKnobRadius), y, tw + sc(2 * kKnobRadius), sc(kRangeHeight)},
-                                   FocusKind::kSlider, sc(kRangeHeight / 2));
-    if (focused && records.activeSlider != id) {
+                                   FocusKind::kSlider, sc(kRangeHeight / 2),
+                                   AccessAbout().ranging(p, static_cast<double>(lo), static_cast<double>(hi), 1));
+    const platform::AccessRequest* set = takeAccessValue();
+    if (set != nullptr && records.activeSlider != id && std::isfinite(set->number) && lo <= hi) {
+        // A reader's number, as a key step would leave it: whole, within the bounds, saved.
+        p = std::clamp(std::round(set->number), static_cast<double>(lo), static_cast<double>(hi));
+        ended = true;
+    } else if (focused && records.activeSlider != id) {
         // A key step is a whole change: saved at once, as the end of a drag is.
         const double tenth = std::max(1.0, std::round(span<double>(lo, hi) / 10));
         const double before = p;
@@ -203,6 +220,8 @@ void rangeRow(const Json& row, const std::string& key, const std::string& value,
     const bool dragging = records.activeSlider == key;
     if (dragging)
         records.dragValue = p;
+    if (accessBuilding())
+        setLastAccessValue((dragging ? wholeText(p) : value) + asText(get(row, "unit")));
     if (uiState().drawing) {
         // The value stands at the right end of the row the track begins.
         const std::string shown = (dragging ? wholeText(p) : value) + asText(get(row, "unit"));
@@ -291,7 +310,8 @@ void toggle(const std::string& key, const std::string& value, float x, float y) 
         drawRoundedBox(track, r.height / 2, kTransparent, on ? kAccent : kRowHover);
         drawCalls().circle({r.x + sc(on ? 27 : 11), r.y + r.height / 2}, sc(kKnobRadius), on ? kWhite : kTextSecondary);
     }
-    const bool pressed = focusItem(key, r, FocusKind::kSwitch, r.height / 2) && takeAction(kNavPress);
+    const bool pressed = focusItem(key, r, FocusKind::kSwitch, r.height / 2, AccessAbout().marked(on ? platform::kAccessChecked : 0u)) &&
+                         takeAction(kNavPress);
     const bool hovered = isHovered(r);
     if (hovered)
         ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
@@ -306,6 +326,7 @@ void toggle(const std::string& key, const std::string& value, float x, float y) 
 void valueEditor(const Json& row, float x, float y) {
     const std::string& key = asText(get(row, "key"));
     const std::string& value = rowValue(key);
+    const AccessLabel named(asText(get(row, "label")));  // a reader names the editor by its row
     switch (editorKind(row)) {
     case EditorKind::Choice: {
         const Json& options = get(row, "choice");

@@ -22,8 +22,10 @@
 #include "link/handover.h"
 #include "link/json.h"
 #include "pages/pages.h"
+#include "platform/access.h"
 #include "settings/settings.h"
 #include "shell/shell.h"
+#include "ui/access_tree.h"
 #include "ui/dropdown.h"
 #include "ui/focus.h"
 #include "ui/fonts.h"
@@ -147,6 +149,9 @@ void drawTabs(UiState& ui, const Json& state) {
     const std::span<const PageRow> pages = pageTable();
     const int updates = pageIndex(updatesPage);
     float x = sc(kWindowInset);
+    if (accessBuilding())
+        accessNode("pages", platform::AccessRole::kTabList, "Pages", {x, sc(kTabTop), 0, sc(kTabHeight)});
+    const AccessGroup tabRow;
     for (int page = 0; page < static_cast<int>(pages.size()); ++page) {
         const char* label = pages[page].label;
         const float extra = page == updates && behind ? sc(13) : 0;  // room for the dot
@@ -164,13 +169,17 @@ void drawTabs(UiState& ui, const Json& state) {
             Rect underline{tab.x + sc(kTabInset), tab.y + tab.height - thick, tab.width - sc(2 * kTabInset), thick};
             drawRoundedBox(underline, thick / 2, kAccent, kAccent);
         }
-        const bool pressed = focusItem(std::to_string(page), tab, FocusKind::kTab, sc(kControlRadius)) && takeAction(kNavPress);
+        const bool pressed = focusItem(std::to_string(page), tab, FocusKind::kTab, sc(kControlRadius),
+                                       AccessAbout().named(label).marked(current ? platform::kAccessSelected : 0u)) &&
+                             takeAction(kNavPress);
         if (hovered)
             ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
         if ((hovered && takeClick()) || pressed)
             showPage(ui, page);
         x = tab.x + tab.width + sc(4);  // between two tabs
     }
+    if (accessBuilding() && ui.access.groups.back() >= 0)
+        ui.access.tree.nodes[static_cast<std::size_t>(ui.access.groups.back())].width = x - sc(kWindowInset);
 }
 
 // Ctrl+Tab and the shoulder buttons: the next or previous page, its tab taking the focus.
@@ -211,6 +220,9 @@ void drawStartMessage(const Layout& layout, const WindowState& window) {
     const float middle = layout.viewport.y + layout.viewport.height / 2;
     drawTextBlock(kRegular14, message, layout.columnX, middle - sc(kLine14 / 2), layout.columnWidth, sc(kLine14), kTextSecondary,
                   true);
+    if (accessBuilding())
+        accessNode("start", platform::AccessRole::kText, message,
+                   {layout.columnX, middle - sc(kLine14 / 2), layout.columnWidth, sc(kLine14)}, platform::kAccessLive);
 }
 
 void drawPage(UiState& ui, const Layout& layout) {
@@ -291,6 +303,8 @@ void drawFooter(const Layout& layout, float screenWidth, const WindowState& wind
         drawTextRun(kRegular12, work, sc(kWindowInset), top + height / 2, kTextSecondary);
         if (overflows)
             popClip();
+        if (accessBuilding())
+            accessNode("work", platform::AccessRole::kText, work, {sc(kWindowInset), top, box.width - sc(kWindowInset), height});
     }
 
     float end = screenWidth - sc(kWindowInset);
@@ -300,6 +314,8 @@ void drawFooter(const Layout& layout, float screenWidth, const WindowState& wind
     if (!status.text.empty()) {
         const float x = end - textWidth(kRegular12, status.text);
         drawTextRun(kRegular12, status.text, x, top + height / 2, status.alert ? kAccent : kTextSecondary);
+        if (accessBuilding())
+            accessNode("status", platform::AccessRole::kText, status.text, {x, top, end - x, height}, platform::kAccessLive);
     }
 }
 
@@ -338,6 +354,8 @@ void drawNotice(const Notice& notice, float screenWidth, float screenHeight) {
     fillSnapped({box.x, box.y + barInset, sc(3), box.height - 2 * barInset}, kAccent);
     drawTextBlock(kRegular14, notice.text, box.x + sc(kCardInset), box.y + sc(kNoticeHeightPad / 2), widest + 1,
                   sc(kLine14), kTextPrimary, false);
+    if (accessBuilding())
+        accessNode("notice", platform::AccessRole::kText, notice.text, box, platform::kAccessLive);
     // Drawn again just after it expires, so the box goes away without other input.
     wakeFrameAt(steadyIn(notice.expiry - uiClock() + 0.010));
 }
@@ -352,7 +370,8 @@ void drawFrame() {
 
     const SteadyTime frameStart = std::chrono::steady_clock::now();
     takeInput(ui, shellState());
-    const bool hadInput = inputArrived(ui.input);
+    bool hadInput = inputArrived(ui.input);
+    beginAccessFrame(ui, platform::accessListening());
     ui.serviceDown = launcherAwayText(window);
     ui.controlsOff.clear();
     ui.offTip.clear();
@@ -360,6 +379,11 @@ void drawFrame() {
     takeDroppedFiles(ui, window);
     resolveOverlays(ui, IsWindowFocused(), addBinding);
     navigate(ui);
+    // A reader's requests come as the user's own input, after the keys' moves.
+    if (std::vector<platform::AccessRequest> requests = platform::takeAccessRequests(); !requests.empty()) {
+        applyAccessRequests(ui, std::move(requests));
+        hadInput = true;
+    }
     switchPages(ui);
 
     BeginDrawing();
@@ -399,6 +423,8 @@ void drawFrame() {
     drawNotice(ui.notice, screenWidth, screenHeight);
     drawDropDown(ui);
     settleFocus(ui);
+    if (finishAccessFrame(ui, kWindowTitle))
+        platform::publishAccessTree(std::move(ui.access.tree));
 
     dropClips();
     if (ui.input.wantedCursor != ui.lastCursor) {

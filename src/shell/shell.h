@@ -249,6 +249,8 @@ std::string launcherAwayText(const WindowState& window);
 
 // The status line's button while the launcher is gone.
 inline constexpr const char* kStartAgainLabel = "Start the launcher again";
+// The window's title, which a screen reader reads too.
+inline constexpr const char* kWindowTitle = "Velocrash Rebuilt";
 
 // Queues a mouse press, key or character for the next frame (the GLFW callbacks call this).
 void queueInput(ShellState& shell, PendingInput input);

@@ -263,7 +263,7 @@ void followJobOnDesktop(ShellState& shell, bool running) {
 
 bool createWindow() {
     SetConfigFlags(FLAG_WINDOW_RESIZABLE | FLAG_MSAA_4X_HINT | FLAG_WINDOW_HIDDEN);
-    InitWindow(kBaseWidth, kBaseHeight, "Velocrash Rebuilt");
+    InitWindow(kBaseWidth, kBaseHeight, kWindowTitle);
     return IsWindowReady();
 }
 

@@ -22,6 +22,7 @@
 #include "link/session.h"
 #include "link/state.h"
 #include "pages/pages.h"
+#include "platform/access.h"
 #include "platform/platform.h"
 #include "shell/shell.h"
 #include "ui/fonts.h"
@@ -127,7 +128,14 @@ void traceConsole(const WindowState& window) {
     std::fflush(stderr);
 }
 
+// Screen readers: what the bridge asks to be run (a reader's request) is a UI task, so it runs
+// on the frame thread and the turn that runs it draws a frame, which takes the requests.
+void openAccess(Link& link) {
+    platform::startAccess({GetWindowHandle(), [&link](std::function<void()> fn) { postUiTask(link, std::move(fn)); }});
+}
+
 void closeWindow(Link& link) {
+    platform::stopAccess();  // before the window goes: the bridge holds its handle
     setWindowOpen(link, false);
     ShellState& shell = shellState();
     savePlacement(shell);
@@ -242,6 +250,7 @@ int windowMode(int argc, const char* const* argv) {
     shellState().traceFrames = platform::getEnv("VLR_TRACE_FRAMES").has_value();
 
     setWindowOpen(link, true);
+    openAccess(link);
     if (!startThreads(link)) {
         closeWindow(link);
         return exitCode(WindowResult::LauncherFailed);

@@ -330,9 +330,10 @@ std::string focusId(FocusKind kind, std::string_view name) {
 
 // ---- the focus list and its ring ----
 
-bool focusItem(std::string_view name, Rect r, FocusKind kind, float radius) {
+bool focusItem(std::string_view name, Rect r, FocusKind kind, float radius, const AccessAbout& about) {
     UiState& ui = uiState();
     FocusState& focus = ui.focus;
+    ui.access.hasClaim = false;  // a reader's value is for the widget it names only
     if (!ui.drawing && !focus.collecting) return false;
     const std::size_t end = focus.items.size() - focus.replayTail;
     const bool measured = focus.replaying && focus.replay < end;
@@ -363,6 +364,8 @@ bool focusItem(std::string_view name, Rect r, FocusKind kind, float radius) {
         }
     }
     const FocusItem& item = focus.items[focus.last];
+    if (ui.access.building) addAccessItem(item, name, about);
+    if (!ui.access.values.empty()) claimAccessValue(ui, item.id);
     if (ui.drawing && !ui.controlsOff.empty() && (pointerOver(r) || (item.id == focus.id && focus.visible))) {
         ui.offTipRect = r;
         ui.offTip = ui.controlsOff;

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ui/access_tree.h"
 #include "ui/ui_state.h"
 
 namespace vlr {
@@ -43,7 +44,8 @@ std::string focusId(FocusKind kind, std::string_view name);
 
 // Adds a widget to this frame's focus list (drawing pass only) and draws its ring when it has
 // the focus and the ring shows. `radius` is the widget's own corner radius. True when focused.
-bool focusItem(std::string_view name, Rect r, FocusKind kind, float radius);
+// `about` is what a screen reader is told beyond the kind, read only while one listens.
+bool focusItem(std::string_view name, Rect r, FocusKind kind, float radius, const AccessAbout& about = {});
 
 // A card measured, then drawn: its drawing walks the items its measuring pass listed from
 // `from` on, rather than listing them again; the end forgets those the drawing did not reach.

@@ -28,7 +28,14 @@ int selectBox(std::string_view id, Rect r, const std::vector<std::string>& items
         ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;
         if (takeClick()) openDropDown(id, r, items, -1, current);
     }
-    if (focusItem(id, r, FocusKind::kSelect, sc(kControlRadius))) {
+    const bool open = list.open && list.owner == id;
+    const bool focused = focusItem(id, r, FocusKind::kSelect, sc(kControlRadius),
+                                   AccessAbout().showing(shown).marked(open ? platform::kAccessExpanded : 0u));
+    if (const platform::AccessRequest* set = takeAccessValue()) {
+        const auto chosen = std::find(items.begin(), items.end(), set->text);
+        if (chosen != items.end()) result = static_cast<int>(chosen - items.begin());
+    }
+    if (focused) {
         const int count = static_cast<int>(items.size());
         if (takeAction(kNavPress)) {
             openDropDown(id, r, items, std::max(0, current), current);

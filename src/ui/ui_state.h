@@ -8,7 +8,10 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "platform/access.h"
 
 namespace vlr {
 
@@ -146,6 +149,20 @@ struct FocusState {
     std::string idBuffer;             // the id being made, kept to spare an allocation per widget
 };
 
+// The tree a screen reader reads, listed by the widgets as they register for the focus
+// (ui/access_tree.h). Empty, and nothing allocated, while no reader listens.
+struct AccessState {
+    bool building = false;                 // a reader listens: this frame lists what it draws
+    platform::AccessTree tree;             // this frame's nodes, in drawing order
+    std::vector<int> groups;               // open groups (the tab row, a row of choices): their nodes
+    int lastNode = -1;                     // the node of the widget registered last; -1: none
+    std::string_view label;                // the name of the widgets drawn now (a setting row's label)
+    std::vector<platform::AccessNode> last;           // the last published nodes: requests name them
+    std::vector<platform::AccessRequest> values;      // values set by a reader, waiting for their widget
+    platform::AccessRequest claimed;       // ... the one the widget registered last takes
+    bool hasClaim = false;
+};
+
 struct UiState {
     // toolkit
     bool drawing = true;            // cleared during a card's measuring pass
@@ -175,6 +192,7 @@ struct UiState {
     KeyCapture capture;
     Notice notice;
     FocusState focus;
+    AccessState access;
 
     // controls that another process does the work of (ServedControls)
     std::string serviceDown;        // why they cannot be used now (set by the frame); empty: they can

@@ -69,6 +69,8 @@ bool button(float x, float y, std::string_view label, int style, bool enabled) {
     // A disabled button is passed over: the focus goes to its neighbour. One whose launcher is
     // away keeps its place, and says why.
     const bool focused = enabled && focusItem(label, box, FocusKind::kButton, sc(kControlRadius));
+    if (!enabled && accessBuilding())
+        accessNode(label, platform::AccessRole::kButton, label, box, platform::kAccessDisabled, platform::kAccessPress);
     return (hovered && takeClick()) || (focused && takeAction(kNavPress));
 }
 
@@ -103,6 +105,8 @@ float card(float x, float y, float width, std::string_view title, const CardCont
         float top = sc(kCardTitleTop);
         if (!title.empty()) {
             const float lineHeight = sc(largeTitle ? 21 : 16.5f);
+            if (accessBuilding())
+                accessNode("title", platform::AccessRole::kHeading, title, {x + pad, y + sc(kCardTitleTop), width - 2 * pad, lineHeight});
             if (ui.drawing) {
                 const float centreY = y + sc(kCardTitleTop) + lineHeight / 2;
                 if (largeTitle)
@@ -122,6 +126,7 @@ float card(float x, float y, float width, std::string_view title, const CardCont
     // The measuring pass adds the card's widgets to the focus order, so that one out of view
     // still takes its turn; a drawn card walks that list again as it draws them.
     const std::size_t focusBefore = focusMark();
+    const std::size_t accessBefore = accessMark();
     const bool collecting = ui.focus.collecting;
     ui.focus.collecting = guard.saved;
     const float height = roundHalfAway(body());
@@ -134,6 +139,7 @@ float card(float x, float y, float width, std::string_view title, const CardCont
     }
     if (visible) {
         const FocusReplay outer = beginFocusReplay(focusBefore);
+        forgetAccessNodes(accessBefore);  // listed again below, with the values drawn
         ui.drawing = true;
         Rect box{x, y, width, height};
         drawRoundedBox(box, sc(kCardRadius), outline, kCardFill);
