@@ -3,15 +3,19 @@
 *
 *      vlr_uia_client.exe "<window title>" [seconds]
 *
-*  Finds the top-level window by its title (waiting up to `seconds`, 20 by default), asks
-*  UI Automation for its element (IUIAutomation::ElementFromHandle) and prints every element
-*  below it, one line each in UTF-8: the control type's name, a tab, the element's name, and
-*  " [selected]" / " [on]" when UI Automation reports so. The walk is FindAll over the
-*  descendants with a true condition; where that fails it walks the raw view instead (and
-*  says so on standard error).
+*  Finds the visible top-level window whose title holds the text given (waiting up to
+*  `seconds`, 20 by default), asks UI Automation for its element and prints it and every
+*  element below it, one line each in UTF-8: the control type's name, a tab, the element's
+*  name, and " [selected]" / " [on]" when UI Automation reports so.
 *
-*  The compiler's headers for UI Automation's client side are incomplete, so the three
-*  interfaces used are declared here, as far as the methods called (their order in the
+*  The way in is IUIAutomation (CoCreateInstance of CUIAutomation, ElementFromHandle, FindAll
+*  over the descendants with a true condition; the raw view's walker if FindAll fails). Wine 8
+*  has no CUIAutomation: there the client takes the older flat calls that Wine does have
+*  (UiaNodeFromHandle, UiaFind, UiaGetPropertyValue), which reach the same providers. Which
+*  way was taken is said on standard error.
+*
+*  The compiler's headers for UI Automation's client side are incomplete, so the interfaces
+*  and calls used are declared here, as far as the methods called (in the order of the
 *  system's definitions).
 *******************************************************************************************/
 #define COBJMACROS
@@ -276,6 +280,37 @@ static int flatWalk(HWND window) {
     return 0;
 }
 
+struct Search {
+    const wchar_t* title;
+    HWND found;
+};
+
+static BOOL CALLBACK matchTitle(HWND window, LPARAM data) {
+    struct Search* search = (struct Search*)data;
+    wchar_t title[512];
+    if (!IsWindowVisible(window) || GetWindowTextW(window, title, 512) == 0 || wcsstr(title, search->title) == NULL)
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+static BOOL CALLBACK listTitle(HWND window, LPARAM data) {
+    wchar_t title[512];
+    char text[1024];
+    (void)data;
+    if (GetWindowTextW(window, title, 512) > 0 &&
+        WideCharToMultiByte(CP_UTF8, 0, title, -1, text, sizeof text, NULL, NULL) > 0)
+        fprintf(stderr, "  %s: %s\n", IsWindowVisible(window) ? "visible" : "hidden", text);
+    return TRUE;
+}
+
+/* The first visible top-level window whose title holds `title`. */
+static HWND findWindow(const wchar_t* title) {
+    struct Search search = {title, NULL};
+    EnumWindows(matchTitle, (LPARAM)&search);
+    return search.found;
+}
+
 int wmain(int argc, wchar_t** argv) {
     HWND window = NULL;
     Automation* automation = NULL;
@@ -290,20 +325,20 @@ int wmain(int argc, wchar_t** argv) {
         fputs("usage: vlr_uia_client <window title> [seconds]\n", stderr);
         return 2;
     }
-    while ((window = FindWindowW(NULL, argv[1])) == NULL && waited < seconds * 10) {
+    while ((window = findWindow(argv[1])) == NULL && waited < seconds * 10) {
         Sleep(100);
         waited++;
     }
     if (window == NULL) {
-        fputs("no window with that title\n", stderr);
+        fputs("no window with that title; the top-level windows:\n", stderr);
+        EnumWindows(listTitle, 0);
         return 3;
     }
     CoInitializeEx(NULL, COINIT_MULTITHREADED);
     result = CoCreateInstance(&kAutomationClass, NULL, CLSCTX_INPROC_SERVER, &kAutomationInterface,
                               (void**)&automation);
     if (result == REGDB_E_CLASSNOTREG) {
-        /* Wine 8 implements the older, flat client calls but not the COM client. */
-        fputs("CUIAutomation is not available: using UiaNodeFromHandle and UiaFind\n", stderr);
+                fputs("CUIAutomation is not available: using UiaNodeFromHandle and UiaFind\n", stderr);
         return flatWalk(window);
     }
     if (FAILED(result)) {
