@@ -8,8 +8,9 @@
 | control type and name, as a screen reader would find them. Wine 8 has no   |
 | COM client object (CUIAutomation), so the client goes through the flat     |
 | calls (UiaNodeFromHandle, UiaFind), which reach the same providers. Wine 8 |
-| answers no pattern property (selected, toggle state) through them: those    |
-| are checked by the provider unit tests instead.                            |
+| answers no pattern property (selected, toggle state) through them and has  |
+| no pattern calls (UiaGetPatternProvider is a stub that aborts): patterns   |
+| and actions are checked by the provider unit tests instead.                |
 +----------------------------------------------------------------------------+
 """
 
@@ -53,7 +54,7 @@ class WineAccessTest(UnderWine, WindowTest):
         session = session_name(windows_path(box.script)) + ".json"
         self.addCleanup(self.remove_sessions, session)
         program = self.start_program(box, env=self.wine_env(), args=self.wine_args(box))
-        self.wait_window(program, timeout=60)
+        window = self.wait_window(program, timeout=60)
         wait_for(lambda: "state" in box.requests(), 30, "the window's state request")
 
         # The first question wakes the frame to build its tree; a reader asks again on the
@@ -77,6 +78,22 @@ class WineAccessTest(UnderWine, WindowTest):
         for expected in [("Button", "Browse"), ("Button", "Play"), ("Button", "Stop"),
                          ("Button", "Accept the licence and download"), ("Text", "Game disc")]:
             self.assertIn(expected, found)
+
+        # Two pages on (Ctrl+Page Down), the Settings page: its switches, choice rows, sliders
+        # and binding chips; a Tab press puts the keyboard focus, and the reader's, on one.
+        self.x.key(window, "ctrl+Next", "ctrl+Next", "Tab")
+
+        def settings():
+            found = self.elements(box, client)
+            kinds = [kind for kind, name in found or []]
+            return found if all(k in kinds for k in ("Slider", "RadioButton", "ListItem", "Group")) else None
+        try:
+            found = wait_for(settings, 30, "the Settings page in the client's list", interval=1)
+        finally:
+            with open(os.path.join(box.root, "uia.txt"), encoding="utf-8") as f:
+                sys.stderr.write("UI Automation client's list on the Settings page:\n%s%s" % (f.read(), self.client_log))
+        self.assertEqual([name for kind, name in found if kind == "TabItem"][2], "Settings")
+        self.assertEqual(len([name for kind, name in found if name.endswith(" [focused]")]), 1, "one focused")
         program.kill()
 
 

@@ -6,7 +6,7 @@
 *  Finds the visible top-level window whose title holds the text given (waiting up to
 *  `seconds`, 20 by default), asks UI Automation for its element and prints it and every
 *  element below it, one line each in UTF-8: the control type's name, a tab, the element's
-*  name, and " [selected]" / " [on]" when UI Automation reports so.
+*  name, and " [focused]" / " [selected]" / " [on]" when UI Automation reports so.
 *
 *  The way in is IUIAutomation (CoCreateInstance of CUIAutomation, ElementFromHandle, FindAll
 *  over the descendants with a true condition; the raw view's walker if FindAll fails). Wine 8
@@ -110,6 +110,7 @@ enum {
     kTreeScopeDescendants = 4,
     kControlTypeProperty = 30003,
     kNameProperty = 30005,
+    kHasKeyboardFocusProperty = 30008,
     kIsSelectedProperty = 30079,
     kToggleStateProperty = 30086,
 };
@@ -144,6 +145,10 @@ static void printElement(Element* element) {
     if (SUCCEEDED(element->lpVtbl->GetCurrentPropertyValue(element, kNameProperty, &value)) &&
         value.vt == VT_BSTR && value.bstrVal != NULL)
         printUtf8(value.bstrVal);
+    VariantClear(&value);
+    if (SUCCEEDED(element->lpVtbl->GetCurrentPropertyValue(element, kHasKeyboardFocusProperty, &value)) &&
+        value.vt == VT_BOOL && value.boolVal)
+        fputs(" [focused]", stdout);
     VariantClear(&value);
     if (SUCCEEDED(element->lpVtbl->GetCurrentPropertyValue(element, kIsSelectedProperty, &value)) &&
         value.vt == VT_BOOL && value.boolVal)
@@ -225,6 +230,9 @@ static void printNode(SAFEARRAY* data, LONG row, NodeRelease release) {
     fputc('\t', stdout);
     if (SUCCEEDED(propertyValue(node, kNameProperty, &value)) && value.vt == VT_BSTR && value.bstrVal != NULL)
         printUtf8(value.bstrVal);
+    VariantClear(&value);
+    if (SUCCEEDED(propertyValue(node, kHasKeyboardFocusProperty, &value)) && value.vt == VT_BOOL && value.boolVal)
+        fputs(" [focused]", stdout);
     VariantClear(&value);
     if (SUCCEEDED(propertyValue(node, kIsSelectedProperty, &value)) && value.vt == VT_BOOL && value.boolVal)
         fputs(" [selected]", stdout);
