@@ -41,7 +41,7 @@ class WineAccessTest(UnderWine, WindowTest):
         with open(out, "wb") as stdout, open(err, "wb") as stderr:
             # The program's own environment: its TMPDIR picks the wineserver it talks to.
             done = subprocess.run([self.wine, client, TITLE, "10"], env=dict(box.env(self.x.env()), **self.wine_env()),
-                                  stdin=subprocess.DEVNULL, stdout=stdout, stderr=stderr, timeout=90)
+                                  stdin=subprocess.DEVNULL, stdout=stdout, stderr=stderr, timeout=120)
         with open(out, encoding="utf-8") as f:
             lines = [tuple(line.rstrip("\n").split("\t", 1)) for line in f if "\t" in line]
         with open(err, encoding="utf-8", errors="replace") as f:

@@ -23,10 +23,6 @@ namespace {
 
 using namespace uia;
 
-// How long the tree is still built after a reader's last call when UI Automation says no
-// client listens for events (a one-off look from a tool).
-constexpr unsigned long long kServedRecently = 10'000;  // ms
-
 using NotificationFunction = HRESULT(WINAPI*)(IRawElementProviderSimple*, NotificationKind, NotificationProcessing,
                                               BSTR, BSTR);
 using DisconnectFunction = HRESULT(WINAPI*)(IRawElementProviderSimple*);
@@ -75,18 +71,21 @@ void detach();
 
 LRESULT CALLBACK accessWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (!hold || window != hold->window) return CallWindowProcW(chained, window, message, wParam, lParam);
-    if (message == WM_GETOBJECT && static_cast<LONG>(lParam) == kRootObjectId && loadAutomation()) {
-        Bridge& bridge = *hold->bridge;
-        if (!listeningNow()) {
-            // The frame builds no tree while nobody listens: have it build one now, and let
-            // the reader's first calls wait for it a moment.
-            std::lock_guard lock(bridge.mutex);
-            bridge.wanted = bridge.generation + 1;
+    if (message == WM_GETOBJECT && static_cast<LONG>(lParam) == kRootObjectId) {
+        const bool listening = listeningNow();
+        if (loadAutomation()) {
+            Bridge& bridge = *hold->bridge;
+            bridge.lastServed.store(GetTickCount64());
+            ComRef<RootProvider> root;
+            {
+                std::lock_guard lock(bridge.mutex);
+                // The frame builds no tree while nobody listens: have it build one now, and
+                // let the reader's first calls wait for it a moment.
+                if (!listening) bridge.refreshLocked();
+                root = bridge.root;
+            }
+            return UiaReturnRawElementProvider(window, wParam, lParam, root.get());
         }
-        bridge.lastServed.store(GetTickCount64());
-        if (bridge.wake) bridge.wake([] {});
-        ComRef<RootProvider> root = bridge.rootProvider();
-        return UiaReturnRawElementProvider(window, wParam, lParam, root.get());
     }
     if (message == WM_NCDESTROY) detach();
     return CallWindowProcW(chained, window, message, wParam, lParam);

@@ -144,6 +144,7 @@ enum : int {
     kTabItemType = 50019,
     kTextType = 50020,
     kGroupType = 50026,
+    kWindowType = 50032,
 
     kStructureChangedEvent = 20002,
     kFocusChangedEvent = 20005,

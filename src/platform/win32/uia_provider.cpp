@@ -91,9 +91,11 @@ std::shared_ptr<Snapshot> makeSnapshot(AccessTree tree) {
 // ---- the bridge ----
 
 std::shared_ptr<const Snapshot> Bridge::current() {
-    lastServed.store(GetTickCount64());
+    const unsigned long long now = GetTickCount64();
+    const bool quiet = now - lastServed.exchange(now) >= kServedRecently;
     static const auto empty = std::make_shared<const Snapshot>();
     std::unique_lock lock(mutex);
+    if (quiet && open) refreshLocked();
     if (generation < wanted && GetCurrentThreadId() != frameThread) {
         // Once; if the frame builds nothing, later calls answer from what there is at once.
         published.wait_for(lock, std::chrono::seconds(1), [&] { return generation >= wanted || !open; });
@@ -103,12 +105,16 @@ std::shared_ptr<const Snapshot> Bridge::current() {
     return snapshot ? snapshot : empty;
 }
 
+void Bridge::refreshLocked() {
+    wanted = generation + 1;
+    if (wake) wake([] {});
+}
+
 void Bridge::ask(AccessRequest request) {
-    {
-        std::lock_guard lock(mutex);
-        if (!open) return;
-        requests.push_back(std::move(request));
-    }
+    // The wake under the mutex: once the bridge is closed (the window going), never again.
+    std::lock_guard lock(mutex);
+    if (!open) return;
+    requests.push_back(std::move(request));
     if (wake) wake([] {});
 }
 
@@ -171,8 +177,9 @@ HRESULT RootProvider::GetPropertyValue(PROPERTYID property, VARIANT* out) {
     VariantInit(out);
     auto snapshot = bridge_->current();
     if (!snapshot) return kElementGone;
-    // The rest (control type, place, runtime id) comes from the window's host provider.
+    // The rest (place, runtime id, the window's states) comes from the window's host provider.
     if (property == UIA_NamePropertyId && !snapshot->tree.title.empty()) *out = text(snapshot->tree.title);
+    if (property == UIA_ControlTypePropertyId) *out = integer(kWindowType);
     return S_OK;
 }
 

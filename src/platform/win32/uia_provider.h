@@ -24,6 +24,10 @@
 
 namespace vlr::platform::uia {
 
+// A reader that called within this time keeps the frame building trees even when UI
+// Automation says no client listens for events (a tool that looks now and then).
+constexpr unsigned long long kServedRecently = 10'000;  // ms
+
 // One published tree and what navigating it takes.
 struct Snapshot {
     struct Links {
@@ -47,7 +51,7 @@ class RootProvider;
 // What the window's providers share. Everything under `mutex` unless said otherwise.
 struct Bridge : std::enable_shared_from_this<Bridge> {
     HWND window = nullptr;                        // set once, before any provider exists
-    std::function<void(std::function<void()>)> wake;  // set once
+    std::function<void(std::function<void()>)> wake;  // set once; called under the mutex only
     DWORD frameThread = 0;                        // set once
 
     std::mutex mutex;
@@ -67,9 +71,12 @@ struct Bridge : std::enable_shared_from_this<Bridge> {
 
     std::atomic<unsigned long long> lastServed{0};  // GetTickCount64 of a reader's last call
 
-    // The latest tree, or null when the bridge closed. A reader on another thread than the
-    // frame's waits a moment for a tree the frame was just woken to build (the first one).
+    // The latest tree, or null when the bridge closed. After a quiet spell (the frame may have
+    // stopped building trees) the frame is woken, and a reader on another thread than the
+    // frame's waits a moment for the tree it builds.
     std::shared_ptr<const Snapshot> current();
+    // Wakes the frame and has readers wait for its next tree. Under the mutex.
+    void refreshLocked();
     // Queues a request and wakes the frame.
     void ask(AccessRequest request);
     // The node's provider (made if need be), or null when the id is not in the tree. Under
