@@ -35,6 +35,7 @@ struct Hold {
     bool loaded = false;             // uiautomationcore.dll is in
     NotificationFunction notify = nullptr;
     DisconnectFunction disconnect = nullptr;
+    bool structureEvents = true;     // false where calling UiaRaiseStructureChangedEvent aborts
 };
 std::unique_ptr<Hold> hold;
 // GLFW's procedure: kept past a detach, in case another wrapper came after ours and so ours
@@ -57,6 +58,9 @@ bool loadAutomation() {
         hold->notify = reinterpret_cast<NotificationFunction>(reinterpret_cast<void*>(found));
     if (FARPROC found = GetProcAddress(module, "UiaDisconnectProvider"))
         hold->disconnect = reinterpret_cast<DisconnectFunction>(reinterpret_cast<void*>(found));
+    // Wine 8 exports UiaRaiseStructureChangedEvent as a stub that ends the process when called.
+    if (HMODULE ntdll = GetModuleHandleW(L"ntdll.dll"); ntdll && GetProcAddress(ntdll, "wine_get_version"))
+        hold->structureEvents = false;
     hold->loaded = true;  // kept loaded for the life of the process
     return true;
 }
@@ -244,7 +248,7 @@ Events differences(Bridge& bridge, const Snapshot& before, const Snapshot& after
 }
 
 void raise(const Hold& window, Events& events, const ComRef<RootProvider>& root) {
-    if (events.structure && root)
+    if (events.structure && root && window.structureEvents)
         UiaRaiseStructureChangedEvent(static_cast<IRawElementProviderSimple*>(root.get()),
                                       StructureChangeType_ChildrenInvalidated, nullptr, 0);
     for (Event& event : events.list) {
@@ -311,7 +315,9 @@ void publishAccessTree(AccessTree tree) {
     std::vector<ComRef<NodeProvider>> gone;
     Events events;
     ComRef<RootProvider> root;
-    const bool tell = hold->loaded && UiaClientsAreListening();
+    // Events while a reader listens for them or has just asked something (where no listener
+    // takes them, raising one costs UI Automation a quick look).
+    const bool tell = listeningNow();
     {
         std::lock_guard lock(bridge.mutex);
         // Serials: kept while an id stays, new for an id that (re)appears.
