@@ -380,7 +380,8 @@ void drawFrame() {
     resolveOverlays(ui, IsWindowFocused(), addBinding);
     navigate(ui);
     // A reader's requests come as the user's own input, after the keys' moves.
-    if (std::vector<platform::AccessRequest> requests = platform::takeAccessRequests(); !requests.empty()) {
+    if (std::vector<platform::AccessRequest> requests = platform::takeAccessRequests();
+        !requests.empty() || !ui.access.waiting.empty()) {
         applyAccessRequests(ui, std::move(requests));
         hadInput = true;
     }

@@ -82,11 +82,12 @@ void addAccessItem(const FocusItem& item, std::string_view name, const AccessAbo
     AccessNode& node = appendNode(access, item.rect);
     node.id = item.id;
     node.role = roleOf(item.kind);
-    // A field's own name is empty: the row's label, else the card it stands in.
-    node.name = !about.name.empty()  ? about.name
-                : !access.label.empty() ? access.label
-                : !name.empty() && item.kind != FocusKind::kField ? name
-                                                                  : innermostScope(ui.focus);
+    // A button's own name is its label; the others' are keys or empty: the row's label names
+    // them, else the card they stand in.
+    node.name = !about.name.empty()                              ? about.name
+                : !access.label.empty()                          ? access.label
+                : item.kind == FocusKind::kButton && !name.empty() ? name
+                                                                   : innermostScope(ui.focus);
     node.value = about.value;
     node.number = about.number;
     node.minimum = about.minimum;
@@ -188,39 +189,52 @@ void press(UiState& ui, const FocusItem& item) {
     ui.focus.actions.push_back(kNavPress);
 }
 
+// Carries out one request; true when it left something for a widget to do this frame.
+bool apply(UiState& ui, AccessRequest& request) {
+    AccessState& access = ui.access;
+    const AccessNode* node = lastNode(access, request.id);
+    if (node == nullptr) return false;
+    // A choice inside its row: the row takes it as its value.
+    if (node->role == AccessRole::kRadio && node->parent >= 0 && static_cast<std::size_t>(node->parent) < access.last.size()) {
+        if (request.action != platform::kAccessPress && request.action != platform::kAccessToggle) return false;
+        const AccessNode& row = access.last[static_cast<std::size_t>(node->parent)];
+        const FocusItem* item = listedItem(ui.focus, row.id);
+        if (item == nullptr) return false;
+        focusOn(ui, *item);
+        access.values.push_back({row.id, platform::kAccessSetValue, node->name, 0});
+        return true;
+    }
+    const FocusItem* item = listedItem(ui.focus, request.id);
+    if (item == nullptr) return false;
+    switch (request.action) {
+    case platform::kAccessFocus: focusOn(ui, *item); return false;
+    case platform::kAccessPress:
+    case platform::kAccessToggle: press(ui, *item); return true;
+    case platform::kAccessExpand:
+        if (item->kind != FocusKind::kSelect || (node->states & platform::kAccessExpanded)) return false;
+        press(ui, *item);
+        return true;
+    case platform::kAccessCollapse:
+        if (item->kind == FocusKind::kSelect) ui.dropDown.open = false;
+        return false;
+    case platform::kAccessSetValue: access.values.push_back(std::move(request)); return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 void applyAccessRequests(UiState& ui, std::vector<AccessRequest> requests) {
     AccessState& access = ui.access;
-    for (AccessRequest& request : requests) {
-        const AccessNode* node = lastNode(access, request.id);
-        if (node == nullptr) continue;
-        // A choice inside its row: the row takes it as its value.
-        if (node->role == AccessRole::kRadio && node->parent >= 0 &&
-            static_cast<std::size_t>(node->parent) < access.last.size()) {
-            if (request.action != platform::kAccessPress && request.action != platform::kAccessToggle) continue;
-            const AccessNode& row = access.last[static_cast<std::size_t>(node->parent)];
-            const FocusItem* item = listedItem(ui.focus, row.id);
-            if (item == nullptr) continue;
-            focusOn(ui, *item);
-            access.values.push_back({row.id, platform::kAccessSetValue, node->name, 0});
-            continue;
-        }
-        const FocusItem* item = listedItem(ui.focus, request.id);
-        if (item == nullptr) continue;
-        switch (request.action) {
-        case platform::kAccessFocus: focusOn(ui, *item); break;
-        case platform::kAccessPress:
-        case platform::kAccessToggle: press(ui, *item); break;
-        case platform::kAccessExpand:
-            if (item->kind == FocusKind::kSelect && !(node->states & platform::kAccessExpanded)) press(ui, *item);
-            break;
-        case platform::kAccessCollapse:
-            if (item->kind == FocusKind::kSelect && ui.dropDown.open) ui.dropDown.open = false;
-            break;
-        case platform::kAccessSetValue: access.values.push_back(std::move(request)); break;
-        }
-    }
+    access.waiting.insert(access.waiting.end(), std::make_move_iterator(requests.begin()),
+                          std::make_move_iterator(requests.end()));
+    // Like keys, one that acts meets the focus and the values the ones before it left: after
+    // it, the rest wait for the next frame.
+    std::size_t done = 0;
+    while (done < access.waiting.size())
+        if (apply(ui, access.waiting[done++])) break;
+    access.waiting.erase(access.waiting.begin(), access.waiting.begin() + static_cast<std::ptrdiff_t>(done));
+    if (!access.waiting.empty()) ui.frameAgain = true;
 }
 
 void claimAccessValue(UiState& ui, std::string_view id) {
@@ -257,6 +271,7 @@ void beginAccessFrame(UiState& ui, bool listening) {
         access.tree = {};
         access.last = {};
         access.values = {};
+        access.waiting = {};
     }
 }
 

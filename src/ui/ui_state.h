@@ -158,6 +158,7 @@ struct AccessState {
     int lastNode = -1;                     // the node of the widget registered last; -1: none
     std::string_view label;                // the name of the widgets drawn now (a setting row's label)
     std::vector<platform::AccessNode> last;           // the last published nodes: requests name them
+    std::vector<platform::AccessRequest> waiting;     // requests left for the next frame
     std::vector<platform::AccessRequest> values;      // values set by a reader, waiting for their widget
     platform::AccessRequest claimed;       // ... the one the widget registered last takes
     bool hasClaim = false;
