@@ -11,7 +11,9 @@
 # |                                                                          |
 # | makes a delay-import library of every export of each DLL's import        |
 # | library (dlltool --output-delaylib) and links it in front of the         |
-# | ordinary one, so the linker takes every symbol from it.                  |
+# | ordinary one, so the linker takes every symbol from it. A DLL that the   |
+# | toolchain has no import library for is described by cmake/<dll>.def: the |
+# | functions we call, and no others.                                        |
 # +--------------------------------------------------------------------------+
 
 function(vlr_delay_load target)
@@ -20,6 +22,14 @@ function(vlr_delay_load target)
   set(folder "${CMAKE_BINARY_DIR}/delay-load")
   file(MAKE_DIRECTORY "${folder}")
   foreach(dll IN LISTS ARGN)
+    set(library "${folder}/lib${dll}_delay.a")
+    if(EXISTS "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/${dll}.def")
+      execute_process(COMMAND "${VLR_DLLTOOL}" --input-def "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/${dll}.def"
+                              --dllname "${dll}.dll" --output-delaylib "${library}"
+                      COMMAND_ERROR_IS_FATAL ANY)
+      target_link_libraries(${target} PRIVATE "${library}")
+      continue()
+    endif()
     find_library(VLR_IMPORT_${dll} NAMES "lib${dll}.a" REQUIRED NO_CACHE)
     execute_process(COMMAND "${VLR_NM}" -g "${VLR_IMPORT_${dll}}" OUTPUT_VARIABLE symbols
                     COMMAND_ERROR_IS_FATAL ANY)
@@ -30,7 +40,6 @@ function(vlr_delay_load target)
       string(APPEND def "${name}\n")
     endforeach()
     file(WRITE "${folder}/${dll}.def" "${def}")
-    set(library "${folder}/lib${dll}_delay.a")
     execute_process(COMMAND "${VLR_DLLTOOL}" --input-def "${folder}/${dll}.def" --dllname "${dll}.dll"
                             --output-delaylib "${library}"
                     COMMAND_ERROR_IS_FATAL ANY)
