@@ -178,7 +178,7 @@ void drawTabs(UiState& ui, const Json& state) {
             showPage(ui, page);
         x = tab.x + tab.width + sc(4);  // between two tabs
     }
-    if (accessBuilding() && ui.access.groups.back() >= 0)
+    if (accessBuilding() && !ui.access.groups.empty() && ui.access.groups.back() >= 0)
         ui.access.tree.nodes[static_cast<std::size_t>(ui.access.groups.back())].width = x - sc(kWindowInset);
 }
 
