@@ -304,7 +304,8 @@ void drawFooter(const Layout& layout, float screenWidth, const WindowState& wind
         if (overflows)
             popClip();
         if (accessBuilding())
-            accessNode("work", platform::AccessRole::kText, work, {sc(kWindowInset), top, box.width - sc(kWindowInset), height});
+            accessNode("work", platform::AccessRole::kText, work,
+                       {sc(kWindowInset), top, box.width - sc(kWindowInset), height});
     }
 
     float end = screenWidth - sc(kWindowInset);
@@ -315,7 +316,8 @@ void drawFooter(const Layout& layout, float screenWidth, const WindowState& wind
         const float x = end - textWidth(kRegular12, status.text);
         drawTextRun(kRegular12, status.text, x, top + height / 2, status.alert ? kAccent : kTextSecondary);
         if (accessBuilding())
-            accessNode("status", platform::AccessRole::kText, status.text, {x, top, end - x, height}, platform::kAccessLive);
+            accessNode("status", platform::AccessRole::kText, status.text, {x, top, end - x, height},
+                       platform::kAccessLive);
     }
 }
 

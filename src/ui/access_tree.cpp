@@ -197,9 +197,10 @@ bool apply(UiState& ui, AccessRequest& request) {
     const AccessNode* node = lastNode(access, request.id);
     if (node == nullptr) return false;
     // A choice inside its row: the row takes it as its value.
-    if (node->role == AccessRole::kRadio && node->parent >= 0 && static_cast<std::size_t>(node->parent) < access.last.size()) {
+    const auto parent = static_cast<std::size_t>(node->parent);
+    if (node->role == AccessRole::kRadio && node->parent >= 0 && parent < access.last.size()) {
         if (request.action != platform::kAccessPress && request.action != platform::kAccessToggle) return false;
-        const AccessNode& row = access.last[static_cast<std::size_t>(node->parent)];
+        const AccessNode& row = access.last[parent];
         const FocusItem* item = listedItem(ui.focus, row.id);
         if (item == nullptr) return false;
         focusOn(ui, *item);
