@@ -181,7 +181,8 @@ bool chip(const Chip& c, Rect r, const std::string& name, const std::string& key
         const std::string_view button = ui.access.label;
         spoken = add ? "Add an input to " + std::string(button) : std::string(button) + ": " + c.label;
     }
-    const bool pressed = focusItem(key + ":" + std::to_string(c.index), r, FocusKind::kChip, sc(kChipRadius), AccessAbout().named(spoken)) &&
+    const bool pressed = focusItem(key + ":" + std::to_string(c.index), r, FocusKind::kChip, sc(kChipRadius),
+                                   AccessAbout().named(spoken)) &&
                          takeAction(kNavPress);
     if (hovered)
         ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;

@@ -310,8 +310,9 @@ void toggle(const std::string& key, const std::string& value, float x, float y) 
         drawRoundedBox(track, r.height / 2, kTransparent, on ? kAccent : kRowHover);
         drawCalls().circle({r.x + sc(on ? 27 : 11), r.y + r.height / 2}, sc(kKnobRadius), on ? kWhite : kTextSecondary);
     }
-    const bool pressed = focusItem(key, r, FocusKind::kSwitch, r.height / 2, AccessAbout().marked(on ? platform::kAccessChecked : 0u)) &&
-                         takeAction(kNavPress);
+    const bool pressed =
+        focusItem(key, r, FocusKind::kSwitch, r.height / 2, AccessAbout().marked(on ? platform::kAccessChecked : 0u)) &&
+        takeAction(kNavPress);
     const bool hovered = isHovered(r);
     if (hovered)
         ui.input.wantedCursor = MOUSE_CURSOR_POINTING_HAND;

@@ -178,7 +178,7 @@ void drawTabs(UiState& ui, const Json& state) {
             showPage(ui, page);
         x = tab.x + tab.width + sc(4);  // between two tabs
     }
-    if (accessBuilding() && ui.access.groups.back() >= 0)
+    if (accessBuilding() && !ui.access.groups.empty() && ui.access.groups.back() >= 0)
         ui.access.tree.nodes[static_cast<std::size_t>(ui.access.groups.back())].width = x - sc(kWindowInset);
 }
 
@@ -304,7 +304,8 @@ void drawFooter(const Layout& layout, float screenWidth, const WindowState& wind
         if (overflows)
             popClip();
         if (accessBuilding())
-            accessNode("work", platform::AccessRole::kText, work, {sc(kWindowInset), top, box.width - sc(kWindowInset), height});
+            accessNode("work", platform::AccessRole::kText, work,
+                       {sc(kWindowInset), top, box.width - sc(kWindowInset), height});
     }
 
     float end = screenWidth - sc(kWindowInset);
@@ -315,7 +316,8 @@ void drawFooter(const Layout& layout, float screenWidth, const WindowState& wind
         const float x = end - textWidth(kRegular12, status.text);
         drawTextRun(kRegular12, status.text, x, top + height / 2, status.alert ? kAccent : kTextSecondary);
         if (accessBuilding())
-            accessNode("status", platform::AccessRole::kText, status.text, {x, top, end - x, height}, platform::kAccessLive);
+            accessNode("status", platform::AccessRole::kText, status.text, {x, top, end - x, height},
+                       platform::kAccessLive);
     }
 }
 

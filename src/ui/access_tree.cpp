@@ -69,7 +69,8 @@ AccessNode& appendNode(AccessState& access, Rect r) {
     node.y = r.y;
     node.width = r.width;
     node.height = r.height;
-    node.parent = access.groups.empty() ? -1 : access.groups.back();
+    const int group = access.groups.empty() ? -1 : access.groups.back();
+    node.parent = group < static_cast<int>(access.tree.nodes.size()) - 1 ? group : -1;
     access.lastNode = static_cast<int>(access.tree.nodes.size()) - 1;
     return node;
 }
@@ -104,10 +105,9 @@ void accessNode(std::string_view idName, AccessRole role, std::string_view name,
     UiState& ui = uiState();
     AccessState& access = ui.access;
     if (!access.building || (!ui.drawing && !ui.focus.collecting)) return;
-    const int parent = access.groups.empty() ? -1 : access.groups.back();
     AccessNode& node = appendNode(access, r);
-    if (parent >= 0) {
-        node.id = access.tree.nodes[static_cast<std::size_t>(parent)].id;
+    if (node.parent >= 0) {
+        node.id = access.tree.nodes[static_cast<std::size_t>(node.parent)].id;
         node.id += '/';
     } else {
         node.id = idPrefix(role);
@@ -125,7 +125,8 @@ void accessNode(std::string_view idName, AccessRole role, std::string_view name,
 
 void setLastAccessValue(std::string_view value) {
     AccessState& access = uiState().access;
-    if (access.building && access.lastNode >= 0) access.tree.nodes[static_cast<std::size_t>(access.lastNode)].value = value;
+    const auto at = static_cast<std::size_t>(access.lastNode);
+    if (access.building && access.lastNode >= 0 && at < access.tree.nodes.size()) access.tree.nodes[at].value = value;
 }
 
 std::size_t accessMark() { return uiState().access.tree.nodes.size(); }
@@ -133,6 +134,7 @@ std::size_t accessMark() { return uiState().access.tree.nodes.size(); }
 void forgetAccessNodes(std::size_t mark) {
     AccessState& access = uiState().access;
     if (mark < access.tree.nodes.size()) access.tree.nodes.resize(mark);
+    if (access.lastNode >= static_cast<int>(mark)) access.lastNode = -1;
 }
 
 // ---- groups and labels ----
@@ -195,9 +197,10 @@ bool apply(UiState& ui, AccessRequest& request) {
     const AccessNode* node = lastNode(access, request.id);
     if (node == nullptr) return false;
     // A choice inside its row: the row takes it as its value.
-    if (node->role == AccessRole::kRadio && node->parent >= 0 && static_cast<std::size_t>(node->parent) < access.last.size()) {
+    const auto parent = static_cast<std::size_t>(node->parent);
+    if (node->role == AccessRole::kRadio && node->parent >= 0 && parent < access.last.size()) {
         if (request.action != platform::kAccessPress && request.action != platform::kAccessToggle) return false;
-        const AccessNode& row = access.last[static_cast<std::size_t>(node->parent)];
+        const AccessNode& row = access.last[parent];
         const FocusItem* item = listedItem(ui.focus, row.id);
         if (item == nullptr) return false;
         focusOn(ui, *item);

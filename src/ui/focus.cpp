@@ -334,6 +334,7 @@ bool focusItem(std::string_view name, Rect r, FocusKind kind, float radius, cons
     UiState& ui = uiState();
     FocusState& focus = ui.focus;
     ui.access.hasClaim = false;  // a reader's value is for the widget it names only
+    ui.access.lastNode = -1;     // ... and so is what is told of it after it registered
     if (!ui.drawing && !focus.collecting) return false;
     const std::size_t end = focus.items.size() - focus.replayTail;
     const bool measured = focus.replaying && focus.replay < end;

@@ -170,7 +170,8 @@ bool textField(EditBuffer& b, Rect r, std::string_view placeholder, float inset,
     // with Escape starts again on Enter. Focus that only passes over a field commits nothing.
     FocusState& focus = ui.focus;
     // A field is named by where it stands (page, card, row); a second one there gets "#2".
-    const bool navFocused = focusItem("", r, FocusKind::kField, sc(kControlRadius), AccessAbout().named(placeholder).showing(b.text));
+    const bool navFocused =
+        focusItem("", r, FocusKind::kField, sc(kControlRadius), AccessAbout().named(placeholder).showing(b.text));
     if (const platform::AccessRequest* set = takeAccessValue()) {
         // A reader's value: typed over the whole text and entered.
         b.text.clear();

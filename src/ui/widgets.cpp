@@ -106,7 +106,8 @@ float card(float x, float y, float width, std::string_view title, const CardCont
         if (!title.empty()) {
             const float lineHeight = sc(largeTitle ? 21 : 16.5f);
             if (accessBuilding())
-                accessNode("title", platform::AccessRole::kHeading, title, {x + pad, y + sc(kCardTitleTop), width - 2 * pad, lineHeight});
+                accessNode("title", platform::AccessRole::kHeading, title,
+                           {x + pad, y + sc(kCardTitleTop), width - 2 * pad, lineHeight});
             if (ui.drawing) {
                 const float centreY = y + sc(kCardTitleTop) + lineHeight / 2;
                 if (largeTitle)
