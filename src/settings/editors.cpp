@@ -346,14 +346,23 @@ void valueEditor(const Json& row, float x, float y) {
         // A pair is one row: the first field, the "×" in the middle of the gap, the second field.
         const Json& bounds = get(row, "number");
         Row pair = rowAt(x, y, 0, sc(kEditorHeight), sc(kNumberGap / 2));  // left to right only
-        const Rect first = cell(pair, sc(kNumberWidth));
-        numberField(key, first.x, first.y, bounds);
         const Json& partner = get(row, "and");
+        // A reader tells the two fields of a pair apart by their place in it.
+        const bool paired = partner.isString() && uiState().access.building;
+        const std::string& label = asText(get(row, "label"));
+        const Rect first = cell(pair, sc(kNumberWidth));
+        {
+            const std::string place = paired ? label + " (1 of 2)" : std::string();  // outlives the label's view
+            const AccessLabel name(paired ? std::string_view(place) : std::string_view(label));
+            numberField(key, first.x, first.y, bounds);
+        }
         if (partner.isString()) {
             const Rect times = cell(pair, textWidth(kRegular14, "×"));
             if (uiState().drawing)
                 drawTextRun(kRegular14, "×", times.x, times.y + times.height / 2, kTextSecondary, 0);
             const Rect second = cell(pair, sc(kNumberWidth));
+            const std::string place = paired ? label + " (2 of 2)" : std::string();
+            const AccessLabel name(paired ? std::string_view(place) : std::string_view(label));
             numberField(partner.text, second.x, second.y, bounds);
         }
         break;

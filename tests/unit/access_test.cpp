@@ -38,7 +38,8 @@ constexpr const char* kTable = R"({"steps": {}, "table": {
                     {"key": "vsync", "label": "Vsync"},
                     {"key": "mode", "label": "Mode", "choice": ["windowed", "borderless"]},
                     {"key": "volume", "label": "Volume", "range": [0, 100], "unit": "%"}]}],
-                [{"title": "Game", "rows": [{"key": "name", "label": "Name", "text": true}]}]],
+                [{"title": "Game", "rows": [{"key": "name", "label": "Name", "text": true},
+                                            {"key": "w", "label": "Size", "number": [1, 99], "and": "h"}]}]],
     "buttons": [["CROSS", "Cross", "Jump"]]}})";
 
 class AccessTest : public test::WindowTest {
@@ -49,7 +50,7 @@ protected:
         connectStateModel();
         inputCalls().screenWidth = [] { return 1600; };
         windowState().settings = {{"vsync", "true"}, {"mode", "windowed"}, {"volume", "40"}, {"name", "Ann"},
-                                  {"key_CROSS", "SPACE"}};
+                                  {"w", "10"}, {"h", "20"}, {"key_CROSS", "SPACE"}};
     }
 
     // A frame of a page as the window draws it, and those it asks for after it (requests left
@@ -147,6 +148,10 @@ TEST_F(AccessTest, APagesFrameGivesRolesNamesAndStatesOnceAndNothingWithoutARead
     ASSERT_NE(name, nullptr);
     EXPECT_EQ(name->value, "Ann");
     EXPECT_TRUE(name->states & platform::kAccessEditable);
+    const AccessNode* width = node(AccessRole::kField, "Size (1 of 2)");   // a pair's fields apart
+    const AccessNode* height = node(AccessRole::kField, "Size (2 of 2)");
+    ASSERT_TRUE(width && height);
+    EXPECT_EQ(width->value + "x" + height->value, "10x20");
     const AccessNode* chip = node(AccessRole::kListItem, "Cross: Space");
     ASSERT_NE(chip, nullptr) << "a binding's chip names its button and its input";
     EXPECT_TRUE(chip->actions & platform::kAccessPress);
