@@ -82,7 +82,12 @@ struct AccessRequest {
 // What the window hands the bridge when it opens.
 struct AccessHost {
     void* window = nullptr;                                   // the native window
-    std::function<void(std::function<void()>)> onFrameThread;  // runs soon on the frame thread, waking it
+    std::function<void(std::function<void()>)> onFrameThread;  // runs soon on the frame thread, waking it;
+                                                               // the turn that runs it draws a frame
+    // The same for the bridge's own housekeeping (serving the system's queue), which draws no
+    // frame unless something else asks for one: a reader reading costs no frames. Empty: use
+    // onFrameThread.
+    std::function<void(std::function<void()>)> serveOnFrameThread;
 };
 
 // Opens the bridge; false when the system offers none (no accessibility bus, no UI Automation).

@@ -50,11 +50,11 @@ enum class WindowResult : int {
 int windowMode(int argc, const char* const* argv);
 
 // One turn of the main loop after the UI tasks: draws a frame and waits for events, or, when
-// a gamepad is connected and nothing changed since the last frame, only waits. With a gamepad
-// it also asks to be woken to read it again. Without one, every turn draws, as before; a
-// gamepad plugged in then ends the wait (the window library watches for devices) and is read
-// from that turn on.
-void drawOrWait(bool tasksRan);
+// a gamepad is connected or the turn ran only quiet tasks (a screen-reader bridge serving its
+// queue) and nothing changed since the last frame, only waits. With a gamepad it also asks to
+// be woken to read it again. Otherwise every turn draws; a gamepad plugged in ends the wait
+// (the window library watches for devices) and is read from that turn on.
+void drawOrWait(bool tasksRan, bool onlyQuietTasks = false);
 
 // Gives the state model what it asks of the window besides raising it: the notice box, the key
 // capture and the pages' records that follow each state document. Window mode does it before
@@ -155,6 +155,7 @@ struct ShellState {
     SteadyTime frameWake = SteadyTime::max();  // the earliest wake-up the last frame asked for
     SeenByFrame seen;
     bool drawNext = true;              // the loop's next turn draws a frame whatever the gamepad says
+    std::size_t quietTasks = 0;        // UI tasks of this turn that draw no frame by themselves
     std::function<void()> startLauncherAgain;  // the start-up's find-or-start, anew (window mode sets it)
     bool jobShown = false;             // the desktop shows a running job (taskbar)
 };

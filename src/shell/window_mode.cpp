@@ -105,6 +105,8 @@ void startLauncherAgain(const WindowArgs& args, const std::string& session) {
 void runLoop(Link& link, WindowState& window) {
     while (!WindowShouldClose() && !window.restart) {
         std::vector<UiTask> tasks = takeUiTasks(link);
+        ShellState& shell = shellState();
+        shell.quietTasks = 0;
         for (UiTask& task : tasks)
             task();
         if (watchLauncherExit(window))
@@ -116,7 +118,7 @@ void runLoop(Link& link, WindowState& window) {
         followDisplayScale();
         rememberPlacement(shellState());
         followJobOnDesktop(shellState(), taskRunning(window.state));
-        drawOrWait(!tasks.empty());
+        drawOrWait(tasks.size() > shell.quietTasks, !tasks.empty() && tasks.size() == shell.quietTasks);
     }
 }
 
@@ -129,9 +131,19 @@ void traceConsole(const WindowState& window) {
 }
 
 // Screen readers: what the bridge asks to be run (a reader's request) is a UI task, so it runs
-// on the frame thread and the turn that runs it draws a frame, which takes the requests.
+// on the frame thread and the turn that runs it draws a frame, which takes the requests. Its
+// serving of the system's queue is a UI task too, but one that draws nothing by itself.
 void openAccess(Link& link) {
-    platform::startAccess({GetWindowHandle(), [&link](std::function<void()> fn) { postUiTask(link, std::move(fn)); }});
+    platform::AccessHost host;
+    host.window = GetWindowHandle();
+    host.onFrameThread = [&link](std::function<void()> fn) { postUiTask(link, std::move(fn)); };
+    host.serveOnFrameThread = [&link](std::function<void()> fn) {
+        postUiTask(link, [fn = std::move(fn)] {
+            ++shellState().quietTasks;
+            fn();
+        });
+    };
+    platform::startAccess(host);
 }
 
 void closeWindow(Link& link) {
@@ -151,13 +163,14 @@ int exitCode(WindowResult result) {
 
 }  // namespace
 
-void drawOrWait(bool tasksRan) {
+void drawOrWait(bool tasksRan, bool onlyQuietTasks) {
     ShellState& shell = shellState();
     // Read as the last wait began (raylib reads the gamepads just before it waits).
     const bool queued = pollGamepad(shell, uiClock());
     const SteadyTime now = std::chrono::steady_clock::now();
     bool draw = true;
-    if (shell.gamepad.pad >= 0)
+    // A turn woken for the gamepad or for quiet work draws only when something changed.
+    if (shell.gamepad.pad >= 0 || onlyQuietTasks)
         draw = shell.drawNext || tasksRan || queued || !shell.pending.empty() || shell.scrollAccumulator != 0 ||
                now >= shell.frameWake || !(seenNow() == shell.seen);
     if (draw) {

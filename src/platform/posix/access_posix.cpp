@@ -186,7 +186,8 @@ void watch(Loop& loop) {
             served = loop.generation;
         }
         // A task queued before stopAccess may run after it: it finds no loop then.
-        loop.host.onFrameThread([] {
+        const auto& post = loop.host.serveOnFrameThread ? loop.host.serveOnFrameThread : loop.host.onFrameThread;
+        post([] {
             if (theLoop != nullptr) serve(*theLoop);
         });
     }
